@@ -1,0 +1,37 @@
+// velantis-cli: the program's work without windows — decode a captured frame, run the simulated
+// instrument, show live readings, download the stored groups.
+#include "cli/decode.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace {
+
+void Usage(FILE* to) {
+    std::fputs("usage: velantis-cli COMMAND [ARGS]\n"
+                "  decode HEX...      decode one captured 20-byte frame (40 hex digits) as JSON\n",
+                to);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty()) {
+        Usage(stderr);
+        return 2;
+    }
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("decode"))
+        return velantis::RunDecode(args);
+    if (command == QLatin1String("--help") || command == QLatin1String("help")) {
+        Usage(stdout);
+        return 0;
+    }
+    std::fprintf(stderr, "velantis-cli: unknown command '%s'\n", qPrintable(command));
+    Usage(stderr);
+    return 2;
+}

@@ -1,0 +1,96 @@
+#include "records/history.h"
+
+#include "records/text_codec.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
+
+namespace velantis {
+
+namespace {
+
+const QString CrLf = QStringLiteral("\r\n");
+
+// Writes the bytes as a new file, reads them back whole, and deletes the file. Empty when any
+// step fails; the file is never left behind.
+std::optional<QByteArray> RoundTrip(const QString& path, const QByteArray& bytes) {
+    QFile::remove(path);
+    {
+        QFile out(path);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return std::nullopt;
+        const bool written = out.write(bytes) == bytes.size();
+        const bool flushed = out.flush();
+        out.close();
+        if (!written || !flushed || out.error() != QFileDevice::NoError) {
+            QFile::remove(path);
+            return std::nullopt;
+        }
+    }
+    QFile in(path);
+    std::optional<QByteArray> back;
+    if (in.open(QIODevice::ReadOnly)) {
+        back = in.readAll();
+        if (in.error() != QFileDevice::NoError)
+            back.reset();
+        in.close();
+    }
+    QFile::remove(path);
+    return back;
+}
+
+} // namespace
+
+QString HistoryHeading() {
+    return QString(44, QLatin1Char(' ')) + QStringLiteral("Velantis") + CrLf +
+           QStringLiteral("  组数    高压电流  R通道电流  S通道电流  T通道电流    F.Er       变比     "
+                          "通道                ") +
+           CrLf;
+}
+
+HistoryList::HistoryList(QString programFolder) : folder_(std::move(programFolder)) {}
+
+QString HistoryList::historyPath() const {
+    return QDir(folder_).filePath(QStringLiteral("lishi.txt"));
+}
+
+void HistoryList::RefreshHistory(const RecordStore& store, int& first, int& last) {
+    bool full = false;
+    if (first == 0) {
+        first = DefaultFirst;
+        full = true;
+    }
+    if (last == 0) {
+        last = DefaultLast;
+        full = true;
+    }
+
+    QString text = HistoryHeading();
+    const int lo = std::max(first, 0);
+    const int hi = std::min(last, SlotIndex::Highest);
+    text.reserve(text.size() + std::max(0, hi - lo + 1) * 78);
+    for (int i = lo; i <= hi; ++i) {
+        const SlotIndex n = *SlotIndex::make(i);
+        if (store.isEmpty(n))
+            continue;
+        text += FormatGroupRow(store, n);
+        text += CrLf;
+    }
+
+    const QByteArray bytes = EncodeGbk(text);
+    const auto back = RoundTrip(historyPath(), bytes);
+    lastUsedFile_ = back.has_value();
+    if (back)
+        text = DecodeGbk(*back);
+
+    if (full) {
+        listText_ = text;
+        printText_ = listText_;
+    } else {
+        printText_ = text;
+    }
+}
+
+} // namespace velantis
