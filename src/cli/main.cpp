@@ -11,8 +11,8 @@ namespace {
 
 void Usage(FILE* to) {
     std::fputs("usage: velantis-cli COMMAND [ARGS]\n"
-                "  decode HEX...      decode one captured 20-byte frame (40 hex digits) as JSON\n",
-                to);
+               "  decode HEX...      decode one captured 20-byte frame (40 hex digits) as JSON\n",
+               to);
 }
 
 } // namespace

@@ -45,8 +45,9 @@ std::optional<QByteArray> RoundTrip(const QString& path, const QByteArray& bytes
 
 QString HistoryHeading() {
     return QString(44, QLatin1Char(' ')) + QStringLiteral("Velantis") + CrLf +
-           QStringLiteral("  组数    高压电流  R通道电流  S通道电流  T通道电流    F.Er       变比     "
-                          "通道                ") +
+           QStringLiteral(
+               "  组数    高压电流  R通道电流  S通道电流  T通道电流    F.Er       变比     "
+               "通道                ") +
            CrLf;
 }
 

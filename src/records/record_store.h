@@ -75,8 +75,8 @@ QString SpaceFill(std::uint8_t count);
 // "R", "S", "T" for 0, 1, 2 and "- -" for every other code.
 QString ChannelLetter(std::int16_t code);
 
-// The text row of slot n: "第0012组    100.0A    5.000A        0.0A       0.0A   -0.5%     100/5A     R".
-// A value text wider than its column is written as it stands, with no leading space.
+// The text row of slot n: "第0012组    100.0A    5.000A        0.0A       0.0A   -0.5%     100/5A
+// R". A value text wider than its column is written as it stands, with no leading space.
 QString FormatGroupRow(const RecordStore& store, SlotIndex n);
 QString FormatGroupRow(const GroupRecord& slot, SlotIndex n);
 

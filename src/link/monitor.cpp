@@ -1,0 +1,419 @@
+#include "link/monitor.h"
+
+#include "protocol/reading.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+#include <QTime>
+
+namespace velantis {
+
+namespace {
+
+const QString PortOpenText = QStringLiteral("串口打开");
+const QString PortClosedText = QStringLiteral("串口关闭");
+const QString LinkUpText = QStringLiteral("通信成功");
+const QString LinkDownText = QStringLiteral("通信失败");
+const QString ReadingText = QStringLiteral("正在读取...");
+const QString SearchingText = QStringLiteral("正在查找...");
+
+// The port field as a number, the way the serial control takes it (16-bit, spaces allowed).
+std::optional<int> PortFieldNumber(const QString& text) {
+    bool ok = false;
+    const int n = text.trimmed().toInt(&ok);
+    if (!ok || n < -32768 || n > 32767)
+        return std::nullopt;
+    return n;
+}
+
+} // namespace
+
+QString DownloadSummary(DownloadEnd how, int stored, int total) {
+    const QString counts = QStringLiteral("%1/%2").arg(stored).arg(total);
+    switch (how) {
+    case DownloadEnd::None:
+        return {};
+    case DownloadEnd::Running:
+        return QStringLiteral("正在读取: ") + counts;
+    case DownloadEnd::EndFrame:
+        return QStringLiteral("读取完成: 已存 ") + counts + QStringLiteral(" 组");
+    case DownloadEnd::Watchdog:
+        return QStringLiteral("读取中止 (仪器无应答): 已存 ") + counts + QStringLiteral(" 组");
+    case DownloadEnd::LinkLost:
+        return QStringLiteral("读取中止 (通信中断): 已存 ") + counts + QStringLiteral(" 组");
+    case DownloadEnd::StoreFull:
+        return QStringLiteral("读取结束 (最多 4000 组): 已存 ") + counts + QStringLiteral(" 组");
+    }
+    return {};
+}
+
+Monitor::Monitor(SerialLine& line, PortMap& ports, const QString& programFolder, QObject* parent)
+    : QObject(parent), line_(line), ports_(ports), history_(programFolder),
+      yield_([] { QCoreApplication::processEvents(); }) {
+    connect(&line_, &SerialLine::readyRead, this, &Monitor::onReadyRead);
+    connect(&line_, &SerialLine::lost, this, &Monitor::onLineLost);
+}
+
+void Monitor::Form_Load() {
+    form2dybiaozi = 0;
+    downloading = 0;
+    groupTotal = 0;
+    retryCount = 0;
+    requestBusy = 0;
+    OpenPort();
+    Command4_Click();
+    display_.progressValue = 0;
+    int first = 0;
+    int last = 0;
+    RefreshHistory(first, last);
+    changed();
+}
+
+void Monitor::onReadyRead() {
+    // The receive event comes once 20 bytes wait; each event takes one block of 20, so two
+    // waiting frames are both handled (unless a request in between discards the second).
+    while (line_.isOpen() && line_.bytesAvailable() >= MeasurementFrame::Size)
+        MSComm1_OnComm();
+}
+
+void Monitor::onLineLost(const QString& reason) {
+    notePort(QStringLiteral("串口已断开 (%1): %2").arg(display_.portDevice, reason));
+    changed();
+}
+
+void Monitor::MSComm1_OnComm() {
+    if (line_.bytesAvailable() < MeasurementFrame::Size)
+        return; // fewer than 20 bytes: keep them until the block is complete
+    const QByteArray Input = line_.read(MeasurementFrame::Size);
+    if (!IsValidFrame(Input))
+        return;
+    const MeasurementFrame frame = *MeasurementFrame::fromBlock(Input);
+    linkUp = 1;
+    silentTicks = 0;
+    const Reading reading = DeriveReading(frame);
+
+    switch (frame.kind()) {
+    case static_cast<int>(FrameKind::StoredGroup):
+        handleStoredGroup(frame, reading);
+        break;
+    case static_cast<int>(FrameKind::EndOfGroups):
+        downloading = 0;
+        display_.progressVisible = false;
+        {
+            int first = 0;
+            int last = 0;
+            RefreshHistory(first, last);
+        }
+        if (downloadEnd_ == DownloadEnd::Running)
+            endDownload(DownloadEnd::EndFrame);
+        break;
+    case static_cast<int>(FrameKind::GroupCount):
+        groupTotal = frame.groupCount();
+        if (groupTotal != 0) {
+            groupIndex = 1;
+            SendRequest(1);
+            display_.progressValue = 0;
+            display_.progressVisible = true;
+        } else {
+            emit groupCountError();
+        }
+        break;
+    case static_cast<int>(FrameKind::LiveReading):
+        handleLiveReading(reading);
+        break;
+    case static_cast<int>(FrameKind::PortNumber):
+        display_.Combo1 = QString::number(frame.portNumber());
+        OpenPort();
+        break;
+    default:
+        break; // the frame only proves the link
+    }
+    changed();
+}
+
+void Monitor::handleStoredGroup(const MeasurementFrame& frame, const Reading& reading) {
+    if (groupIndex == frame.groupNo()) {
+        if (groupIndex <= groupTotal) {
+            if (const auto slot = SlotIndex::make(groupIndex)) {
+                store_.store(*slot, reading);
+                ++storeRevision_;
+                ++groupsStored_;
+            }
+            if (groupIndex == 64) {
+                int first = 0;
+                int last = 0;
+                RefreshHistory(first, last);
+            }
+        }
+        retryCount = 0;
+        replyTicks = 0;
+        ++groupIndex;
+        if (groupIndex <= groupTotal)
+            display_.progressValue = groupIndex * 100 / groupTotal;
+        if (groupIndex > SlotIndex::Highest) {
+            // The store ends at group 4000; asking for more would only fill nothing.
+            downloading = 0;
+            display_.progressVisible = false;
+            int first = 0;
+            int last = 0;
+            RefreshHistory(first, last);
+            endDownload(DownloadEnd::StoreFull);
+            return;
+        }
+    }
+    SendRequest(groupIndex);
+}
+
+void Monitor::handleLiveReading(const Reading& r) {
+    display_.Label2 = r.rText;
+    display_.Label4 = r.sText;
+    display_.Label5 = r.tText;
+    display_.Label8 = NoReading;
+    display_.Label9 = NoReading;
+    display_.Label10 = NoReading;
+    switch (r.channel) {
+    case 0:
+        display_.Label8 = r.hvText;
+        display_.Label13 = r.errText;
+        display_.Label19 = ZeroError;
+        display_.Label20 = ZeroError;
+        break;
+    case 1:
+        display_.Label9 = r.hvText;
+        display_.Label13 = ZeroError;
+        display_.Label19 = r.errText;
+        display_.Label20 = ZeroError;
+        break;
+    case 2:
+        display_.Label10 = r.hvText;
+        display_.Label13 = ZeroError;
+        display_.Label19 = ZeroError;
+        display_.Label20 = r.errText;
+        break;
+    default:
+        break; // no channel: the F.Er cells keep their texts
+    }
+    display_.Label14 = r.settingText;
+    display_.Label17 = QStringLiteral("变比:") + r.ratioText;
+    display_.Label16Visible = r.lvLowFlag == 1;
+    display_.Label15Visible = r.hvLowFlag == 1;
+}
+
+void Monitor::OpenPort() {
+    if (line_.isOpen())
+        line_.close();
+    if (const auto n = PortFieldNumber(display_.Combo1); n && !ports_.deviceFor(*n).isEmpty())
+        commPort_ = *n;
+    const QString device = ports_.deviceFor(commPort_);
+    display_.portDevice = device;
+    if (device.isEmpty())
+        return;
+    if (!line_.open(device) && line_.lastOpenError() == SerialLine::OpenError::PermissionDenied &&
+        !deniedDevices_.contains(device)) {
+        deniedDevices_.insert(device);
+        notePort(
+            QStringLiteral("无权打开 %1: 请把用户加入 dialout 组 (sudo usermod -aG dialout $USER),"
+                           " 然后重新登录")
+                .arg(device));
+    }
+}
+
+void Monitor::SendRequest(int code) {
+    if (requestBusy != 0)
+        return;
+    requestBusy = 1;
+    QByteArray request(4, '\0');
+    request[0] = char(100);
+    request[1] = char(101);
+    const int high = code / 256;
+    if (high >= 0 && high <= 255)
+        request[2] = char(high);
+    request[3] = char(code & 255);
+    if (line_.isOpen())
+        line_.write(request);
+    // Bytes received before this point are never read as part of the answer. The request itself
+    // is only queued so far and leaves when the event loop runs, so the transmit queue is not
+    // emptied here: that would drop the request.
+    line_.discardInput();
+    requestBusy = 0;
+}
+
+void Monitor::Timer1_Timer() {
+    display_.panel3 =
+        QTime::currentTime().toString(QLocale::system().timeFormat(QLocale::LongFormat));
+    display_.panel2 = QStringLiteral("Velantis");
+    display_.panel1 = display_.Text3;
+    display_.Text1 = QStringLiteral("COM") + display_.Combo1;
+    display_.Text2 = line_.isOpen() ? PortOpenText : PortClosedText;
+
+    const int timer2Before = timer2Interval_;
+    const int timer4Before = timer4Interval_;
+    if (linkUp == 1) {
+        display_.Text3 = LinkUpText;
+        if (timer2Interval_ == 20)
+            timer2Interval_ = 70;
+    } else {
+        display_.Text3 = LinkDownText;
+        const bool wasDownloading = downloading == 1;
+        downloading = 0;
+        timer2Interval_ = 20;
+        resetReadings();
+        if (wasDownloading) {
+            // The groups stored so far must reach the list that Save writes.
+            int first = 0;
+            int last = 0;
+            RefreshHistory(first, last);
+            endDownload(DownloadEnd::LinkLost);
+        }
+    }
+
+    if (downloading == 1) {
+        display_.Text4 = ReadingText;
+        display_.Command2Enabled = false;
+        display_.progressEnabled = true;
+        display_.Command4Enabled = false;
+        display_.Command1Enabled = false;
+        display_.Command3Enabled = false;
+        if (timer4Interval_ == 0)
+            timer4Interval_ = 50;
+    } else {
+        if (timer4Interval_ == 50)
+            timer4Interval_ = 0;
+        display_.Command1Enabled = true;
+        display_.Command3Enabled = true;
+        display_.Text4.clear();
+        display_.progressEnabled = false;
+        display_.Command2Enabled = true;
+        display_.Command4Enabled = true;
+        if (linkUp == 0)
+            display_.Text4 = SearchingText;
+    }
+    if (downloadEnd_ == DownloadEnd::Running)
+        display_.downloadSummary = DownloadSummary(downloadEnd_, groupsStored_, groupTotal);
+    if (timer2Before != timer2Interval_ || timer4Before != timer4Interval_)
+        emit timersChanged();
+    changed();
+}
+
+void Monitor::resetReadings() {
+    display_.Label8 = NoReading;
+    display_.Label9 = NoReading;
+    display_.Label10 = NoReading;
+    display_.Label2 = NoReading;
+    display_.Label4 = NoReading;
+    display_.Label5 = NoReading;
+    display_.Label14 = NoSetting;
+    display_.Label17 = NoRatio;
+    // A warning must not outlive the reading that raised it.
+    display_.Label15Visible = false;
+    display_.Label16Visible = false;
+}
+
+void Monitor::Timer2_Timer() {
+    if (linkUp == 0) {
+        const auto current = PortFieldNumber(display_.Combo1);
+        // A text that is no number starts the cycle again at port 1.
+        const int next = current ? *current + 1 : PortMap::FirstPort;
+        display_.Combo1 = QString::number(next);
+        if (next > PortMap::LastPort || !current) {
+            display_.Combo1 = QStringLiteral("1");
+            ports_.rescan(); // a round is complete: look for adapters plugged in meanwhile
+        }
+        OpenPort();
+        SendRequest(ProbeBase + *PortFieldNumber(display_.Combo1));
+    }
+    ++silentTicks;
+    if (silentTicks > 30)
+        linkUp = 0;
+    if (silentTicks > 1300)
+        silentTicks = 1300;
+    changed();
+}
+
+void Monitor::Timer3_Timer() {
+    if (linkUp == 1 && downloading == 0)
+        SendRequest(LiveRequest);
+}
+
+void Monitor::Timer4_Timer() {
+    ++replyTicks;
+    if (replyTicks > 3) {
+        ++retryCount;
+        SendRequest(groupIndex);
+    }
+    if (retryCount > 2) {
+        const bool wasDownloading = downloading == 1;
+        downloading = 0;
+        int first = 0;
+        int last = 0;
+        RefreshHistory(first, last);
+        if (wasDownloading)
+            endDownload(DownloadEnd::Watchdog);
+        changed();
+    }
+}
+
+void Monitor::Timer5_Timer() {
+    if (form2dybiaozi == 0)
+        return;
+    RefreshHistory(form2kai, form2jie);
+    if (printList_)
+        printList_(history_.printText());
+    int first = 0;
+    int last = 0;
+    RefreshHistory(first, last);
+    form2dybiaozi = 0;
+    changed();
+}
+
+void Monitor::Command2_Click() {
+    downloading = 1;
+    downloadEnd_ = DownloadEnd::Running;
+    groupsStored_ = 0;
+    Command4_Click();
+    const quint64 generation = ++readGeneration_;
+    const quint64 revision = storeRevision_;
+    if (yield_)
+        yield_();
+    // A read command run inside the yield (from the menu, say) has done the whole job already.
+    if (generation != readGeneration_)
+        return;
+    // A late group of an earlier download stored during the yield must not mix into this one.
+    if (revision != storeRevision_) {
+        groupsStored_ = 0;
+        Command4_Click();
+    }
+    SendRequest(CountRequest);
+    groupIndex = 1;
+    retryCount = 0;
+    changed();
+}
+
+void Monitor::Command4_Click() {
+    store_.clear();
+    int first = 0;
+    int last = 0;
+    RefreshHistory(first, last);
+    changed();
+}
+
+void Monitor::RefreshHistory(int& first, int& last) {
+    history_.RefreshHistory(store_, first, last);
+}
+
+void Monitor::setPortFieldText(const QString& text) {
+    display_.Combo1 = text;
+    changed();
+}
+
+void Monitor::endDownload(DownloadEnd how) {
+    downloadEnd_ = how;
+    display_.downloadSummary = DownloadSummary(how, groupsStored_, groupTotal);
+    emit downloadEnded(how);
+}
+
+void Monitor::notePort(const QString& notice) {
+    display_.portNotice = notice;
+}
+
+} // namespace velantis

@@ -1,0 +1,136 @@
+#pragma once
+
+#include "link/display_state.h"
+#include "link/port_map.h"
+#include "link/serial_line.h"
+#include "protocol/frame.h"
+#include "records/history.h"
+#include "records/record_store.h"
+
+#include <QObject>
+#include <QSet>
+
+#include <cstdint>
+#include <functional>
+
+namespace velantis {
+
+// How the last download ended.
+enum class DownloadEnd {
+    None,      // no download yet
+    Running,   // still going
+    EndFrame,  // the instrument said it has no more groups
+    Watchdog,  // three repeats of one request went unanswered
+    LinkLost,  // no valid frame for more than 30 supervision ticks
+    StoreFull, // the instrument announced more groups than the 4000 the store holds
+};
+
+// The program's one owner of state: link supervision, port search, live poll, download, record
+// store and list texts. It includes no widget; the main window and the command-line tool drive
+// it alike through its handlers and read what it shows from display().
+class Monitor : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int LiveRequest = 30000;
+    static constexpr int CountRequest = 40000;
+    static constexpr int ProbeBase = 60000;
+
+    Monitor(SerialLine& line, PortMap& ports, const QString& programFolder,
+            QObject* parent = nullptr);
+
+    // Lets pending events run once inside the read command; the apps leave the default
+    // (QCoreApplication::processEvents), tests put in what they want to happen there.
+    void setYieldToEvents(std::function<void()> yieldToEvents) {
+        yield_ = std::move(yieldToEvents);
+    }
+    // Prints the print buffer's text on a printer the user picks.
+    void setPrintList(std::function<void(const QString&)> printList) {
+        printList_ = std::move(printList);
+    }
+
+    // Start-up: resets the members, opens the port in the port field, clears, refreshes.
+    void Form_Load();
+    // One receive event: takes at most 20 waiting bytes and acts on a valid frame.
+    void MSComm1_OnComm();
+    void OpenPort();
+    void SendRequest(int code);
+    void Timer1_Timer();   // status displays, pace of Timer2, download lock
+    void Timer2_Timer();   // link supervision and port search
+    void Timer3_Timer();   // live poll
+    void Timer4_Timer();   // download watchdog
+    void Timer5_Timer();   // print requests
+    void Command2_Click(); // read the stored groups
+    void Command4_Click(); // clear the store and the lists
+    void RefreshHistory(int& first, int& last);
+
+    // The user typed into the port field.
+    void setPortFieldText(const QString& text);
+    // Text of the visible list (after Open of a file, say).
+    void setListText(const QString& text) { history_.setListText(text); }
+
+    const DisplayState& display() const { return display_; }
+    const RecordStore& store() const { return store_; }
+    const HistoryList& history() const { return history_; }
+    const SerialLine& line() const { return line_; }
+    int commPort() const { return commPort_; }
+    int timer2Interval() const { return timer2Interval_; }
+    int timer4Interval() const { return timer4Interval_; }
+    DownloadEnd lastDownloadEnd() const { return downloadEnd_; }
+    int groupsStored() const { return groupsStored_; }
+
+    // State members.
+    std::int16_t linkUp = 0;
+    std::int16_t silentTicks = 0;
+    std::int32_t groupTotal = 0;
+    std::uint8_t requestBusy = 0;
+    std::uint8_t downloading = 0;
+    std::int16_t groupIndex = 0;
+    std::int16_t replyTicks = 0;
+    std::int16_t retryCount = 0;
+    // Print range and request, set by the print-range dialog.
+    int form2kai = 0;
+    int form2jie = 0;
+    int form2dybiaozi = 0;
+
+signals:
+    // Something in display() changed.
+    void displayChanged();
+    // The interval of Timer2 or Timer4 changed (0 means stopped).
+    void timersChanged();
+    // The instrument announced zero stored groups: the "Error" message. Never blocks.
+    void groupCountError();
+    // A download ended (end frame, watchdog, lost link, full store).
+    void downloadEnded(velantis::DownloadEnd how);
+
+private:
+    void onReadyRead();
+    void onLineLost(const QString& reason);
+    void handleStoredGroup(const MeasurementFrame& frame, const Reading& reading);
+    void handleLiveReading(const Reading& reading);
+    void resetReadings();
+    void endDownload(DownloadEnd how);
+    void notePort(const QString& notice);
+    void changed() { emit displayChanged(); }
+
+    SerialLine& line_;
+    PortMap& ports_;
+    RecordStore store_;
+    HistoryList history_;
+    DisplayState display_;
+    std::function<void()> yield_;
+    std::function<void(const QString&)> printList_;
+
+    int commPort_ = 1;
+    int timer2Interval_ = 100;
+    int timer4Interval_ = 0;
+    DownloadEnd downloadEnd_ = DownloadEnd::None;
+    int groupsStored_ = 0;
+    quint64 storeRevision_ = 0;
+    quint64 readGeneration_ = 0;
+    QSet<QString> deniedDevices_;
+};
+
+// Words for a download's end, for the status line.
+QString DownloadSummary(DownloadEnd how, int stored, int total);
+
+} // namespace velantis

@@ -1,0 +1,86 @@
+#include "link/port_map.h"
+
+#include <QRegularExpression>
+#include <QSerialPortInfo>
+
+#include <algorithm>
+
+namespace velantis {
+
+PortMap::PortMap() : lister_(&PortMap::SystemDevices) {
+    rescan();
+}
+
+void PortMap::setDeviceLister(DeviceLister lister) {
+    lister_ = std::move(lister);
+    sinceScan_.invalidate();
+    rescan();
+}
+
+bool PortMap::setOverride(int n, const QString& device) {
+    if (n < FirstPort || n > LastPort || device.isEmpty())
+        return false;
+    overrides_.insert(n, device);
+    return true;
+}
+
+QString PortMap::addOverrideSpec(const QString& spec) {
+    const auto eq = spec.indexOf(QLatin1Char('='));
+    bool ok = false;
+    const int n = eq > 0 ? spec.left(eq).trimmed().toInt(&ok) : 0;
+    if (!ok || !setOverride(n, spec.mid(eq + 1).trimmed()))
+        return QStringLiteral(
+            "--port takes N=DEVICE with N from 1 to 16, e.g. --port 3=/dev/pts/4");
+    return {};
+}
+
+QString PortMap::deviceFor(int n) const {
+    if (n < FirstPort || n > LastPort)
+        return {};
+    if (const auto it = overrides_.constFind(n); it != overrides_.constEnd())
+        return *it;
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(n);
+#else
+    return n - 1 < system_.size() ? system_.at(n - 1) : QString();
+#endif
+}
+
+QStringList PortMap::OrderLinuxDevices(QStringList names) {
+    static const QRegularExpression pattern(QStringLiteral("^tty(USB|ACM|S)(\\d+)$"));
+    auto rank = [](const QString& name) {
+        const auto m = pattern.match(name);
+        if (!m.hasMatch())
+            return std::pair<int, int>{3, 0};
+        const QString kind = m.captured(1);
+        const int group = kind == QLatin1String("USB") ? 0 : kind == QLatin1String("ACM") ? 1 : 2;
+        return std::pair<int, int>{group, m.captured(2).toInt()};
+    };
+    std::stable_sort(names.begin(), names.end(), [&](const QString& a, const QString& b) {
+        const auto ra = rank(a);
+        const auto rb = rank(b);
+        return ra != rb ? ra < rb : a < b;
+    });
+    return names;
+}
+
+void PortMap::rescan() {
+    if (sinceScan_.isValid() && sinceScan_.elapsed() < 1000)
+        return;
+    sinceScan_.start();
+    system_ = lister_();
+}
+
+QStringList PortMap::SystemDevices() {
+    QStringList paths;
+#ifndef Q_OS_WIN
+    QStringList names;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        names << info.portName();
+    for (const QString& name : OrderLinuxDevices(names))
+        paths << QStringLiteral("/dev/") + name;
+#endif
+    return paths;
+}
+
+} // namespace velantis

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace velantis {
+
+// Port numbers 1..16 and the devices behind them.
+//
+// On Windows port n is "COMn". On Linux the serial devices the system lists are numbered in a
+// stable order: USB adapters first (ttyUSB0, ttyUSB1, ..., then ttyACM0, ...), then the
+// on-board ports (ttyS0, ttyS1, ...), each group in numeric order; port 1 is the first of them.
+// The list is read again when the port search wraps round, so an adapter plugged in later is
+// found. A device given for a number explicitly (--port N=DEVICE) takes that number whatever
+// the system lists.
+class PortMap {
+public:
+    static constexpr int FirstPort = 1;
+    static constexpr int LastPort = 16;
+
+    PortMap();
+
+    // Maps port n to a device path (a pseudo-terminal included). False for n outside 1..16.
+    bool setOverride(int n, const QString& device);
+    // Parses "N=DEVICE"; an error text on failure.
+    QString addOverrideSpec(const QString& spec);
+
+    // The device behind port n, or an empty string when there is none.
+    QString deviceFor(int n) const;
+
+    // Reads the system's serial devices again; at most once a second, as the listing is slow
+    // and the search wraps round every third of a second.
+    void rescan();
+
+    // Orders Linux device names ("ttyS1", "ttyUSB0", ...) the way ports are numbered.
+    static QStringList OrderLinuxDevices(QStringList names);
+
+    // The system's serial devices as paths, in port order.
+    using DeviceLister = std::function<QStringList()>;
+    static QStringList SystemDevices();
+    // Lets tests stand in for the system's list.
+    void setDeviceLister(DeviceLister lister);
+
+private:
+    QMap<int, QString> overrides_;
+    QStringList system_;
+    DeviceLister lister_;
+    QElapsedTimer sinceScan_;
+};
+
+} // namespace velantis

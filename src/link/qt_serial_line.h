@@ -1,0 +1,35 @@
+#pragma once
+
+#include "link/serial_line.h"
+
+#include <QSerialPort>
+
+namespace velantis {
+
+// The serial line over QSerialPort, asynchronous on the thread that owns it.
+class QtSerialLine final : public SerialLine {
+    Q_OBJECT
+public:
+    explicit QtSerialLine(QObject* parent = nullptr);
+
+    bool open(const QString& device) override;
+    void close() override;
+    bool isOpen() const override { return port_.isOpen(); }
+    OpenError lastOpenError() const override { return openError_; }
+    QString lastErrorText() const override { return errorText_; }
+    bool write(const QByteArray& bytes) override;
+    void discardInput() override;
+    qint64 bytesAvailable() const override { return port_.bytesAvailable(); }
+    QByteArray read(qint64 maxBytes) override { return port_.read(maxBytes); }
+
+private:
+    void onError(QSerialPort::SerialPortError error);
+
+    QSerialPort port_;
+    OpenError openError_ = OpenError::None;
+    QString errorText_;
+    quint64 generation_ = 0;
+    bool lostPending_ = false;
+};
+
+} // namespace velantis
