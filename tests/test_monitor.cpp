@@ -121,6 +121,18 @@ TEST_F(MonitorTest, SearchProbesTwoToSixteenThenWraps) {
     EXPECT_EQ(monitor.display().Combo1, QStringLiteral("2"));
 }
 
+TEST_F(MonitorTest, SearchStepOnAPortWithoutDeviceLeavesItClosed) {
+    ports.setDeviceLister([] { return QStringList{Dev(1), Dev(2)}; });
+    monitor.Timer2_Timer(); // port 2
+    EXPECT_TRUE(line.isOpen());
+    monitor.Timer2_Timer(); // port 3: nothing behind it
+    EXPECT_FALSE(line.isOpen());
+    EXPECT_EQ(monitor.commPort(), 3);
+    monitor.Timer1_Timer();
+    EXPECT_EQ(monitor.display().Text1, QStringLiteral("COM3"));
+    EXPECT_EQ(monitor.display().Text2, QStringLiteral("串口关闭"));
+}
+
 TEST_F(MonitorTest, PortFieldTextDecidesTheNextProbe) {
     const struct {
         QString typed;

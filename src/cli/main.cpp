@@ -1,6 +1,8 @@
 // velantis-cli: the program's work without windows — decode a captured frame, run the simulated
 // instrument, show live readings, download the stored groups.
 #include "cli/decode.h"
+#include "cli/session.h"
+#include "cli/simulate.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -27,6 +29,12 @@ int main(int argc, char** argv) {
     const QString command = args.takeFirst();
     if (command == QLatin1String("decode"))
         return velantis::RunDecode(args);
+    if (command == QLatin1String("simulate"))
+        return ::RunSimulate(args);
+    if (command == QLatin1String("live"))
+        return velantis::RunLive(args);
+    if (command == QLatin1String("download"))
+        return velantis::RunDownload(args);
     if (command == QLatin1String("--help") || command == QLatin1String("help")) {
         Usage(stdout);
         return 0;

@@ -120,10 +120,13 @@ void Monitor::MSComm1_OnComm() {
         break;
     case static_cast<int>(FrameKind::LiveReading):
         handleLiveReading(reading);
-        break;
+        changed();
+        emit liveReadingShown();
+        return;
     case static_cast<int>(FrameKind::PortNumber):
         display_.Combo1 = QString::number(frame.portNumber());
-        OpenPort();
+        // A number that names no device here keeps the port that the instrument answered on.
+        openPort(false);
         break;
     default:
         break; // the frame only proves the link
@@ -200,9 +203,18 @@ void Monitor::handleLiveReading(const Reading& r) {
 }
 
 void Monitor::OpenPort() {
+    openPort(true);
+}
+
+void Monitor::openPort(bool acceptMissingDevice) {
     if (line_.isOpen())
         line_.close();
-    if (const auto n = PortFieldNumber(display_.Combo1); n && !ports_.deviceFor(*n).isEmpty())
+    // Numbers outside 1..16 are refused and the previous port is opened again. A number without
+    // a device is taken (the open then fails and the port stays closed) unless the caller says
+    // otherwise.
+    if (const auto n = PortFieldNumber(display_.Combo1);
+        n && *n >= PortMap::FirstPort && *n <= PortMap::LastPort &&
+        (acceptMissingDevice || !ports_.deviceFor(*n).isEmpty()))
         commPort_ = *n;
     const QString device = ports_.deviceFor(commPort_);
     display_.portDevice = device;

@@ -99,6 +99,8 @@ signals:
     void timersChanged();
     // The instrument announced zero stored groups: the "Error" message. Never blocks.
     void groupCountError();
+    // A live reading has just been put on display.
+    void liveReadingShown();
     // A download ended (end frame, watchdog, lost link, full store).
     void downloadEnded(velantis::DownloadEnd how);
 
@@ -107,6 +109,7 @@ private:
     void onLineLost(const QString& reason);
     void handleStoredGroup(const MeasurementFrame& frame, const Reading& reading);
     void handleLiveReading(const Reading& reading);
+    void openPort(bool acceptMissingDevice);
     void resetReadings();
     void endDownload(DownloadEnd how);
     void notePort(const QString& notice);

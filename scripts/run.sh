@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds the program and runs it against the built-in simulated instrument: live readings,
+# then a download of the stored groups.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/build.sh
+cli=build/src/velantis-cli
+
+out=$(mktemp)
+"$cli" simulate --groups "${GROUPS:-120}" >"$out" &
+sim=$!
+trap 'kill $sim 2>/dev/null || true; rm -f "$out"' EXIT
+for _ in $(seq 50); do [ -s "$out" ] && break; sleep 0.1; done
+device=$(head -n 1 "$out")
+echo "Simulated instrument on $device, mapped to port 3."
+echo
+echo "Live readings:"
+"$cli" live --port "3=$device" --count "${READINGS:-10}"
+echo
+echo "Stored groups:"
+"$cli" download --port "3=$device"

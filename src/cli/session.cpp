@@ -1,0 +1,232 @@
+// The command-line tool drives the same controller, start-up, port search and timers as the main
+// window, without windows.
+#include "cli/session.h"
+
+#include "link/monitor.h"
+#include "link/monitor_timers.h"
+#include "link/qt_serial_line.h"
+#include "records/data_file.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTextStream>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+namespace velantis {
+
+namespace {
+
+enum ExitCode { Ok = 0, Usage = 2, NoInstrument = 3, Incomplete = 4, WriteFailed = 5 };
+
+void Err(const QString& text) {
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+void Out(const QByteArray& bytes) {
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+// The controller with a real serial line and the programs' timers, started as the main window
+// starts it.
+struct Session {
+    QtSerialLine line;
+    PortMap ports;
+    Monitor monitor{line, ports, QCoreApplication::applicationDirPath()};
+    MonitorTimers timers{monitor};
+    QString lastNotice;
+
+    void start() {
+        QObject::connect(&monitor, &Monitor::displayChanged, [this] {
+            const QString& notice = monitor.display().portNotice;
+            if (!notice.isEmpty() && notice != lastNotice) {
+                lastNotice = notice;
+                Err(notice);
+            }
+        });
+        monitor.Form_Load();
+        timers.start();
+    }
+};
+
+// Options both commands share; nothing when the arguments are wrong (told on stderr).
+struct Common {
+    QStringList ports;
+    double timeout = 10;
+};
+
+bool Parse(QCommandLineParser& parser, const QString& command, const QStringList& args,
+           Common& common) {
+    parser.setApplicationDescription(QStringLiteral("velantis-cli ") + command);
+    parser.addOption({QStringLiteral("port"),
+                      QStringLiteral("Port N is DEVICE (repeatable), e.g. 3=/dev/ttyUSB0."),
+                      QStringLiteral("N=DEVICE")});
+    parser.addOption({QStringLiteral("timeout"),
+                      QStringLiteral("Seconds to wait for the instrument (default 10)."),
+                      QStringLiteral("S")});
+    parser.addHelpOption();
+    if (!parser.parse(QStringList{QStringLiteral("velantis-cli")} + args)) {
+        Err(QStringLiteral("velantis-cli %1: %2").arg(command, parser.errorText()));
+        return false;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        Out(parser.helpText().toUtf8());
+        return false;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        Err(QStringLiteral("velantis-cli %1: unexpected argument '%2'")
+                .arg(command, parser.positionalArguments().first()));
+        return false;
+    }
+    common.ports = parser.values(QStringLiteral("port"));
+    if (parser.isSet(QStringLiteral("timeout"))) {
+        bool ok = false;
+        common.timeout = parser.value(QStringLiteral("timeout")).toDouble(&ok);
+        if (!ok || common.timeout <= 0) {
+            Err(QStringLiteral("velantis-cli %1: --timeout takes a number of seconds above 0")
+                    .arg(command));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ApplyPorts(Session& s, const Common& common, const QString& command) {
+    for (const QString& spec : common.ports) {
+        const QString error = s.ports.addOverrideSpec(spec);
+        if (!error.isEmpty()) {
+            Err(QStringLiteral("velantis-cli %1: %2").arg(command, error));
+            return false;
+        }
+    }
+    return true;
+}
+
+QString LiveLine(const DisplayState& d, bool csv) {
+    if (csv) {
+        QStringList cells{d.Label8,  d.Label9,  d.Label10, d.Label2,  d.Label4, d.Label5,
+                          d.Label13, d.Label19, d.Label20, d.Label14, d.Label17};
+        for (QString& c : cells)
+            c = QLatin1Char('"') + c.trimmed().replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+                QLatin1Char('"');
+        return cells.join(QLatin1Char(','));
+    }
+    auto cell = [](const QString& text) { return text.trimmed().rightJustified(8); };
+    return QStringLiteral("1st R %1 S %2 T %3 | 2nd R %4 S %5 T %6 | F.Er R %7 S %8 T %9 | %10 %11")
+        .arg(cell(d.Label8), cell(d.Label9), cell(d.Label10), cell(d.Label2), cell(d.Label4),
+             cell(d.Label5), cell(d.Label13), cell(d.Label19), cell(d.Label20))
+        .arg(d.Label14, d.Label17);
+}
+
+} // namespace
+
+int RunLive(const QStringList& args) {
+    QCommandLineParser parser;
+    parser.addOption(
+        {QStringLiteral("count"), QStringLiteral("Stop after N readings."), QStringLiteral("N")});
+    parser.addOption({QStringLiteral("csv"), QStringLiteral("Comma-separated cells.")});
+    Common common;
+    if (!Parse(parser, QStringLiteral("live"), args, common))
+        return parser.isSet(QStringLiteral("help")) ? Ok : Usage;
+    int count = -1;
+    if (parser.isSet(QStringLiteral("count"))) {
+        bool ok = false;
+        count = parser.value(QStringLiteral("count")).toInt(&ok);
+        if (!ok || count < 1) {
+            Err(QStringLiteral("velantis-cli live: --count takes a whole number above 0"));
+            return Usage;
+        }
+    }
+    const bool csv = parser.isSet(QStringLiteral("csv"));
+
+    Session s;
+    if (!ApplyPorts(s, common, QStringLiteral("live")))
+        return Usage;
+    int shown = 0;
+    if (csv)
+        Out("1st R,1st S,1st T,2nd R,2nd S,2nd T,F.Er R,F.Er S,F.Er T,setting,ratio\n");
+    QObject::connect(&s.monitor, &Monitor::liveReadingShown, [&] {
+        Out(LiveLine(s.monitor.display(), csv).toUtf8() + '\n');
+        if (++shown == count)
+            QCoreApplication::exit(Ok);
+    });
+    QTimer::singleShot(static_cast<int>(common.timeout * 1000), [&] {
+        if (shown == 0) {
+            Err(QStringLiteral("velantis-cli live: no instrument answered within %1 s")
+                    .arg(common.timeout));
+            QCoreApplication::exit(NoInstrument);
+        }
+    });
+    s.start();
+    return QCoreApplication::exec();
+}
+
+int RunDownload(const QStringList& args) {
+    QCommandLineParser parser;
+    parser.addOption({{QStringLiteral("o"), QStringLiteral("output")},
+                      QStringLiteral("Write to FILE instead of standard output."),
+                      QStringLiteral("FILE")});
+    Common common;
+    if (!Parse(parser, QStringLiteral("download"), args, common))
+        return parser.isSet(QStringLiteral("help")) ? Ok : Usage;
+    const QString output = parser.value(QStringLiteral("output"));
+
+    Session s;
+    if (!ApplyPorts(s, common, QStringLiteral("download")))
+        return Usage;
+    bool started = false;
+    int lastProgress = -1;
+    QObject::connect(&s.monitor, &Monitor::displayChanged, [&] {
+        if (!started && s.monitor.linkUp == 1) {
+            started = true;
+            Err(QStringLiteral("instrument found on port %1 (%2); reading stored groups")
+                    .arg(s.monitor.commPort())
+                    .arg(s.monitor.display().portDevice));
+            // Run the read command from the event loop, as a click would.
+            QTimer::singleShot(0, &s.monitor, &Monitor::Command2_Click);
+        }
+        const int progress = s.monitor.display().progressValue;
+        if (started && s.monitor.downloading == 1 && s.monitor.display().progressVisible &&
+            progress != lastProgress && progress % 10 == 0) {
+            lastProgress = progress;
+            Err(QStringLiteral("%1% (%2 of %3 groups)")
+                    .arg(progress)
+                    .arg(s.monitor.groupsStored())
+                    .arg(s.monitor.groupTotal));
+        }
+    });
+    QObject::connect(&s.monitor, &Monitor::groupCountError,
+                     [] { Err(QStringLiteral("the instrument reports no stored groups")); });
+    QObject::connect(&s.monitor, &Monitor::downloadEnded, [&](DownloadEnd how) {
+        Err(DownloadSummary(how, s.monitor.groupsStored(), s.monitor.groupTotal));
+        const QString& list = s.monitor.history().listText();
+        int code = how == DownloadEnd::EndFrame ? Ok : Incomplete;
+        if (output.isEmpty()) {
+            Out(DataFileBytes(list));
+        } else {
+            QString error;
+            if (!SaveDataFile(output, list, &error)) {
+                Err(QStringLiteral("velantis-cli download: cannot write %1: %2")
+                        .arg(output, error));
+                code = WriteFailed;
+            }
+        }
+        QCoreApplication::exit(code);
+    });
+    QTimer::singleShot(static_cast<int>(common.timeout * 1000), [&] {
+        if (!started) {
+            Err(QStringLiteral("velantis-cli download: no instrument answered within %1 s")
+                    .arg(common.timeout));
+            QCoreApplication::exit(NoInstrument);
+        }
+    });
+    s.start();
+    return QCoreApplication::exec();
+}
+
+} // namespace velantis

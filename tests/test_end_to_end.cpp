@@ -1,0 +1,126 @@
+// The whole chain over a pseudo-terminal: the simulated instrument on one side, the controller
+// with a real serial port (in this process, or in velantis-cli) on the other.
+#include "link/monitor.h"
+#include "link/monitor_timers.h"
+#include "link/qt_serial_line.h"
+#include "records/data_file.h"
+#include "simulator/simulated_instrument.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace velantis;
+
+namespace {
+
+// What Save writes after a download that stored groups 1..count of the simulator.
+QByteArray ExpectedDownload(const SimulatedInstrument& sim, int count) {
+    RecordStore store;
+    for (int n = 1; n <= count; ++n)
+        store.store(*SlotIndex::make(n), DeriveReading(sim.storedGroup(n)));
+    QTemporaryDir dir;
+    HistoryList history(dir.path());
+    int first = 0;
+    int last = 0;
+    history.RefreshHistory(store, first, last);
+    return DataFileBytes(history.listText());
+}
+
+int RowCount(const QByteArray& saved) {
+    return static_cast<int>(saved.count("\r\n")) - 3; // two heading lines and the final CR LF
+}
+
+struct CliResult {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+CliResult Download(const SimulatedInstrument& sim) {
+    QProcess cli;
+    cli.start(QStringLiteral(VELANTIS_CLI), {QStringLiteral("download"), QStringLiteral("--port"),
+                                             QStringLiteral("3=") + sim.devicePath(),
+                                             QStringLiteral("--timeout"), QStringLiteral("10")});
+    EXPECT_TRUE(cli.waitForFinished(60000));
+    return {cli.exitCode(), cli.readAllStandardOutput(), cli.readAllStandardError()};
+}
+
+TEST(EndToEnd, SearchFindsTheInstrumentAndShowsLiveReadings) {
+    SimulatedInstrument sim;
+    QString error;
+    ASSERT_TRUE(sim.start(&error)) << error.toStdString();
+    QtSerialLine line;
+    PortMap ports;
+    ports.setDeviceLister([] { return QStringList(); }); // only the simulator, as port 5
+    ports.setOverride(5, sim.devicePath());
+    QTemporaryDir dir;
+    Monitor monitor(line, ports, dir.path());
+    MonitorTimers timers(monitor);
+    monitor.Form_Load();
+    timers.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return monitor.linkUp == 1; }, 5000));
+    EXPECT_EQ(monitor.display().Combo1, QStringLiteral("5"));
+    EXPECT_EQ(monitor.commPort(), 5);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return monitor.display().Label14 != NoSetting; }, 3000));
+    EXPECT_TRUE(monitor.display().Label17.startsWith(QStringLiteral("变比:")));
+    EXPECT_NE(monitor.display().Label2, NoReading);
+    EXPECT_TRUE(sim.requestCodes().contains(Monitor::LiveRequest));
+    EXPECT_EQ(monitor.display().Text3, QStringLiteral("通信成功"));
+    EXPECT_EQ(monitor.display().Text2, QStringLiteral("串口打开"));
+}
+
+TEST(EndToEnd, DownloadOfTwoHundredGroupsGivesTheExactList) {
+    SimulatorOptions options;
+    options.storedGroups = 200;
+    SimulatedInstrument sim(options);
+    ASSERT_TRUE(sim.start());
+    const CliResult r = Download(sim);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, ExpectedDownload(sim, 200));
+}
+
+TEST(EndToEnd, FaultsOnTheLineLoseNoGroup) {
+    const struct {
+        const char* name;
+        SimulatorOptions options;
+        int exitCode; // 0: complete; 4: ended early, every group stored so far kept
+    } cases[] = {
+        {"dropped answers", {.storedGroups = 40, .emulateByteTime = false, .dropEvery = 9}, 0},
+        {"bad checksums", {.storedGroups = 40, .emulateByteTime = false, .corruptEvery = 7}, 0},
+        {"wrong groups", {.storedGroups = 40, .emulateByteTime = false, .wrongGroupEvery = 5}, 0},
+        {"short blocks", {.storedGroups = 40, .emulateByteTime = false, .shortEvery = 8}, 0},
+        {"silent", {.storedGroups = 40, .emulateByteTime = false, .silentAfter = 25}, 4},
+        {"unplugged", {.storedGroups = 40, .emulateByteTime = false, .unplugAfter = 30}, 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimulatedInstrument sim(c.options);
+        ASSERT_TRUE(sim.start());
+        const CliResult r = Download(sim);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
+        const int rows = RowCount(r.out);
+        if (c.exitCode == 0) {
+            EXPECT_EQ(rows, 40);
+        } else {
+            // Groups stored before the line went quiet are all in the output, in order.
+            EXPECT_GT(rows, 10);
+            EXPECT_LT(rows, 40);
+        }
+        EXPECT_EQ(r.out, ExpectedDownload(sim, rows));
+    }
+}
+
+TEST(EndToEnd, NoInstrumentMeansExitThree) {
+    QProcess cli;
+    cli.start(QStringLiteral(VELANTIS_CLI), {QStringLiteral("download"), QStringLiteral("--port"),
+                                             QStringLiteral("3=/nonexistent/tty"),
+                                             QStringLiteral("--timeout"), QStringLiteral("0.5")});
+    ASSERT_TRUE(cli.waitForFinished(20000));
+    EXPECT_EQ(cli.exitCode(), 3);
+    EXPECT_TRUE(cli.readAllStandardOutput().isEmpty());
+}
+
+} // namespace
