@@ -21,7 +21,10 @@ std::optional<QByteArray> ParseHex(const QStringList& args) {
     if (hex.size() != 2 * MeasurementFrame::Size)
         return std::nullopt;
     for (QChar c : hex) {
-        if (!c.isDigit() && !QStringLiteral("abcdefABCDEF").contains(c))
+        const char16_t u = c.unicode();
+        const bool isHex =
+            (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
+        if (!isHex)
             return std::nullopt;
     }
     return QByteArray::fromHex(hex.toLatin1());
@@ -36,7 +39,10 @@ int RunDecode(const QStringList& args) {
                              "(spaces allowed), e.g. 03E8311388330000330000330000 8F0064320277\n");
         return 2;
     }
-    const MeasurementFrame frame = *MeasurementFrame::fromBlock(*block);
+    const auto parsed = MeasurementFrame::fromBlock(*block);
+    if (!parsed)
+        return 2;
+    const MeasurementFrame frame = *parsed;
     const bool valid = IsValidFrame(*block);
     const Reading r = DeriveReading(frame);
 

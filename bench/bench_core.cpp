@@ -1,0 +1,72 @@
+// Timings of the hot paths: one received frame, one list row, one full list refresh.
+#include "protocol/frame.h"
+#include "protocol/reading.h"
+#include "records/history.h"
+#include "records/record_store.h"
+
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+using namespace velantis;
+
+namespace {
+
+const QByteArray LiveFrame = QByteArray::fromHex("03E83113883300003300003300008F0064320277");
+
+void BM_DecodeFrame(benchmark::State& state) {
+    for (auto _ : state) {
+        const bool valid = IsValidFrame(LiveFrame);
+        const Reading r = DeriveReading(*MeasurementFrame::fromBlock(LiveFrame));
+        benchmark::DoNotOptimize(valid);
+        benchmark::DoNotOptimize(r.ratioText.constData());
+    }
+}
+BENCHMARK(BM_DecodeFrame);
+
+void BM_FormatGroupRow(benchmark::State& state) {
+    RecordStore store;
+    const auto slot = *SlotIndex::make(12);
+    store.store(slot, DeriveReading(*MeasurementFrame::fromBlock(LiveFrame)));
+    for (auto _ : state) {
+        const QString row = FormatGroupRow(store, slot);
+        benchmark::DoNotOptimize(row.constData());
+    }
+}
+BENCHMARK(BM_FormatGroupRow);
+
+// Groups 1..3500 all filled: the largest list, written to lishi.txt, read back and deleted.
+void BM_RefreshHistoryFull(benchmark::State& state) {
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        state.SkipWithError("no temporary folder");
+        return;
+    }
+    RecordStore store;
+    for (int n = 1; n <= HistoryList::DefaultLast; ++n) {
+        const auto frame = FrameBuilder()
+                               .hv(static_cast<std::uint16_t>(1000 + n), 0x31)
+                               .r(static_cast<std::uint16_t>(5000 - n % 50), 0x33)
+                               .ratioError(static_cast<std::uint8_t>(n & 0xFF))
+                               .rated(100, 50)
+                               .groupNo(static_cast<std::uint16_t>(n))
+                               .channelKind(0, 1)
+                               .build();
+        store.store(*SlotIndex::make(n), DeriveReading(frame));
+    }
+    HistoryList list(dir.path());
+    for (auto _ : state) {
+        int first = 0;
+        int last = 0;
+        list.RefreshHistory(store, first, last);
+        benchmark::DoNotOptimize(list.listText().constData());
+    }
+    if (!list.lastRefreshUsedFile())
+        state.SkipWithError("the refresh did not go through the file");
+    state.counters["listChars"] = static_cast<double>(list.listText().size());
+}
+BENCHMARK(BM_RefreshHistoryFull)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
