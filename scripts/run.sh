@@ -7,7 +7,7 @@ bash scripts/build.sh
 cli=build/src/velantis-cli
 
 out=$(mktemp)
-"$cli" simulate --groups "${GROUPS:-120}" >"$out" &
+"$cli" simulate --groups "${SIM_GROUPS:-120}" >"$out" &
 sim=$!
 trap 'kill $sim 2>/dev/null || true; rm -f "$out"' EXIT
 for _ in $(seq 50); do [ -s "$out" ] && break; sleep 0.1; done
@@ -15,7 +15,7 @@ device=$(head -n 1 "$out")
 echo "Simulated instrument on $device, mapped to port 3."
 echo
 echo "Live readings:"
-"$cli" live --port "3=$device" --count "${READINGS:-10}"
+"$cli" live --port "3=$device" --count "${LIVE_READINGS:-10}"
 echo
-echo "Stored groups:"
-"$cli" download --port "3=$device"
+echo "Stored groups (the bytes Save writes are GBK; shown here converted to UTF-8):"
+"$cli" download --port "3=$device" | iconv -f GBK -t UTF-8

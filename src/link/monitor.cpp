@@ -63,9 +63,7 @@ void Monitor::Form_Load() {
     OpenPort();
     Command4_Click();
     display_.progressValue = 0;
-    int first = 0;
-    int last = 0;
-    RefreshHistory(first, last);
+    refreshAll();
     changed();
 }
 
@@ -99,11 +97,7 @@ void Monitor::MSComm1_OnComm() {
     case static_cast<int>(FrameKind::EndOfGroups):
         downloading = 0;
         display_.progressVisible = false;
-        {
-            int first = 0;
-            int last = 0;
-            RefreshHistory(first, last);
-        }
+        refreshAll();
         if (downloadEnd_ == DownloadEnd::Running)
             endDownload(DownloadEnd::EndFrame);
         break;
@@ -142,11 +136,8 @@ void Monitor::handleStoredGroup(const MeasurementFrame& frame, const Reading& re
                 ++storeRevision_;
                 ++groupsStored_;
             }
-            if (groupIndex == 64) {
-                int first = 0;
-                int last = 0;
-                RefreshHistory(first, last);
-            }
+            if (groupIndex == 64)
+                refreshAll();
         }
         retryCount = 0;
         replyTicks = 0;
@@ -157,9 +148,7 @@ void Monitor::handleStoredGroup(const MeasurementFrame& frame, const Reading& re
             // The store ends at group 4000; asking for more would only fill nothing.
             downloading = 0;
             display_.progressVisible = false;
-            int first = 0;
-            int last = 0;
-            RefreshHistory(first, last);
+            refreshAll();
             endDownload(DownloadEnd::StoreFull);
             return;
         }
@@ -272,34 +261,23 @@ void Monitor::Timer1_Timer() {
         resetReadings();
         if (wasDownloading) {
             // The groups stored so far must reach the list that Save writes.
-            int first = 0;
-            int last = 0;
-            RefreshHistory(first, last);
+            refreshAll();
             endDownload(DownloadEnd::LinkLost);
         }
     }
 
-    if (downloading == 1) {
-        display_.Text4 = ReadingText;
-        display_.Command2Enabled = false;
-        display_.progressEnabled = true;
-        display_.Command4Enabled = false;
-        display_.Command1Enabled = false;
-        display_.Command3Enabled = false;
-        if (timer4Interval_ == 0)
-            timer4Interval_ = 50;
-    } else {
-        if (timer4Interval_ == 50)
-            timer4Interval_ = 0;
-        display_.Command1Enabled = true;
-        display_.Command3Enabled = true;
-        display_.Text4.clear();
-        display_.progressEnabled = false;
-        display_.Command2Enabled = true;
-        display_.Command4Enabled = true;
-        if (linkUp == 0)
-            display_.Text4 = SearchingText;
-    }
+    // The download lock: open, read, save and clear wait until the download has ended.
+    const bool locked = downloading == 1;
+    display_.Command1Enabled = !locked;
+    display_.Command2Enabled = !locked;
+    display_.Command3Enabled = !locked;
+    display_.Command4Enabled = !locked;
+    display_.progressEnabled = locked;
+    display_.Text4 = locked ? ReadingText : linkUp == 0 ? SearchingText : QString();
+    if (locked && timer4Interval_ == 0)
+        timer4Interval_ = 50;
+    if (!locked && timer4Interval_ == 50)
+        timer4Interval_ = 0;
     if (downloadEnd_ == DownloadEnd::Running)
         display_.downloadSummary = DownloadSummary(downloadEnd_, groupsStored_, groupTotal);
     if (timer2Before != timer2Interval_ || timer4Before != timer4Interval_)
@@ -356,9 +334,7 @@ void Monitor::Timer4_Timer() {
     if (retryCount > 2) {
         const bool wasDownloading = downloading == 1;
         downloading = 0;
-        int first = 0;
-        int last = 0;
-        RefreshHistory(first, last);
+        refreshAll();
         if (wasDownloading)
             endDownload(DownloadEnd::Watchdog);
         changed();
@@ -371,9 +347,7 @@ void Monitor::Timer5_Timer() {
     RefreshHistory(form2kai, form2jie);
     if (printList_)
         printList_(history_.printText());
-    int first = 0;
-    int last = 0;
-    RefreshHistory(first, last);
+    refreshAll();
     form2dybiaozi = 0;
     changed();
 }
@@ -403,14 +377,18 @@ void Monitor::Command2_Click() {
 
 void Monitor::Command4_Click() {
     store_.clear();
-    int first = 0;
-    int last = 0;
-    RefreshHistory(first, last);
+    refreshAll();
     changed();
 }
 
 void Monitor::RefreshHistory(int& first, int& last) {
     history_.RefreshHistory(store_, first, last);
+}
+
+void Monitor::refreshAll() {
+    int first = 0;
+    int last = 0;
+    RefreshHistory(first, last);
 }
 
 void Monitor::setPortFieldText(const QString& text) {

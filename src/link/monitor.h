@@ -110,6 +110,7 @@ private:
     void handleStoredGroup(const MeasurementFrame& frame, const Reading& reading);
     void handleLiveReading(const Reading& reading);
     void openPort(bool acceptMissingDevice);
+    void refreshAll(); // RefreshHistory(0, 0): both lists, groups 1..3500
     void resetReadings();
     void endDownload(DownloadEnd how);
     void notePort(const QString& notice);
