@@ -1,8 +1,12 @@
 // velantis-cli: the program's work without windows — decode a captured frame, run the simulated
 // instrument, show live readings, download the stored groups.
+#include <QtGlobal>
+
 #include "cli/decode.h"
 #include "cli/session.h"
+#ifdef Q_OS_UNIX
 #include "cli/simulate.h"
+#endif
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -29,8 +33,10 @@ int main(int argc, char** argv) {
     const QString command = args.takeFirst();
     if (command == QLatin1String("decode"))
         return velantis::RunDecode(args);
+#ifdef Q_OS_UNIX
     if (command == QLatin1String("simulate"))
         return ::RunSimulate(args);
+#endif
     if (command == QLatin1String("live"))
         return velantis::RunLive(args);
     if (command == QLatin1String("download"))
