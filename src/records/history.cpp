@@ -54,7 +54,7 @@ QString HistoryHeading() {
 HistoryList::HistoryList(QString programFolder) : folder_(std::move(programFolder)) {}
 
 QString HistoryList::historyPath() const {
-    return QDir(folder_).filePath(QStringLiteral("lishi.txt"));
+    return QDir::toNativeSeparators(QDir(folder_).filePath(QStringLiteral("lishi.txt")));
 }
 
 void HistoryList::RefreshHistory(const RecordStore& store, int& first, int& last) {
