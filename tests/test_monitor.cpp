@@ -357,15 +357,25 @@ TEST_F(MonitorTest, CountZeroRaisesTheErrorAndSendsNothing) {
 }
 
 TEST_F(MonitorTest, StoreEndsAtGroupFourThousand) {
-    bringLinkUp();
-    startDownload(4005);
-    for (int n = 1; n <= 4000; ++n)
-        send(Group(n));
-    EXPECT_EQ(monitor.downloading, 0);
-    EXPECT_EQ(monitor.lastDownloadEnd(), DownloadEnd::StoreFull);
-    EXPECT_EQ(line.lastCode(), 4000) << "group 4001 is never asked for";
-    EXPECT_FALSE(monitor.store().isEmpty(*SlotIndex::make(4000)));
-    EXPECT_EQ(rows(monitor.history().listText()), 3500) << "the full list ends at 3500";
+    const struct {
+        int count;
+        int lastRequest;
+        DownloadEnd end;
+    } cases[] = {{4005, 4000, DownloadEnd::StoreFull}, {4000, 4001, DownloadEnd::EndFrame}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.count);
+        bringLinkUp();
+        startDownload(c.count);
+        for (int n = 1; n <= 4000; ++n)
+            send(Group(n));
+        EXPECT_EQ(line.lastCode(), c.lastRequest);
+        if (c.end == DownloadEnd::EndFrame)
+            send(EndOfGroupsFrame());
+        EXPECT_EQ(monitor.downloading, 0);
+        EXPECT_EQ(monitor.lastDownloadEnd(), c.end);
+        EXPECT_FALSE(monitor.store().isEmpty(*SlotIndex::make(4000)));
+        EXPECT_EQ(rows(monitor.history().listText()), 3500) << "the full list ends at 3500";
+    }
 }
 
 TEST_F(MonitorTest, PortNumberFrameReopensThePort) {
@@ -381,8 +391,15 @@ TEST_F(MonitorTest, PortNumberFrameReopensThePort) {
         EXPECT_TRUE(line.isOpen());
     }
     line.existing.remove(Dev(9));
+    ports.setDeviceLister([] {
+        QStringList devices;
+        for (int n = 1; n <= 8; ++n)
+            devices << Dev(n);
+        return devices;
+    });
     send(PortNumberFrame(9));
     EXPECT_EQ(line.device, Dev(3)) << "a port without a device keeps the previous one";
+    EXPECT_EQ(monitor.display().Combo1, QStringLiteral("3"));
 }
 
 TEST_F(MonitorTest, ShortBlockWaitsAndTwoBlocksAreBothHandled) {
@@ -423,6 +440,12 @@ TEST_F(MonitorTest, ReadCommandYieldStaysConsistent) {
     monitor.Command2_Click();
     EXPECT_EQ(line.codes(), QList<int>{40000});
     EXPECT_EQ(monitor.downloading, 1);
+
+    // A late end frame inside the yield does not end the download that is starting.
+    monitor.setYieldToEvents([this] { send(EndOfGroupsFrame()); });
+    monitor.Command2_Click();
+    EXPECT_EQ(monitor.downloading, 1);
+    EXPECT_EQ(monitor.lastDownloadEnd(), DownloadEnd::Running);
 
     // A tick inside the yield that finds the link down ends the download as usual.
     monitor.setYieldToEvents([this] {

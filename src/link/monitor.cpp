@@ -6,6 +6,8 @@
 #include <QLocale>
 #include <QTime>
 
+#include <limits>
+
 namespace velantis {
 
 namespace {
@@ -119,8 +121,12 @@ void Monitor::MSComm1_OnComm() {
         return;
     case static_cast<int>(FrameKind::PortNumber):
         display_.Combo1 = QString::number(frame.portNumber());
-        // A number that names no device here keeps the port that the instrument answered on.
+        // A number that names no device here keeps the port that the instrument answered on,
+        // and the port field goes on naming that port.
         openPort(false);
+        if (const int n = frame.portNumber();
+            n >= PortMap::FirstPort && n <= PortMap::LastPort && n != commPort_)
+            display_.Combo1 = QString::number(commPort_);
         break;
     default:
         break; // the frame only proves the link
@@ -142,14 +148,17 @@ void Monitor::handleStoredGroup(const MeasurementFrame& frame, const Reading& re
         retryCount = 0;
         replyTicks = 0;
         ++groupIndex;
-        if (groupIndex <= groupTotal)
+        if (groupTotal > 0 && groupIndex <= groupTotal)
             display_.progressValue = groupIndex * 100 / groupTotal;
-        if (groupIndex > SlotIndex::Highest) {
-            // The store ends at group 4000; asking for more would only fill nothing.
+        // The store ends at group 4000: when the instrument announced more, asking for them
+        // would fill nothing. (groupIndex also stops short of its 16-bit limit.)
+        if (groupIndex > SlotIndex::Highest &&
+            (groupIndex <= groupTotal || groupIndex == std::numeric_limits<std::int16_t>::max())) {
             downloading = 0;
             display_.progressVisible = false;
             refreshAll();
-            endDownload(DownloadEnd::StoreFull);
+            if (downloadEnd_ == DownloadEnd::Running)
+                endDownload(DownloadEnd::StoreFull);
             return;
         }
     }
@@ -364,6 +373,12 @@ void Monitor::Command2_Click() {
     // A read command run inside the yield (from the menu, say) has done the whole job already.
     if (generation != readGeneration_)
         return;
+    // A late end frame or a last watchdog tick of an earlier download, handled in the yield,
+    // does not end the download that starts now; a lost link still does.
+    if (linkUp == 1) {
+        downloading = 1;
+        downloadEnd_ = DownloadEnd::Running;
+    }
     // A late group of an earlier download stored during the yield must not mix into this one.
     if (revision != storeRevision_) {
         groupsStored_ = 0;

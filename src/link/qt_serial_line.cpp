@@ -65,9 +65,10 @@ void QtSerialLine::discardInput() {
 }
 
 void QtSerialLine::onError(QSerialPort::SerialPortError error) {
-    // An unplugged USB adapter shows as a resource error or, on Linux, as a read error with a
-    // read notifier that keeps firing: close the port on either so nothing spins.
-    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
+    // An unplugged USB adapter shows as a resource error or, on Linux, as a read (or write)
+    // error with a notifier that keeps firing: close the port on any of them so nothing spins.
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError &&
+        error != QSerialPort::WriteError)
         return;
     if (!port_.isOpen())
         return;

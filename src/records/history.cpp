@@ -71,7 +71,8 @@ void HistoryList::RefreshHistory(const RecordStore& store, int& first, int& last
     QString text = HistoryHeading();
     const int lo = std::max(first, 0);
     const int hi = std::min(last, SlotIndex::Highest);
-    text.reserve(text.size() + std::max(0, hi - lo + 1) * 78);
+    if (hi >= lo)
+        text.reserve(text.size() + (hi - lo + 1) * 78);
     for (int i = lo; i <= hi; ++i) {
         const SlotIndex n = *SlotIndex::make(i);
         if (store.isEmpty(n))
