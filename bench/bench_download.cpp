@@ -1,7 +1,10 @@
 // End-to-end download timing: the controller with a real serial port and the programs' timers
 // against the simulated instrument on a pseudo-terminal.
 //
-//   bench_download [--groups N] [--runs R]
+//   bench_download [--groups N] [--runs R] [--glib]
+//
+// Like velantis-cli it runs on Qt's plain Unix event dispatcher; --glib keeps the GLib one that
+// Qt picks by default (as a desktop session would).
 //
 // With the instrument's line time emulated (38400 baud: 4 request bytes and 20 answer bytes per
 // group), the download is compared with the time the wire itself needs; with the emulation off,
@@ -18,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 using namespace velantis;
@@ -75,15 +79,20 @@ double Median(std::vector<double> v) {
 } // namespace
 
 int main(int argc, char** argv) {
+    bool glib = false;
+    for (int i = 1; i < argc; ++i)
+        glib = glib || std::string_view(argv[i]) == "--glib";
+    if (!glib)
+        qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     int groups = 1000;
     int runs = 3;
     const QStringList args = app.arguments();
-    for (int i = 1; i + 1 < args.size(); i += 2) {
+    for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == QLatin1String("--groups"))
-            groups = args[i + 1].toInt();
+            groups = args[++i].toInt();
         else if (args[i] == QLatin1String("--runs"))
-            runs = args[i + 1].toInt();
+            runs = args[++i].toInt();
     }
     if (groups < 1 || runs < 1) {
         std::fprintf(stderr, "usage: bench_download [--groups N] [--runs R]\n");
@@ -101,7 +110,8 @@ int main(int argc, char** argv) {
     }
     const double p = Median(paced);
     const double i = Median(instant);
-    std::printf("download of %d groups, median of %d runs\n", groups, runs);
+    std::printf("download of %d groups, median of %d runs, %s event dispatcher\n", groups, runs,
+                glib ? "GLib" : "Unix");
     std::printf("  at 38400 baud (emulated): %.3f s, wire time %.3f s, ratio %.3f\n", p, wire,
                 p / wire);
     std::printf("  answered at once:         %.3f s, %.0f groups/s\n", i, groups / i);
