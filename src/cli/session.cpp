@@ -97,8 +97,8 @@ bool Parse(QCommandLineParser& parser, const QString& command, const QStringList
 }
 
 bool ApplyPorts(Session& s, const Common& common, const QString& command) {
-    for (const QString& spec : common.ports) {
-        const QString error = s.ports.addOverrideSpec(spec);
+    for (const QString& mapping : common.ports) {
+        const QString error = s.ports.addPortMapping(mapping);
         if (!error.isEmpty()) {
             Err(QStringLiteral("velantis-cli %1: %2").arg(command, error));
             return false;

@@ -97,11 +97,7 @@ void Monitor::MSComm1_OnComm() {
         handleStoredGroup(frame, reading);
         break;
     case static_cast<int>(FrameKind::EndOfGroups):
-        downloading = 0;
-        display_.progressVisible = false;
-        refreshAll();
-        if (downloadEnd_ == DownloadEnd::Running)
-            endDownload(DownloadEnd::EndFrame);
+        completeDownload(DownloadEnd::EndFrame);
         break;
     case static_cast<int>(FrameKind::GroupCount):
         groupTotal = frame.groupCount();
@@ -154,11 +150,7 @@ void Monitor::handleStoredGroup(const MeasurementFrame& frame, const Reading& re
         // would fill nothing. (groupIndex also stops short of its 16-bit limit.)
         if (groupIndex > SlotIndex::Highest &&
             (groupIndex <= groupTotal || groupIndex == std::numeric_limits<std::int16_t>::max())) {
-            downloading = 0;
-            display_.progressVisible = false;
-            refreshAll();
-            if (downloadEnd_ == DownloadEnd::Running)
-                endDownload(DownloadEnd::StoreFull);
+            completeDownload(DownloadEnd::StoreFull);
             return;
         }
     }
@@ -341,11 +333,9 @@ void Monitor::Timer4_Timer() {
         SendRequest(groupIndex);
     }
     if (retryCount > 2) {
-        const bool wasDownloading = downloading == 1;
         downloading = 0;
         refreshAll();
-        if (wasDownloading)
-            endDownload(DownloadEnd::Watchdog);
+        endDownload(DownloadEnd::Watchdog);
         changed();
     }
 }
@@ -411,7 +401,16 @@ void Monitor::setPortFieldText(const QString& text) {
     changed();
 }
 
+void Monitor::completeDownload(DownloadEnd how) {
+    downloading = 0;
+    display_.progressVisible = false;
+    refreshAll();
+    endDownload(how);
+}
+
 void Monitor::endDownload(DownloadEnd how) {
+    if (downloadEnd_ != DownloadEnd::Running)
+        return; // a late frame or tick after the end changes nothing more
     downloadEnd_ = how;
     display_.downloadSummary = DownloadSummary(how, groupsStored_, groupTotal);
     emit downloadEnded(how);

@@ -112,6 +112,9 @@ private:
     void openPort(bool acceptMissingDevice);
     void refreshAll(); // RefreshHistory(0, 0): both lists, groups 1..3500
     void resetReadings();
+    // The instrument ended the download (end frame, or the store is full): lists refreshed.
+    void completeDownload(DownloadEnd how);
+    // Records how the running download ended, once.
     void endDownload(DownloadEnd how);
     void notePort(const QString& notice);
     void changed() { emit displayChanged(); }

@@ -24,11 +24,11 @@ bool PortMap::setOverride(int n, const QString& device) {
     return true;
 }
 
-QString PortMap::addOverrideSpec(const QString& spec) {
-    const auto eq = spec.indexOf(QLatin1Char('='));
+QString PortMap::addPortMapping(const QString& mapping) {
+    const auto eq = mapping.indexOf(QLatin1Char('='));
     bool ok = false;
-    const int n = eq > 0 ? spec.left(eq).trimmed().toInt(&ok) : 0;
-    if (!ok || !setOverride(n, spec.mid(eq + 1).trimmed()))
+    const int n = eq > 0 ? mapping.left(eq).trimmed().toInt(&ok) : 0;
+    if (!ok || !setOverride(n, mapping.mid(eq + 1).trimmed()))
         return QStringLiteral(
             "--port takes N=DEVICE with N from 1 to 16, e.g. --port 3=/dev/pts/4");
     return {};

@@ -27,7 +27,7 @@ public:
     // Maps port n to a device path (a pseudo-terminal included). False for n outside 1..16.
     bool setOverride(int n, const QString& device);
     // Parses "N=DEVICE"; an error text on failure.
-    QString addOverrideSpec(const QString& spec);
+    QString addPortMapping(const QString& mapping);
 
     // The device behind port n, or an empty string when there is none.
     QString deviceFor(int n) const;
