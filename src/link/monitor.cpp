@@ -63,7 +63,7 @@ void Monitor::Form_Load() {
     retryCount = 0;
     requestBusy = 0;
     OpenPort();
-    Command4_Click();
+    Command4_Click(); // clears and refreshes; start-up refreshes once more below
     display_.progressValue = 0;
     refreshAll();
     changed();
@@ -77,7 +77,7 @@ void Monitor::onReadyRead() {
 }
 
 void Monitor::onLineLost(const QString& reason) {
-    notePort(QStringLiteral("串口已断开 (%1): %2").arg(display_.portDevice, reason));
+    display_.portNotice = QStringLiteral("串口已断开 (%1): %2").arg(display_.portDevice, reason);
     changed();
 }
 
@@ -213,10 +213,10 @@ void Monitor::openPort(bool acceptMissingDevice) {
     if (!line_.open(device) && line_.lastOpenError() == SerialLine::OpenError::PermissionDenied &&
         !deniedDevices_.contains(device)) {
         deniedDevices_.insert(device);
-        notePort(
+        display_.portNotice =
             QStringLiteral("无权打开 %1: 请把用户加入 dialout 组 (sudo usermod -aG dialout $USER),"
                            " 然后重新登录")
-                .arg(device));
+                .arg(device);
     }
 }
 
@@ -241,8 +241,8 @@ void Monitor::SendRequest(int code) {
 }
 
 void Monitor::Timer1_Timer() {
-    display_.panel3 =
-        QTime::currentTime().toString(QLocale::system().timeFormat(QLocale::LongFormat));
+    static const QString clockFormat = QLocale::system().timeFormat(QLocale::LongFormat);
+    display_.panel3 = QTime::currentTime().toString(clockFormat);
     display_.panel2 = QStringLiteral("Velantis");
     display_.panel1 = display_.Text3;
     display_.Text1 = QStringLiteral("COM") + display_.Combo1;
@@ -303,15 +303,15 @@ void Monitor::resetReadings() {
 void Monitor::Timer2_Timer() {
     if (linkUp == 0) {
         const auto current = PortFieldNumber(display_.Combo1);
-        // A text that is no number starts the cycle again at port 1.
-        const int next = current ? *current + 1 : PortMap::FirstPort;
-        display_.Combo1 = QString::number(next);
+        int next = current ? *current + 1 : PortMap::FirstPort;
+        // Past port 16, or on a text that is no number, the cycle starts again at port 1.
         if (next > PortMap::LastPort || !current) {
-            display_.Combo1 = QStringLiteral("1");
+            next = PortMap::FirstPort;
             ports_.rescan(); // a round is complete: look for adapters plugged in meanwhile
         }
+        display_.Combo1 = QString::number(next);
         OpenPort();
-        SendRequest(ProbeBase + *PortFieldNumber(display_.Combo1));
+        SendRequest(ProbeBase + next);
     }
     ++silentTicks;
     if (silentTicks > 30)
@@ -414,10 +414,6 @@ void Monitor::endDownload(DownloadEnd how) {
     downloadEnd_ = how;
     display_.downloadSummary = DownloadSummary(how, groupsStored_, groupTotal);
     emit downloadEnded(how);
-}
-
-void Monitor::notePort(const QString& notice) {
-    display_.portNotice = notice;
 }
 
 } // namespace velantis

@@ -116,7 +116,6 @@ private:
     void completeDownload(DownloadEnd how);
     // Records how the running download ended, once.
     void endDownload(DownloadEnd how);
-    void notePort(const QString& notice);
     void changed() { emit displayChanged(); }
 
     SerialLine& line_;

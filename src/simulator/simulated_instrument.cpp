@@ -102,7 +102,7 @@ std::uint16_t ClampRaw(double v) {
 }
 
 // One reading as the instrument would take it.
-struct Reading {
+struct SimulatedReading {
     std::uint16_t primaryRaw = 0; // tenths of an ampere
     std::uint16_t ratedPrimary = 100;
     std::uint8_t ratedSecondaryTenths = 50;
@@ -122,7 +122,7 @@ double SecondaryMilliamps(std::uint16_t primaryRaw, std::uint16_t ratedPrimary,
     return primaryA * ratedSecondaryA / ratedPrimary * (1.0 + errorTenths / 1000.0) * 1000.0;
 }
 
-MeasurementFrame BuildFrame(const Reading& r, std::uint16_t groupNo, FrameKind kind) {
+MeasurementFrame BuildFrame(const SimulatedReading& r, std::uint16_t groupNo, FrameKind kind) {
     return FrameBuilder()
         .hv(r.primaryRaw, RangeTenthAmp)
         .r(r.secondaryRaw[0], RangeMilliAmp)
@@ -208,7 +208,7 @@ MeasurementFrame SimulatedInstrument::storedGroup(int n) const {
 MeasurementFrame SimulatedInstrument::groupFrame(int n) const {
     const auto index = static_cast<std::uint64_t>(n - 1);
     Rng transformer(StreamKey(options_.seed, TransformerStream, index / 3));
-    Reading r;
+    SimulatedReading r;
     r.ratedPrimary = RatedPrimaries[static_cast<std::size_t>(
         transformer.between(0, static_cast<int>(RatedPrimaries.size()) - 1))];
     r.ratedSecondaryTenths = transformer.uniform() < 0.125 ? 10 : 50;
@@ -253,7 +253,7 @@ MeasurementFrame SimulatedInstrument::liveReading(double seconds) const {
     const double t = std::max(seconds, 0.0);
     const auto minute = static_cast<std::uint64_t>(t / 60.0);
     Rng transformer(StreamKey(options_.seed, LiveStream, minute));
-    Reading r;
+    SimulatedReading r;
     r.ratedPrimary = RatedPrimaries[static_cast<std::size_t>(
         transformer.between(0, static_cast<int>(RatedPrimaries.size()) - 1))];
     r.ratedSecondaryTenths = 50;
