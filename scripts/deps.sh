@@ -3,7 +3,8 @@
 # Usage: scripts/deps.sh [extra-package...]
 set -euo pipefail
 
-packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev libgtest-dev libbenchmark-dev
+packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-webengine-dev qt6-qpa-plugins
+          libgtest-dev libbenchmark-dev fonts-wqy-zenhei poppler-utils
           locales "$@")
 
 missing=()
