@@ -11,6 +11,8 @@ namespace velantis {
 
 namespace {
 
+constexpr const char* GbkName = "GBK";
+
 #ifdef Q_OS_WIN
 // Qt builds without ICU know no GBK; Windows itself always has code page 936.
 constexpr UINT Gbk = 936;
@@ -18,8 +20,28 @@ constexpr UINT Gbk = 936;
 
 } // namespace
 
+bool QtCodecAvailable(const char* name) {
+    return QStringEncoder(name).isValid() && QStringDecoder(name).isValid();
+}
+
+bool GbkCodecAvailable(const CodecLookup& lookup) {
+#ifdef Q_OS_WIN
+    if (IsValidCodePage(Gbk))
+        return true;
+#endif
+    return lookup && lookup(GbkName);
+}
+
+QString NoGbkCodecMessage() {
+    return QStringLiteral(
+        "This build of Qt has no GBK text codec (Qt needs ICU for it), so the program cannot "
+        "read or write its data files. Install a Qt built with ICU and start it again.");
+}
+
+// Without a codec (which the start-up check rules out) the text goes through the system's own
+// 8-bit encoding rather than stopping the program.
 QByteArray EncodeGbk(const QString& text) {
-    QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
+    QStringEncoder encoder(GbkName, QStringConverter::Flag::Stateless);
     if (encoder.isValid())
         return encoder.encode(text);
 #ifdef Q_OS_WIN
@@ -30,12 +52,12 @@ QByteArray EncodeGbk(const QString& text) {
     WideCharToMultiByte(Gbk, 0, wide, int(text.size()), out.data(), size, nullptr, nullptr);
     return out;
 #else
-    qFatal("This Qt build has no GBK codec (it needs ICU)");
+    return text.toLocal8Bit();
 #endif
 }
 
 QString DecodeGbk(const QByteArray& bytes) {
-    QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
+    QStringDecoder decoder(GbkName, QStringConverter::Flag::Stateless);
     if (decoder.isValid())
         return decoder.decode(bytes);
 #ifdef Q_OS_WIN
@@ -45,8 +67,45 @@ QString DecodeGbk(const QByteArray& bytes) {
                         reinterpret_cast<wchar_t*>(out.data()), size);
     return out;
 #else
-    qFatal("This Qt build has no GBK codec (it needs ICU)");
+    return QString::fromLocal8Bit(bytes);
 #endif
+}
+
+std::optional<QByteArray> EncodeGbkExact(const QString& text, QString* firstUnencodable) {
+    QStringEncoder encoder(GbkName, QStringConverter::Flag::Stateless);
+    QByteArray bytes;
+    bool failed = false;
+    if (encoder.isValid()) {
+        bytes = encoder.encode(text);
+        failed = encoder.hasError();
+    } else {
+        bytes = EncodeGbk(text);
+        failed = DecodeGbk(bytes) != text;
+    }
+    if (!failed)
+        return bytes;
+    if (firstUnencodable) {
+        // Character by character (surrogate pairs kept together) to find the first that fails.
+        firstUnencodable->clear();
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const qsizetype len = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+            const QString one = text.mid(i, len);
+            QStringEncoder single(GbkName, QStringConverter::Flag::Stateless);
+            bool bad = false;
+            if (single.isValid()) {
+                const QByteArray encoded = single.encode(one); // the encoder works on conversion
+                bad = single.hasError() || encoded.isEmpty();
+            } else {
+                bad = DecodeGbk(EncodeGbk(one)) != one;
+            }
+            if (bad) {
+                *firstUnencodable = one;
+                break;
+            }
+            i += len - 1;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace velantis
