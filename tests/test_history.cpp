@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <numeric>
+#include <thread>
+
 using namespace velantis;
 
 inline void PrintTo(const QString& s, std::ostream* os) {
@@ -126,4 +130,32 @@ TEST_F(History, UnwritableFolderStillFillsTheLists) {
     EXPECT_EQ(stuck.listText(), Expected(store, {1, 2, 5, 50, 51, 3500}));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
               QStringList{QStringLiteral("regular_file")});
+}
+
+// Two programs started from one folder refresh at the same moment: each must list its own rows.
+TEST_F(History, ConcurrentRefreshesInOneFolderKeepTheirOwnRows) {
+    RecordStore other;
+    for (int n = 100; n < 140; ++n)
+        Fill(other, n);
+    std::vector<int> otherGroups(40);
+    std::iota(otherGroups.begin(), otherGroups.end(), 100);
+    const QString mine = Expected(store, {1, 2, 5, 50, 51, 3500});
+    const QString theirs = Expected(other, otherGroups);
+
+    std::atomic<int> wrong{0};
+    auto run = [&](const RecordStore& s, const QString& expected) {
+        HistoryList own(dir.path());
+        for (int i = 0; i < 1500; ++i) {
+            int first = 0, last = 0;
+            own.RefreshHistory(s, first, last);
+            if (own.listText() != expected)
+                ++wrong;
+        }
+    };
+    std::thread a(run, std::cref(store), std::cref(mine));
+    std::thread b(run, std::cref(other), std::cref(theirs));
+    a.join();
+    b.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_FALSE(leftBehind());
 }

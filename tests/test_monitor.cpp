@@ -3,7 +3,9 @@
 #include "support/fake_serial_line.h"
 
 #include <QSignalSpy>
+
 #include <QTemporaryDir>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -310,11 +312,12 @@ TEST_F(MonitorTest, WatchdogRepeatsThreeTimesThenEndsWithTheList) {
     EXPECT_EQ(monitor.lastDownloadEnd(), DownloadEnd::Watchdog);
     EXPECT_EQ(rows(monitor.history().listText()), 1);
 
-    // The next read keeps replyTicks: its first watchdog tick already repeats.
+    // The next read keeps replyTicks: its first watchdog tick already repeats (the count
+    // request, as no count has come yet).
     monitor.Command2_Click();
     line.written.clear();
     monitor.Timer4_Timer();
-    EXPECT_EQ(line.codes(), QList<int>{1});
+    EXPECT_EQ(line.codes(), QList<int>{40000});
     EXPECT_EQ(monitor.retryCount, 1);
 }
 
@@ -441,11 +444,31 @@ TEST_F(MonitorTest, ReadCommandYieldStaysConsistent) {
     EXPECT_EQ(line.codes(), QList<int>{40000});
     EXPECT_EQ(monitor.downloading, 1);
 
-    // A late end frame inside the yield does not end the download that is starting.
-    monitor.setYieldToEvents([this] { send(EndOfGroupsFrame()); });
-    monitor.Command2_Click();
-    EXPECT_EQ(monitor.downloading, 1);
-    EXPECT_EQ(monitor.lastDownloadEnd(), DownloadEnd::Running);
+    // A late end frame or a last watchdog tick inside the yield does not end the download that
+    // is starting: that download ends once, when its own end comes.
+    QSignalSpy ended(&monitor, &Monitor::downloadEnded);
+    const std::function<void()> lateEnds[] = {
+        [this] { send(EndOfGroupsFrame()); },
+        [this] {
+            monitor.replyTicks = 5;
+            monitor.retryCount = 2;
+            monitor.Timer4_Timer();
+        },
+    };
+    for (const auto& late : lateEnds) {
+        ended.clear();
+        monitor.setYieldToEvents(late);
+        monitor.Command2_Click();
+        EXPECT_EQ(monitor.downloading, 1);
+        EXPECT_EQ(monitor.lastDownloadEnd(), DownloadEnd::Running);
+        EXPECT_EQ(ended.count(), 0);
+        monitor.setYieldToEvents([] {});
+        send(GroupCountFrame(1));
+        send(Group(1));
+        send(EndOfGroupsFrame());
+        EXPECT_EQ(ended.count(), 1);
+        EXPECT_EQ(monitor.lastDownloadEnd(), DownloadEnd::EndFrame);
+    }
 
     // A tick inside the yield that finds the link down ends the download as usual.
     monitor.setYieldToEvents([this] {
@@ -455,6 +478,75 @@ TEST_F(MonitorTest, ReadCommandYieldStaysConsistent) {
     monitor.Command2_Click();
     EXPECT_EQ(monitor.downloading, 0);
     EXPECT_EQ(line.lastCode(), 40000);
+}
+
+// Until the count has arrived the watchdog asks for the count again; a download that ends with
+// fewer groups than announced is never called complete.
+TEST_F(MonitorTest, DownloadIsCompleteOnlyWithEveryAnnouncedGroup) {
+    const struct {
+        const char* name;
+        int count;   // announced groups, or -1: the count answer is lost
+        int answers; // groups answered before the instrument sends its end frame
+        DownloadEnd end;
+        const char* summary;
+    } cases[] = {
+        {"all groups", 3, 3, DownloadEnd::EndFrame, "读取完成: 已存 3/3 组"},
+        {"end frame early", 5, 3, DownloadEnd::Incomplete,
+         "读取不完整 (仪器提前结束): 已存 3/5 组"},
+        {"count lost", -1, 0, DownloadEnd::Incomplete, "已存 0/? 组"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bringLinkUp();
+        startDownload(7); // an earlier download leaves a count behind
+        send(EndOfGroupsFrame());
+        QSignalSpy ended(&monitor, &Monitor::downloadEnded);
+        line.written.clear();
+        if (c.count >= 0)
+            startDownload(c.count);
+        else
+            monitor.Command2_Click();
+        for (int n = 1; n <= c.answers; ++n)
+            send(Group(n));
+        send(EndOfGroupsFrame());
+        EXPECT_EQ(monitor.lastDownloadEnd(), c.end);
+        EXPECT_TRUE(monitor.display().downloadSummary.endsWith(QString::fromUtf8(c.summary)))
+            << monitor.display().downloadSummary.toStdString();
+        EXPECT_EQ(ended.count(), 1);
+    }
+
+    // The count answer is lost: the watchdog repeats the count request, three times at most.
+    bringLinkUp();
+    monitor.Command2_Click();
+    line.written.clear();
+    for (int tick = 1; tick <= 6; ++tick)
+        monitor.Timer4_Timer();
+    EXPECT_EQ(line.codes(), (QList<int>{40000, 40000, 40000}));
+    EXPECT_EQ(monitor.lastDownloadEnd(), DownloadEnd::Watchdog);
+}
+
+TEST_F(MonitorTest, PortInUseIsNotAPermissionProblem) {
+    line.busy.insert(Dev(3));
+    line.denied.insert(Dev(4));
+    monitor.setPortFieldText(QStringLiteral("2"));
+    monitor.Timer2_Timer();
+    const QString busyNotice = monitor.display().portNotice;
+    EXPECT_TRUE(busyNotice.contains(QStringLiteral("in use by another program")));
+    EXPECT_TRUE(busyNotice.contains(QStringLiteral("minicom")));
+    EXPECT_FALSE(busyNotice.contains(QStringLiteral("dialout")));
+    monitor.Timer2_Timer();
+    const QString deniedNotice = monitor.display().portNotice;
+    EXPECT_TRUE(deniedNotice.contains(QStringLiteral("dialout")));
+    EXPECT_FALSE(deniedNotice.contains(QStringLiteral("in use")));
+}
+
+TEST_F(MonitorTest, ClosePortIsSafeToRepeat) {
+    ASSERT_TRUE(line.isOpen());
+    monitor.closePort();
+    EXPECT_FALSE(line.isOpen());
+    EXPECT_EQ(monitor.display().Text2, QStringLiteral("串口关闭"));
+    monitor.closePort();
+    EXPECT_FALSE(line.isOpen());
 }
 
 TEST_F(MonitorTest, PermissionProblemIsToldOnce) {

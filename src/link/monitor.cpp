@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QTime>
 
+#include <algorithm>
 #include <limits>
 
 namespace velantis {
@@ -31,7 +32,8 @@ std::optional<int> PortFieldNumber(const QString& text) {
 } // namespace
 
 QString DownloadSummary(DownloadEnd how, int stored, int total) {
-    const QString counts = QStringLiteral("%1/%2").arg(stored).arg(total);
+    const QString counts = QStringLiteral("%1/%2").arg(stored).arg(
+        total < 0 ? QStringLiteral("?") : QString::number(total));
     switch (how) {
     case DownloadEnd::None:
         return {};
@@ -45,6 +47,8 @@ QString DownloadSummary(DownloadEnd how, int stored, int total) {
         return QStringLiteral("读取中止 (通信中断): 已存 ") + counts + QStringLiteral(" 组");
     case DownloadEnd::StoreFull:
         return QStringLiteral("读取结束 (最多 4000 组): 已存 ") + counts + QStringLiteral(" 组");
+    case DownloadEnd::Incomplete:
+        return QStringLiteral("读取不完整 (仪器提前结束): 已存 ") + counts + QStringLiteral(" 组");
     }
     return {};
 }
@@ -101,6 +105,7 @@ void Monitor::MSComm1_OnComm() {
         break;
     case static_cast<int>(FrameKind::GroupCount):
         groupTotal = frame.groupCount();
+        countArrived_ = true;
         if (groupTotal != 0) {
             groupIndex = 1;
             SendRequest(1);
@@ -210,14 +215,39 @@ void Monitor::openPort(bool acceptMissingDevice) {
     display_.portDevice = device;
     if (device.isEmpty())
         return;
-    if (!line_.open(device) && line_.lastOpenError() == SerialLine::OpenError::PermissionDenied &&
-        !deniedDevices_.contains(device)) {
-        deniedDevices_.insert(device);
+    if (line_.open(device))
+        toldOpenFailures_.remove(device);
+    else
+        tellOpenFailure(device);
+}
+
+void Monitor::tellOpenFailure(const QString& device) {
+    const SerialLine::OpenError kind = line_.lastOpenError();
+    if (kind != SerialLine::OpenError::PermissionDenied && kind != SerialLine::OpenError::Busy)
+        return;
+    // The search tries the port again every round: say it once, and again only if the reason
+    // changes.
+    if (const auto it = toldOpenFailures_.constFind(device);
+        it != toldOpenFailures_.constEnd() && *it == kind)
+        return;
+    toldOpenFailures_.insert(device, kind);
+    if (kind == SerialLine::OpenError::Busy) {
+        display_.portNotice = QStringLiteral("无法打开 %1: in use by another program (%2); "
+                                             "请先关闭占用它的程序")
+                                  .arg(device, line_.lastErrorText());
+    } else {
         display_.portNotice =
             QStringLiteral("无权打开 %1: 请把用户加入 dialout 组 (sudo usermod -aG dialout $USER),"
                            " 然后重新登录")
                 .arg(device);
     }
+}
+
+void Monitor::closePort() {
+    if (line_.isOpen())
+        line_.close(); // the line lets its queued requests leave first
+    display_.Text2 = PortClosedText;
+    changed();
 }
 
 void Monitor::SendRequest(int code) {
@@ -280,7 +310,8 @@ void Monitor::Timer1_Timer() {
     if (!locked && timer4Interval_ == 50)
         timer4Interval_ = 0;
     if (downloadEnd_ == DownloadEnd::Running)
-        display_.downloadSummary = DownloadSummary(downloadEnd_, groupsStored_, groupTotal);
+        display_.downloadSummary =
+            DownloadSummary(downloadEnd_, groupsStored_, countArrived_ ? int(groupTotal) : -1);
     if (timer2Before != timer2Interval_ || timer4Before != timer4Interval_)
         emit timersChanged();
     changed();
@@ -330,7 +361,9 @@ void Monitor::Timer4_Timer() {
     ++replyTicks;
     if (replyTicks > 3) {
         ++retryCount;
-        SendRequest(groupIndex);
+        // Until the count has arrived the awaited answer is the count's: asking for groups
+        // then would store nothing.
+        SendRequest(countArrived_ || downloading == 0 ? groupIndex : CountRequest);
     }
     if (retryCount > 2) {
         downloading = 0;
@@ -358,8 +391,11 @@ void Monitor::Command2_Click() {
     Command4_Click();
     const quint64 generation = ++readGeneration_;
     const quint64 revision = storeRevision_;
+    const bool outerYield = inReadYield_;
+    inReadYield_ = true;
     if (yield_)
         yield_();
+    inReadYield_ = outerYield;
     // A read command run inside the yield (from the menu, say) has done the whole job already.
     if (generation != readGeneration_)
         return;
@@ -374,6 +410,7 @@ void Monitor::Command2_Click() {
         groupsStored_ = 0;
         Command4_Click();
     }
+    countArrived_ = false;
     SendRequest(CountRequest);
     groupIndex = 1;
     retryCount = 0;
@@ -408,11 +445,29 @@ void Monitor::completeDownload(DownloadEnd how) {
     endDownload(how);
 }
 
+bool Monitor::allAnnouncedStored() const {
+    if (!countArrived_)
+        return false;
+    const int announced = std::min<int>(groupTotal, SlotIndex::Highest);
+    for (int n = 1; n <= announced; ++n) {
+        if (store_.isEmpty(*SlotIndex::make(n)))
+            return false;
+    }
+    return true;
+}
+
 void Monitor::endDownload(DownloadEnd how) {
     if (downloadEnd_ != DownloadEnd::Running)
         return; // a late frame or tick after the end changes nothing more
+    // An end frame or watchdog tick handled while the read command yields belongs to the
+    // download before; the one starting has not asked for anything yet.
+    if (inReadYield_ && how != DownloadEnd::LinkLost)
+        return;
+    if (how == DownloadEnd::EndFrame && !allAnnouncedStored())
+        how = DownloadEnd::Incomplete;
     downloadEnd_ = how;
-    display_.downloadSummary = DownloadSummary(how, groupsStored_, groupTotal);
+    display_.downloadSummary =
+        DownloadSummary(how, groupsStored_, countArrived_ ? int(groupTotal) : -1);
     emit downloadEnded(how);
 }
 

@@ -7,8 +7,8 @@
 #include "records/history.h"
 #include "records/record_store.h"
 
+#include <QHash>
 #include <QObject>
-#include <QSet>
 
 #include <cstdint>
 #include <functional>
@@ -23,6 +23,9 @@ enum class DownloadEnd {
     Watchdog,  // three repeats of one request went unanswered
     LinkLost,  // no valid frame for more than 30 supervision ticks
     StoreFull, // the instrument announced more groups than the 4000 the store holds
+    // The instrument ended the download (end frame) before every announced group was stored,
+    // or before any count had arrived: never a complete download.
+    Incomplete,
 };
 
 // The program's one owner of state: link supervision, port search, live poll, download, record
@@ -62,6 +65,10 @@ public:
     void Command2_Click(); // read the stored groups
     void Command4_Click(); // clear the store and the lists
     void RefreshHistory(int& first, int& last);
+
+    // Lets the requests already queued leave the line (a short, bounded wait) and closes the
+    // port. Harmless when no port is open; the port search opens one again on its next tick.
+    void closePort();
 
     // The user typed into the port field.
     void setPortFieldText(const QString& text);
@@ -117,6 +124,10 @@ private:
     // Records how the running download ended, once.
     void endDownload(DownloadEnd how);
     void changed() { emit displayChanged(); }
+    // Whether every announced group (at most 4000) is in the store.
+    bool allAnnouncedStored() const;
+    // Raises a notice about a port that would not open, once per device and kind of problem.
+    void tellOpenFailure(const QString& device);
 
     SerialLine& line_;
     PortMap& ports_;
@@ -133,10 +144,15 @@ private:
     int groupsStored_ = 0;
     quint64 storeRevision_ = 0;
     quint64 readGeneration_ = 0;
-    QSet<QString> deniedDevices_;
+    // Whether a count has arrived since the running download sent its count request.
+    bool countArrived_ = false;
+    // Set while the read command lets events run: an end found there belongs to the download
+    // before, not to the one starting.
+    bool inReadYield_ = false;
+    QHash<QString, SerialLine::OpenError> toldOpenFailures_;
 };
 
-// Words for a download's end, for the status line.
+// Words for a download's end, for the status line. A negative total means no count arrived.
 QString DownloadSummary(DownloadEnd how, int stored, int total);
 
 } // namespace velantis

@@ -1,6 +1,18 @@
 #include "link/qt_serial_line.h"
 
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QSignalBlocker>
 #include <QTimer>
+
+#include <algorithm>
+#include <cerrno>
+
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#endif
 
 namespace velantis {
 
@@ -20,7 +32,17 @@ bool QtSerialLine::open(const QString& device) {
             openError_ = OpenError::NotFound;
             break;
         case QSerialPort::PermissionError:
+            // QSerialPort reports a port that another program holds (its lock file, or the
+            // device opened exclusively) as a permission error too.
             openError_ = OpenError::PermissionDenied;
+            if (const QString lock = LockFileOf(device);
+                !lock.isEmpty() && !LockHolder(lock).isEmpty()) {
+                openError_ = OpenError::Busy;
+                errorText_ = QStringLiteral("lock %1%2").arg(lock, LockHolder(lock));
+            } else if (port_.errorString() == qt_error_string(EBUSY)) {
+                openError_ = OpenError::Busy;
+                errorText_ = QStringLiteral("the device is open exclusively");
+            }
             break;
         case QSerialPort::OpenError:
             openError_ = OpenError::Busy;
@@ -29,7 +51,8 @@ bool QtSerialLine::open(const QString& device) {
             openError_ = OpenError::Other;
             break;
         }
-        errorText_ = port_.errorString();
+        if (errorText_.isEmpty())
+            errorText_ = port_.errorString();
         port_.clearError();
         return false;
     }
@@ -43,10 +66,67 @@ bool QtSerialLine::open(const QString& device) {
     return true;
 }
 
+QtSerialLine::~QtSerialLine() {
+    close();
+}
+
 void QtSerialLine::close() {
     ++generation_;
-    if (port_.isOpen())
-        port_.close();
+    if (!port_.isOpen())
+        return;
+    drainOutput();
+    port_.close();
+}
+
+void QtSerialLine::drainOutput() {
+    // Nothing is handed to the program while it closes the port: no answer, no error.
+    const QSignalBlocker blocker(&port_);
+    const QDeadlineTimer deadline(DrainMsecs);
+    while (port_.bytesToWrite() > 0 && !deadline.hasExpired()) {
+        if (!port_.waitForBytesWritten(
+                static_cast<int>(std::max<qint64>(1, deadline.remainingTime()))))
+            break; // a dead adapter takes nothing: give up rather than hang
+    }
+}
+
+QString QtSerialLine::LockFileOf(const QString& device) {
+#ifdef Q_OS_UNIX
+    // Where QSerialPort puts its lock files, in its order: "LCK.." and the device's name below
+    // /dev with '/' as '_'.
+    static const char* const folders[] = {"/var/lock",         "/etc/locks", "/var/spool/locks",
+                                          "/var/spool/uucp",   "/tmp",       "/var/tmp",
+                                          "/var/lock/lockdev", "/run/lock"};
+    QString name = device;
+    if (name.startsWith(QLatin1String("/dev/")))
+        name.remove(0, 5);
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    for (const char* folder : folders) {
+        const QString path = QLatin1String(folder) + QStringLiteral("/LCK..") + name;
+        if (QFileInfo::exists(path))
+            return path;
+    }
+#else
+    Q_UNUSED(device);
+#endif
+    return {};
+}
+
+QString QtSerialLine::LockHolder(const QString& lockPath) {
+    QLockFile lock(lockPath);
+    qint64 pid = 0;
+    QString host;
+    QString app;
+    if (!lock.getLockInfo(&pid, &host, &app))
+        return {};
+#ifdef Q_OS_UNIX
+    // A lock left by a process that is gone is stale; QSerialPort takes such a lock over.
+    if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+        return {};
+#endif
+    QString text = QStringLiteral(" held by ");
+    if (!app.isEmpty())
+        text += app + QStringLiteral(", ");
+    return text + QStringLiteral("process %1").arg(pid);
 }
 
 bool QtSerialLine::write(const QByteArray& bytes) {

@@ -11,8 +11,18 @@ class QtSerialLine final : public SerialLine {
     Q_OBJECT
 public:
     explicit QtSerialLine(QObject* parent = nullptr);
+    ~QtSerialLine() override; // lets queued requests leave, as close() does
+
+    // The longest close() waits for queued requests to leave.
+    static constexpr int DrainMsecs = 100;
+
+    // The lock file QSerialPort takes for a device, if one exists; its holder's name and
+    // process (" held by minicom, process 1234"), empty for a stale or unreadable lock.
+    static QString LockFileOf(const QString& device);
+    static QString LockHolder(const QString& lockPath);
 
     bool open(const QString& device) override;
+    // Requests still queued get up to DrainMsecs to leave before the port closes.
     void close() override;
     bool isOpen() const override { return port_.isOpen(); }
     OpenError lastOpenError() const override { return openError_; }
@@ -24,6 +34,7 @@ public:
 
 private:
     void onError(QSerialPort::SerialPortError error);
+    void drainOutput();
 
     QSerialPort port_;
     OpenError openError_ = OpenError::None;

@@ -14,12 +14,15 @@ namespace {
 const QString CrLf = QStringLiteral("\r\n");
 
 // Writes the bytes as a new file, reads them back whole, and deletes the file. Empty when any
-// step fails; the file is never left behind.
+// step fails; the file is never left behind. The file is created new (never opened through a
+// link planted in its place), and what is read back counts only if it is exactly what was
+// written: another program refreshing in the same folder at the same moment may have replaced
+// the file in between.
 std::optional<QByteArray> RoundTrip(const QString& path, const QByteArray& bytes) {
     QFile::remove(path);
     {
         QFile out(path);
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
             return std::nullopt;
         const bool written = out.write(bytes) == bytes.size();
         const bool flushed = out.flush();
@@ -33,7 +36,7 @@ std::optional<QByteArray> RoundTrip(const QString& path, const QByteArray& bytes
     std::optional<QByteArray> back;
     if (in.open(QIODevice::ReadOnly)) {
         back = in.readAll();
-        if (in.error() != QFileDevice::NoError)
+        if (in.error() != QFileDevice::NoError || *back != bytes)
             back.reset();
         in.close();
     }
@@ -81,11 +84,11 @@ void HistoryList::RefreshHistory(const RecordStore& store, int& first, int& last
         text += CrLf;
     }
 
+    // The list holds what the file holds: the text as GBK gives it back, whether it came through
+    // the file or (when the file failed) straight from memory.
     const QByteArray bytes = EncodeGbk(text);
-    const auto back = RoundTrip(historyPath(), bytes);
-    lastUsedFile_ = back.has_value();
-    if (back)
-        text = DecodeGbk(*back);
+    lastUsedFile_ = RoundTrip(historyPath(), bytes).has_value();
+    text = DecodeGbk(bytes);
 
     if (full) {
         listText_ = text;

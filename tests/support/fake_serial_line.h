@@ -14,6 +14,7 @@ class FakeSerialLine final : public SerialLine {
 public:
     QSet<QString> existing;
     QSet<QString> denied;
+    QSet<QString> busy; // held by another program
     QStringList openCalls;
     QList<QByteArray> written;
     QByteArray input;
@@ -24,6 +25,10 @@ public:
         openCalls << dev;
         if (denied.contains(dev)) {
             error_ = OpenError::PermissionDenied;
+            return false;
+        }
+        if (busy.contains(dev)) {
+            error_ = OpenError::Busy;
             return false;
         }
         if (!existing.contains(dev)) {
@@ -41,7 +46,9 @@ public:
     }
     bool isOpen() const override { return open_; }
     OpenError lastOpenError() const override { return error_; }
-    QString lastErrorText() const override { return QStringLiteral("fake"); }
+    QString lastErrorText() const override {
+        return error_ == OpenError::Busy ? QStringLiteral("lock held by minicom") : QString();
+    }
     bool write(const QByteArray& bytes) override {
         written << bytes;
         return true;
