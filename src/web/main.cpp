@@ -1,0 +1,51 @@
+// velantis-web: the web-page window, in a process of its own so that the web engine's memory and
+// any crash of it stay away from the program that shows the readings.
+
+#include "web/web_control.h"
+#include "web/web_page_window.h"
+#include "windows/web_site.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+
+#include <memory>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+int main(int argc, char** argv) {
+#ifdef Q_OS_UNIX
+    // The engine's sandbox refuses to run as root and would abort the process.
+    if (geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+#endif
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("velantis-web");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription("The maker's web page in a small browser window.");
+    parser.addHelpOption();
+    const QCommandLineOption control(QString(velantis::kControlOption).mid(2),
+                                     "Report to the program listening on NAME.", "NAME");
+    const QCommandLineOption home(QString(velantis::kHomeOption).mid(2),
+                                  "Home address instead of the maker's site.", "ADDRESS");
+    parser.addOptions({control, home});
+    // The engine takes options of its own from the command line: leave those alone.
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    parser.parse(QApplication::arguments());
+    if (parser.isSet("help"))
+        parser.showHelp();
+
+    velantis::WebPageWindow window(
+        parser.isSet(home) ? parser.value(home) : velantis::WebPageWindow::DefaultHomeAddress());
+    std::unique_ptr<velantis::WebControl> channel;
+    if (parser.isSet(control)) {
+        channel = std::make_unique<velantis::WebControl>(parser.value(control), window);
+        QObject::connect(channel.get(), &velantis::WebControl::endRequested, &app,
+                         &QCoreApplication::exit);
+    }
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,53 @@
+#include "windows/start_flow.h"
+
+#include "windows/splash_window.h"
+#include "windows/web_launcher.h"
+
+#include <QApplication>
+
+namespace velantis {
+
+StartFlow::StartFlow(std::function<QWidget*()> makeMainWindow, WebLauncher& web, QObject* parent)
+    : QObject(parent), makeMainWindow_(std::move(makeMainWindow)), web_(web) {}
+
+StartFlow::~StartFlow() {
+    delete splash_;
+}
+
+bool StartFlow::WantsSplash(const QStringList& arguments) {
+    return !arguments.contains("--no-splash");
+}
+
+void StartFlow::start(bool withSplash) {
+    if (!withSplash) {
+        Enter();
+        return;
+    }
+    splash_ = new SplashWindow;
+    // Entering is queued: the splash is destroyed outside its own mouse handler.
+    connect(splash_, &SplashWindow::enterRequested, this, &StartFlow::Enter, Qt::QueuedConnection);
+    connect(splash_, &SplashWindow::webPageRequested, &web_, &WebLauncher::show);
+    splash_->show();
+}
+
+// Unload the splash first, then create and show the main window. For that moment no window of
+// the program is visible, which must not end it.
+void StartFlow::Enter() {
+    if (entered_)
+        return;
+    entered_ = true;
+    const bool quitOnLastWindowClosed = QApplication::quitOnLastWindowClosed();
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (splash_) {
+        splash_->close();
+        delete splash_;
+    }
+    mainWindow_ = makeMainWindow_();
+    if (mainWindow_) {
+        mainWindow_->show();
+        emit mainWindowShown(mainWindow_);
+    }
+    QApplication::setQuitOnLastWindowClosed(quitOnLastWindowClosed);
+}
+
+} // namespace velantis
