@@ -40,8 +40,7 @@ double TimeDownload(int groups, bool byteTime) {
         return -1;
     }
     QtSerialLine line;
-    PortMap ports;
-    ports.setDeviceLister([] { return QStringList(); });
+    PortMap ports([] { return QStringList(); });
     ports.setOverride(2, sim.devicePath());
     QTemporaryDir folder;
     Monitor monitor(line, ports, folder.path());

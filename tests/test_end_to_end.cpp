@@ -53,8 +53,7 @@ TEST(EndToEnd, SearchFindsTheInstrumentAndShowsLiveReadings) {
     QString error;
     ASSERT_TRUE(sim.start(&error)) << error.toStdString();
     QtSerialLine line;
-    PortMap ports;
-    ports.setDeviceLister([] { return QStringList(); }); // only the simulator, as port 5
+    PortMap ports([] { return QStringList(); }); // only the simulator, as port 5
     ports.setOverride(5, sim.devicePath());
     QTemporaryDir dir;
     Monitor monitor(line, ports, dir.path());

@@ -43,15 +43,18 @@ MeasurementFrame Live(std::uint8_t channel, std::uint16_t hv = 1000, std::uint8_
         .build();
 }
 
+QStringList SixteenDevices() {
+    QStringList devices;
+    for (int n = 1; n <= 16; ++n)
+        devices << Dev(n);
+    return devices;
+}
+
 class MonitorTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        QStringList devices;
-        for (int n = 1; n <= 16; ++n) {
-            devices << Dev(n);
-            line.existing.insert(Dev(n));
-        }
-        ports.setDeviceLister([devices] { return devices; });
+        for (const QString& device : SixteenDevices())
+            line.existing.insert(device);
         monitor.setYieldToEvents([] {});
         monitor.Form_Load();
         line.written.clear();
@@ -70,7 +73,7 @@ protected:
 
     QTemporaryDir folder;
     FakeSerialLine line;
-    PortMap ports;
+    PortMap ports{&SixteenDevices};
     Monitor monitor{line, ports, folder.path()};
 };
 
@@ -85,7 +88,7 @@ TEST(SendRequest, RequestBytes) {
     for (const auto& c : cases) {
         FakeSerialLine line;
         line.existing.insert(QStringLiteral("/dev/x"));
-        PortMap ports;
+        PortMap ports([] { return QStringList(); });
         ports.setOverride(1, QStringLiteral("/dev/x"));
         QTemporaryDir dir;
         Monitor m(line, ports, dir.path());

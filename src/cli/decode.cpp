@@ -39,10 +39,8 @@ int RunDecode(const QStringList& args) {
                              "(spaces allowed), e.g. 03E8311388330000330000330000 8F0064320277\n");
         return 2;
     }
-    const auto parsed = MeasurementFrame::fromBlock(*block);
-    if (!parsed)
-        return 2;
-    const MeasurementFrame frame = *parsed;
+    // ParseHex gives exactly 20 bytes, which always make a frame.
+    const MeasurementFrame frame = *MeasurementFrame::fromBlock(*block);
     const bool valid = IsValidFrame(*block);
     const Reading r = DeriveReading(frame);
 

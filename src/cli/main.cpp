@@ -16,9 +16,25 @@
 namespace {
 
 void Usage(FILE* to) {
-    std::fputs("usage: velantis-cli COMMAND [ARGS]\n"
-               "  decode HEX...      decode one captured 20-byte frame (40 hex digits) as JSON\n",
-               to);
+    std::fputs(
+        "usage: velantis-cli COMMAND [OPTIONS]\n"
+        "\n"
+        "Commands:\n"
+        "  decode HEX...   decode one captured 20-byte frame (40 hex digits) as JSON\n"
+        "                  e.g. velantis-cli decode 03E8311388330000330000330000 8F0064320277\n"
+        "  simulate        run a simulated instrument on a pseudo-terminal (prints its path)\n"
+        "                  e.g. velantis-cli simulate --groups 500\n"
+        "  live            find the instrument and print its live readings\n"
+        "                  e.g. velantis-cli live --port 3=/dev/ttyUSB0 --count 5\n"
+        "  download        read every stored group and write the list as Save does\n"
+        "                  e.g. velantis-cli download --port 3=/dev/ttyUSB0 -o groups.txt\n"
+        "\n"
+        "  --help          this text;  COMMAND --help: the command's options\n"
+        "  --version       the program's version\n"
+        "\n"
+        "--port N=DEVICE names the devices to search (ports 1 to 16); without it the system's\n"
+        "serial devices are numbered from 1.\n",
+        to);
 }
 
 } // namespace
@@ -29,6 +45,7 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(VELANTIS_VERSION));
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty()) {
         Usage(stderr);
@@ -45,8 +62,13 @@ int main(int argc, char** argv) {
         return velantis::RunLive(args);
     if (command == QLatin1String("download"))
         return velantis::RunDownload(args);
-    if (command == QLatin1String("--help") || command == QLatin1String("help")) {
+    if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
+        command == QLatin1String("help")) {
         Usage(stdout);
+        return 0;
+    }
+    if (command == QLatin1String("--version")) {
+        std::printf("velantis-cli %s\n", VELANTIS_VERSION);
         return 0;
     }
     std::fprintf(stderr, "velantis-cli: unknown command '%s'\n", qPrintable(command));

@@ -12,6 +12,7 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -33,15 +34,36 @@ void Out(const QByteArray& bytes) {
 }
 
 // The controller with a real serial line and the programs' timers, started as the main window
-// starts it.
+// starts it. Ports given with --port are the only ones numbered; without them the system's
+// serial devices are.
 struct Session {
+    explicit Session(bool systemPorts)
+        : ports(systemPorts ? PortMap::DeviceLister(&PortMap::SystemDevices)
+                            : PortMap::DeviceLister([] { return QStringList(); })) {}
+
     QtSerialLine line;
     PortMap ports;
     Monitor monitor{line, ports, QCoreApplication::applicationDirPath()};
     MonitorTimers timers{monitor};
     QString lastNotice;
 
+    // Runs the event loop until a command ends it; the requests already queued then leave the
+    // line before the port closes.
+    int exec() {
+        const int code = QCoreApplication::exec();
+        timers.stop();
+        monitor.closePort();
+        return code;
+    }
+
     void start() {
+        QStringList numbering;
+        for (int n = PortMap::FirstPort; n <= PortMap::LastPort; ++n) {
+            if (const QString device = ports.deviceFor(n); !device.isEmpty())
+                numbering << QStringLiteral("%1=%2").arg(n).arg(device);
+        }
+        Err(QStringLiteral("ports: %1")
+                .arg(numbering.isEmpty() ? QStringLiteral("none") : numbering.join(u' ')));
         QObject::connect(&monitor, &Monitor::displayChanged, [this] {
             const QString& notice = monitor.display().portNotice;
             if (!notice.isEmpty() && notice != lastNotice) {
@@ -87,12 +109,29 @@ bool Parse(QCommandLineParser& parser, const QString& command, const QStringList
     if (parser.isSet(QStringLiteral("timeout"))) {
         bool ok = false;
         common.timeout = parser.value(QStringLiteral("timeout")).toDouble(&ok);
-        if (!ok || common.timeout <= 0) {
-            Err(QStringLiteral("velantis-cli %1: --timeout takes a number of seconds above 0")
-                    .arg(command));
+        // Beyond the range the timer interval in milliseconds would overflow and switch the
+        // timeout off.
+        if (!ok || !std::isfinite(common.timeout) || common.timeout <= 0 ||
+            common.timeout > MaxTimeoutSeconds) {
+            Err(QStringLiteral("velantis-cli %1: --timeout takes a number of seconds above 0 and "
+                               "at most %2, not '%3'")
+                    .arg(command)
+                    .arg(MaxTimeoutSeconds)
+                    .arg(parser.value(QStringLiteral("timeout"))));
             return false;
         }
     }
+    return true;
+}
+
+int TimeoutMsecs(const Common& common) {
+    return std::max(1, static_cast<int>(std::ceil(common.timeout * 1000)));
+}
+
+bool GbkMissing(const CodecLookup& lookup) {
+    if (GbkCodecAvailable(lookup))
+        return false;
+    Err(QStringLiteral("velantis-cli: ") + NoGbkCodecMessage());
     return true;
 }
 
@@ -125,7 +164,9 @@ QString LiveLine(const DisplayState& d, bool csv) {
 
 } // namespace
 
-int RunLive(const QStringList& args) {
+int RunLive(const QStringList& args, const CodecLookup& lookup) {
+    if (GbkMissing(lookup))
+        return NoGbkCodecExitCode;
     QCommandLineParser parser;
     parser.addOption(
         {QStringLiteral("count"), QStringLiteral("Stop after N readings."), QStringLiteral("N")});
@@ -144,7 +185,7 @@ int RunLive(const QStringList& args) {
     }
     const bool csv = parser.isSet(QStringLiteral("csv"));
 
-    Session s;
+    Session s(common.ports.isEmpty());
     if (!ApplyPorts(s, common, QStringLiteral("live")))
         return Usage;
     int shown = 0;
@@ -155,7 +196,7 @@ int RunLive(const QStringList& args) {
         if (++shown == count)
             QCoreApplication::exit(Ok);
     });
-    QTimer::singleShot(static_cast<int>(common.timeout * 1000), [&] {
+    QTimer::singleShot(TimeoutMsecs(common), [&] {
         if (shown == 0) {
             Err(QStringLiteral("velantis-cli live: no instrument answered within %1 s")
                     .arg(common.timeout));
@@ -163,10 +204,12 @@ int RunLive(const QStringList& args) {
         }
     });
     s.start();
-    return QCoreApplication::exec();
+    return s.exec();
 }
 
-int RunDownload(const QStringList& args) {
+int RunDownload(const QStringList& args, const CodecLookup& lookup) {
+    if (GbkMissing(lookup))
+        return NoGbkCodecExitCode;
     QCommandLineParser parser;
     parser.addOption({{QStringLiteral("o"), QStringLiteral("output")},
                       QStringLiteral("Write to FILE instead of standard output."),
@@ -176,7 +219,7 @@ int RunDownload(const QStringList& args) {
         return parser.isSet(QStringLiteral("help")) ? Ok : Usage;
     const QString output = parser.value(QStringLiteral("output"));
 
-    Session s;
+    Session s(common.ports.isEmpty());
     if (!ApplyPorts(s, common, QStringLiteral("download")))
         return Usage;
     bool started = false;
@@ -218,7 +261,7 @@ int RunDownload(const QStringList& args) {
         }
         QCoreApplication::exit(code);
     });
-    QTimer::singleShot(static_cast<int>(common.timeout * 1000), [&] {
+    QTimer::singleShot(TimeoutMsecs(common), [&] {
         if (!started) {
             Err(QStringLiteral("velantis-cli download: no instrument answered within %1 s")
                     .arg(common.timeout));
@@ -226,7 +269,7 @@ int RunDownload(const QStringList& args) {
         }
     });
     s.start();
-    return QCoreApplication::exec();
+    return s.exec();
 }
 
 } // namespace velantis

@@ -7,7 +7,7 @@
 
 namespace velantis {
 
-PortMap::PortMap() : lister_(&PortMap::SystemDevices) {
+PortMap::PortMap(DeviceLister lister) : lister_(std::move(lister)) {
     rescan();
 }
 
@@ -68,7 +68,7 @@ void PortMap::rescan() {
     if (sinceScan_.isValid() && sinceScan_.elapsed() < 1000)
         return;
     sinceScan_.start();
-    system_ = lister_();
+    system_ = lister_ ? lister_() : QStringList();
 }
 
 QStringList PortMap::SystemDevices() {

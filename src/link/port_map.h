@@ -22,7 +22,13 @@ public:
     static constexpr int FirstPort = 1;
     static constexpr int LastPort = 16;
 
-    PortMap();
+    // The system's serial devices as paths, in port order.
+    using DeviceLister = std::function<QStringList()>;
+    static QStringList SystemDevices();
+
+    // Numbers the devices the lister gives (the system's by default); a test passes its own list
+    // and the system is never asked.
+    explicit PortMap(DeviceLister lister = &PortMap::SystemDevices);
 
     // Maps port n to a device path (a pseudo-terminal included). False for n outside 1..16.
     bool setOverride(int n, const QString& device);
@@ -39,9 +45,6 @@ public:
     // Orders Linux device names ("ttyS1", "ttyUSB0", ...) the way ports are numbered.
     static QStringList OrderLinuxDevices(QStringList names);
 
-    // The system's serial devices as paths, in port order.
-    using DeviceLister = std::function<QStringList()>;
-    static QStringList SystemDevices();
     // Lets tests stand in for the system's list.
     void setDeviceLister(DeviceLister lister);
 
