@@ -1,9 +1,13 @@
-// Timings of the hot paths: one received frame, one list row, one full list refresh.
+// Timings of the hot paths: one received frame, one list row, one full list refresh, and Open of
+// the largest data file taken.
 #include "protocol/frame.h"
 #include "protocol/reading.h"
+#include "records/data_file.h"
 #include "records/history.h"
 #include "records/record_store.h"
 
+#include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -66,6 +70,31 @@ void BM_RefreshHistoryFull(benchmark::State& state) {
     state.counters["listChars"] = static_cast<double>(list.listText().size());
 }
 BENCHMARK(BM_RefreshHistoryFull)->Unit(benchmark::kMillisecond);
+
+// A file of exactly MaxDataFileBytes of arbitrary bytes, read and decoded as GBK.
+void BM_LoadLargestDataFile(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("large.txt"));
+    {
+        QByteArray bytes(MaxDataFileBytes, Qt::Uninitialized);
+        QRandomGenerator random(7);
+        for (char& c : bytes)
+            c = static_cast<char>(random.generate());
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+            state.SkipWithError("cannot write the test file");
+            return;
+        }
+    }
+    for (auto _ : state) {
+        QString text;
+        QString error;
+        if (!LoadDataFile(path, &text, &error))
+            state.SkipWithError(qPrintable(error));
+        benchmark::DoNotOptimize(text.constData());
+    }
+}
+BENCHMARK(BM_LoadLargestDataFile)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

@@ -6,11 +6,15 @@
 #include "records/data_file.h"
 #include "simulator/simulated_instrument.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace velantis;
 
@@ -39,11 +43,13 @@ struct CliResult {
     QByteArray err;
 };
 
-CliResult Download(const SimulatedInstrument& sim) {
+CliResult Download(const SimulatedInstrument& sim, const QStringList& more = {}) {
     QProcess cli;
-    cli.start(QStringLiteral(VELANTIS_CLI), {QStringLiteral("download"), QStringLiteral("--port"),
-                                             QStringLiteral("3=") + sim.devicePath(),
-                                             QStringLiteral("--timeout"), QStringLiteral("10")});
+    cli.start(QStringLiteral(VELANTIS_CLI),
+              QStringList{QStringLiteral("download"), QStringLiteral("--port"),
+                          QStringLiteral("3=") + sim.devicePath(), QStringLiteral("--timeout"),
+                          QStringLiteral("10")} +
+                  more);
     EXPECT_TRUE(cli.waitForFinished(60000));
     return {cli.exitCode(), cli.readAllStandardOutput(), cli.readAllStandardError()};
 }
@@ -120,6 +126,78 @@ TEST(EndToEnd, NoInstrumentMeansExitThree) {
     ASSERT_TRUE(cli.waitForFinished(20000));
     EXPECT_EQ(cli.exitCode(), 3);
     EXPECT_TRUE(cli.readAllStandardOutput().isEmpty());
+    // The ports given are the only ones searched: none of the machine's own serial devices.
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    EXPECT_TRUE(err.startsWith(QStringLiteral("ports: 3=/nonexistent/tty\n"))) << err.toStdString();
+}
+
+// Every other answer lost, the count answer among them: the download still gets every group.
+TEST(EndToEnd, LostCountAnswerIsAskedAgain) {
+    SimulatedInstrument sim({.storedGroups = 6, .emulateByteTime = false, .dropEvery = 2});
+    ASSERT_TRUE(sim.start());
+    const CliResult r = Download(sim);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, ExpectedDownload(sim, 6));
+}
+
+// A download given up by the watchdog: the third repeat reaches the instrument before the
+// tool exits.
+TEST(EndToEnd, LastRepeatLeavesBeforeExit) {
+    SimulatedInstrument sim({.storedGroups = 40, .emulateByteTime = false, .silentAfter = 12});
+    ASSERT_TRUE(sim.start());
+    const CliResult r = Download(sim);
+    EXPECT_EQ(r.exitCode, 4) << r.err.toStdString();
+    QTest::qWait(200); // the simulator's thread reads what is on the line
+    const QList<std::uint16_t> codes = sim.requestCodes();
+    ASSERT_FALSE(codes.isEmpty());
+    int sameAtEnd = 0;
+    for (auto it = codes.crbegin(); it != codes.crend() && *it == codes.last(); ++it)
+        ++sameAtEnd;
+    EXPECT_EQ(sameAtEnd, 4) << "the request and its three repeats";
+}
+
+TEST(EndToEnd, OutputToStreamsAndFifos) {
+    SimulatedInstrument sim({.storedGroups = 5, .emulateByteTime = false});
+    ASSERT_TRUE(sim.start());
+    const CliResult toStdout = Download(sim, {QStringLiteral("-o"), QStringLiteral("/dev/stdout")});
+    EXPECT_EQ(toStdout.exitCode, 0) << toStdout.err.toStdString();
+    EXPECT_EQ(toStdout.out, ExpectedDownload(sim, 5));
+
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const CliResult noReader = Download(sim, {QStringLiteral("-o"), fifo});
+    EXPECT_EQ(noReader.exitCode, 5);
+    EXPECT_TRUE(noReader.err.contains("no reader")) << noReader.err.toStdString();
+}
+
+// A port that another program holds is told as such, naming the lock.
+TEST(EndToEnd, PortHeldByAnotherProgramIsBusy) {
+    SimulatedInstrument sim;
+    ASSERT_TRUE(sim.start());
+    QSerialPort holder(sim.devicePath());
+    ASSERT_TRUE(holder.open(QIODevice::ReadWrite)) << holder.errorString().toStdString();
+    QtSerialLine line;
+    EXPECT_FALSE(line.open(sim.devicePath()));
+    EXPECT_EQ(line.lastOpenError(), SerialLine::OpenError::Busy);
+    EXPECT_TRUE(line.lastErrorText().contains(QStringLiteral("LCK..")))
+        << line.lastErrorText().toStdString();
+    holder.close();
+    EXPECT_TRUE(line.open(sim.devicePath()));
+}
+
+// Requests written just before the line closes still leave it.
+TEST(EndToEnd, CloseLetsQueuedRequestsLeave) {
+    SimulatedInstrument sim;
+    ASSERT_TRUE(sim.start());
+    QtSerialLine line;
+    ASSERT_TRUE(line.open(sim.devicePath()));
+    for (std::uint16_t code : {std::uint16_t(7), std::uint16_t(8)})
+        line.write(QByteArray::fromHex("6465") + char(code >> 8) + char(code & 255));
+    line.close();
+    line.close(); // twice is harmless
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.requestCodes().size() == 2; }, 2000));
+    EXPECT_EQ(sim.requestCodes(), (QList<std::uint16_t>{7, 8}));
 }
 
 } // namespace
