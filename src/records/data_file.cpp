@@ -50,9 +50,25 @@ bool SaveAtomically(const QString& path, const QByteArray& bytes, QString* error
     // A folder that takes no new file (read-only, say) while the file itself is writable: the
     // file is written in place, which is still better than not saving at all.
     file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    // Unbuffered, so a short write (a full disk, a file size limit) shows here: Qt's buffered
+    // flush drops the count of a partial write and would commit a cut-off file as a success.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         SetError(error, file.errorString());
+        return false;
+    }
+    const qint64 written = file.write(bytes);
+    if (written != bytes.size()) {
+        SetError(error, written < 0 || file.error() != QFileDevice::NoError
+                            ? file.errorString()
+                            : QStringLiteral("only %1 of %2 bytes could be written (the disk is "
+                                             "full or a file size limit was reached)")
+                                  .arg(written)
+                                  .arg(bytes.size()));
         file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        SetError(error, file.errorString());
         return false;
     }
     return true;
@@ -62,19 +78,25 @@ bool SaveAtomically(const QString& path, const QByteArray& bytes, QString* error
 // FIFOs, devices and the standard streams (/dev/stdout, /proc/self/fd/1) are written where
 // they are: renaming a new file over them would replace the node and the reader would get
 // nothing.
+bool IsStreamPath(const QString& absolutePath) {
+    return absolutePath.startsWith(QLatin1String("/proc/")) ||
+           absolutePath.startsWith(QLatin1String("/dev/fd/")) ||
+           absolutePath == QLatin1String("/dev/stdout") ||
+           absolutePath == QLatin1String("/dev/stderr");
+}
+
 bool IsWrittenInPlace(const QString& absolutePath, const struct stat& st) {
-    if (!S_ISREG(st.st_mode))
-        return true;
-    return absolutePath.startsWith(QLatin1String("/dev/")) ||
-           absolutePath.startsWith(QLatin1String("/proc/"));
+    return !S_ISREG(st.st_mode) || IsStreamPath(absolutePath);
 }
 
 bool SaveInPlace(const QString& path, const struct stat& st, const QByteArray& bytes,
                  QString* error) {
     const QByteArray native = QFile::encodeName(path);
     int flags = O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK;
+    // A standard stream redirected to a file: added at its end, as the shell's ">>" expects
+    // (after ">" the file is empty anyway).
     if (S_ISREG(st.st_mode))
-        flags |= O_TRUNC;
+        flags |= O_APPEND;
     int fd = -1;
     do {
         fd = ::open(native.constData(), flags);
