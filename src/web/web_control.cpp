@@ -11,7 +11,9 @@ WebControl::WebControl(const QString& serverName, QWidget& window, QObject* pare
     connect(&socket_, &QLocalSocket::readyRead, this, &WebControl::OnReadyRead);
     connect(&socket_, &QLocalSocket::disconnected, this, &WebControl::OnGone);
     connect(&socket_, &QLocalSocket::errorOccurred, this, &WebControl::OnGone);
-    socket_.connectToServer(serverName);
+    // Connect once the event loop runs, so that a failure reaches a connected endRequested.
+    QMetaObject::invokeMethod(
+        this, [this, serverName] { socket_.connectToServer(serverName); }, Qt::QueuedConnection);
 }
 
 void WebControl::OnReadyRead() {

@@ -131,10 +131,17 @@ void DrawPrompt(QPainter& p, PromptShade shade) {
 } // namespace
 
 QImage SplashImage(PromptShade shade) {
-    QImage image(kSplashImageSize, QImage::Format_RGB32);
-    image.fill(Navy);
+    // The backdrop is drawn once and shared: text rendering is not bound to give the very same
+    // pixels twice (glyph caches), and the two pictures must not differ outside the patch.
+    static const QImage backdrop = [] {
+        QImage image(kSplashImageSize, QImage::Format_RGB32);
+        image.fill(Navy);
+        QPainter p(&image);
+        DrawBackdrop(p);
+        return image;
+    }();
+    QImage image = backdrop.copy();
     QPainter p(&image);
-    DrawBackdrop(p);
     DrawPrompt(p, shade);
     p.end();
     return image.convertToFormat(QImage::Format_RGB888);

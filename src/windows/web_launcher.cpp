@@ -66,7 +66,7 @@ void WebLauncher::show() {
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
-    if (!process.startDetached()) {
+    if (!process.startDetached(&processId_)) {
         emit failed(tr("Cannot start %1: %2").arg(program_, process.errorString()));
         return;
     }

@@ -35,6 +35,8 @@ public:
     State state() const { return state_; }
     // How many times a window process was started.
     int startCount() const { return startCount_; }
+    // The process id of the window last started, 0 before the first start.
+    qint64 processId() const { return processId_; }
 
     // A window that does not report back within this time counts as not started.
     void setStartTimeout(int ms);
@@ -62,6 +64,7 @@ private:
     State state_ = State::NotRunning;
     bool raisePending_ = false;
     int startCount_ = 0;
+    qint64 processId_ = 0;
 };
 
 } // namespace velantis
