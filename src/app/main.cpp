@@ -1,9 +1,124 @@
+// The desktop program: the main window over the controller, on a real serial port or, with
+// --demo, on the simulated instrument.
+#include "link/port_map.h"
+#include "link/qt_serial_line.h"
 #include "windows/icons.h"
+#include "windows/main_window.h"
+
+#ifdef Q_OS_UNIX
+#include "simulator/simulated_instrument.h"
+#endif
 
 #include <QApplication>
+#include <QCommandLineParser>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+const char* const Version = "1.0.0";
+
+const char* const HelpText =
+    "Usage: velantis [options]\n"
+    "The monitor of the three-channel wireless high-voltage ratio tester. It finds the\n"
+    "instrument's serial port by itself (ports 1 to 16).\n"
+    "\n"
+    "  --port N=DEVICE    port N is DEVICE (repeatable), e.g. 3=/dev/ttyUSB0\n"
+    "  --demo             run against a simulated instrument (on a pseudo-terminal, as port 3)\n"
+    "  --demo-groups N    stored groups the simulated instrument holds (default 200)\n"
+    "  --no-splash        start with the main window\n"
+    "  --version          print the version\n"
+    "  --help             show this help\n";
+
+// --help and --version are answered before any window system is touched (without a display the
+// application object would abort).
+bool AnswersAtOnce(int argc, char** argv, int* exitCode) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(HelpText, stdout);
+            *exitCode = 0;
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("velantis %s\n", Version);
+            *exitCode = 0;
+            return true;
+        }
+    }
+    return false;
+}
+
+int Fail(const QString& message) {
+    std::fprintf(stderr, "velantis: %s\n", qPrintable(message));
+    return 2;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
+    int exitCode = 0;
+    if (AnswersAtOnce(argc, argv, &exitCode))
+        return exitCode;
+    // The plain Unix event dispatcher serves the serial line with less delay than GLib's.
+    if (qEnvironmentVariableIsEmpty("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
+
     QApplication app(argc, argv);
-    app.setWindowIcon(velantis::AppIcon());
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("velantis"));
+    QApplication::setApplicationVersion(QString::fromLatin1(Version));
+    QApplication::setWindowIcon(velantis::AppIcon());
+
+    QCommandLineParser parser;
+    const QCommandLineOption portOption(QStringLiteral("port"), QString(),
+                                        QStringLiteral("N=DEVICE"));
+    const QCommandLineOption demoOption(QStringLiteral("demo"));
+    const QCommandLineOption groupsOption(QStringLiteral("demo-groups"), QString(),
+                                          QStringLiteral("N"));
+    const QCommandLineOption noSplashOption(QStringLiteral("no-splash"));
+    parser.addOptions({portOption, demoOption, groupsOption, noSplashOption});
+    if (!parser.parse(QApplication::arguments()))
+        return Fail(parser.errorText() + QStringLiteral(" (see --help)"));
+    if (!parser.positionalArguments().isEmpty())
+        return Fail(QStringLiteral("unexpected argument '%1' (see --help)")
+                        .arg(parser.positionalArguments().constFirst()));
+
+    velantis::MainWindowParts parts;
+    parts.line = std::make_unique<velantis::QtSerialLine>();
+    parts.ports = std::make_unique<velantis::PortMap>();
+    parts.programFolder = QApplication::applicationDirPath();
+    for (const QString& mapping : parser.values(portOption)) {
+        const QString error = parts.ports->addPortMapping(mapping);
+        if (!error.isEmpty())
+            return Fail(error);
+    }
+
+#ifdef Q_OS_UNIX
+    std::unique_ptr<velantis::SimulatedInstrument> simulator;
+    if (parser.isSet(demoOption)) {
+        velantis::SimulatorOptions options;
+        if (parser.isSet(groupsOption)) {
+            bool ok = false;
+            options.storedGroups = parser.value(groupsOption).toInt(&ok);
+            if (!ok || options.storedGroups < 0 ||
+                options.storedGroups > velantis::SimulatedInstrument::MaxStoredGroups)
+                return Fail(QStringLiteral("--demo-groups takes a whole number from 0 to %1")
+                                .arg(velantis::SimulatedInstrument::MaxStoredGroups));
+        }
+        simulator = std::make_unique<velantis::SimulatedInstrument>(options);
+        QString error;
+        if (!simulator->start(&error))
+            return Fail(QStringLiteral("the simulated instrument cannot start: ") + error);
+        parts.ports->setOverride(3, simulator->devicePath());
+    }
+#else
+    if (parser.isSet(demoOption))
+        return Fail(QStringLiteral("--demo needs a POSIX pseudo-terminal"));
+#endif
+
+    auto* window = new velantis::MainWindow(std::move(parts));
+    window->startTimers();
+    window->show();
+    return QApplication::exec();
 }

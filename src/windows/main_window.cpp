@@ -1,0 +1,558 @@
+#include "windows/main_window.h"
+
+#include "records/data_file.h"
+#include "windows/fonts.h"
+#include "windows/icons.h"
+#include "windows/list_printing.h"
+#include "windows/print_range_dialog.h"
+#include "windows/twips.h"
+#include "windows/window_services.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTemporaryFile>
+#include <QToolBar>
+
+namespace velantis {
+
+const QStringList MainWindow::OpenFilters = {
+    QStringLiteral("All Files (*.*) (*)"),
+    QStringLiteral("Text Files(*.txt) (*.txt)"),
+    QStringLiteral("DOC Files (*.doc) (*.doc)"),
+};
+const QStringList MainWindow::SaveFilters = {
+    QStringLiteral("Text Files(*.txt) (*.txt)"),
+    QStringLiteral("doc Files (*.doc) (*.doc)"),
+};
+
+namespace {
+
+// A notice in the title panel stays this long before the title comes back.
+constexpr qint64 StatusNoticeMs = 10000;
+
+template <typename W> W* Place(QWidget* parent, const char* name, const QRect& rect) {
+    auto* w = new W(parent);
+    w->setObjectName(QString::fromUtf8(name));
+    w->setGeometry(rect);
+    return w;
+}
+
+QLabel* StaticLabel(QWidget* parent, const char* name, const QString& text, const QRect& rect,
+                    const QFont& font) {
+    auto* label = Place<QLabel>(parent, name, rect);
+    label->setText(text);
+    label->setFont(font);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+QGroupBox* Frame(QWidget* parent, const char* name, const QString& title, const QRect& rect) {
+    auto* frame = Place<QGroupBox>(parent, name, rect);
+    frame->setTitle(title);
+    return frame;
+}
+
+// A list widget: shows a text the controller keeps; the user cannot edit it (an edit would be
+// gone at the next refresh).
+QPlainTextEdit* ListBox(QWidget* parent, const char* name, const QRect& rect) {
+    auto* box = Place<QPlainTextEdit>(parent, name, rect);
+    box->setReadOnly(true);
+    box->setFont(ListFont());
+    box->setLineWrapMode(QPlainTextEdit::NoWrap);
+    box->setUndoRedoEnabled(false);
+    return box;
+}
+
+// The widgets show the list with plain line feeds; the controller keeps the CR LF bytes.
+void ShowListText(QPlainTextEdit* box, QString& shown, const QString& text) {
+    if (text == shown)
+        return;
+    shown = text;
+    QString display = text;
+    display.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    box->setPlainText(display);
+}
+
+void SetIfChanged(QLabel* label, const QString& text) {
+    if (label->text() != text)
+        label->setText(text);
+}
+
+void SetIfChanged(QLineEdit* field, const QString& text) {
+    if (field->text() != text)
+        field->setText(text);
+}
+
+bool FolderWritable(const QString& folder) {
+    QTemporaryFile probe(folder + QStringLiteral("/.velantis-write-test-XXXXXX"));
+    return probe.open();
+}
+
+} // namespace
+
+MainWindow::MainWindow(MainWindowParts parts) : parts_(std::move(parts)) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Velantis V1.0"));
+    setWindowIcon(AppIcon());
+    setAttribute(Qt::WA_DeleteOnClose); // the close box unloads it, port and timers included
+    // Fixed single border, no maximise button.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+
+    if (!parts_.fileDialogs)
+        parts_.fileDialogs = std::make_unique<QtFileDialogs>();
+    if (!parts_.printerChooser)
+        parts_.printerChooser = std::make_unique<QtPrinterChooser>();
+    monitor_ = std::make_unique<Monitor>(*parts_.line, *parts_.ports, parts_.programFolder);
+    timers_ = std::make_unique<MonitorTimers>(*monitor_);
+
+    // The layout's 887 x 641 pixels lie below the menu bar; every control sits at its place.
+    auto* area = new QWidget(this);
+    area->setObjectName(QStringLiteral("clientArea"));
+    area->setFixedSize(ClientWidth, ClientHeight);
+    setCentralWidget(area);
+    buildToolbar(area);
+    buildControls(area);
+    buildMenus();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(monitor_.get(), &Monitor::displayChanged, this, &MainWindow::render);
+    connect(monitor_.get(), &Monitor::downloadEnded, this, &MainWindow::onDownloadEnded);
+    connect(monitor_.get(), &Monitor::groupCountError, this, [this] {
+        // The instrument holds no groups. Shown without blocking the receive handling.
+        showMessage(QStringLiteral("  Error!"), QStringLiteral("Error\r\n"));
+    });
+    monitor_->setPrintList([this](const QString& text) { PrintList(text); });
+
+    // Loading the window starts the controller: port opened, store cleared, list refreshed.
+    monitor_->Form_Load();
+    render();
+}
+
+MainWindow::~MainWindow() {
+    releasePort();
+    if (printRange_)
+        printRange_->close();
+}
+
+void MainWindow::buildToolbar(QWidget* area) {
+    toolbar_ = Place<QToolBar>(area, "Toolbar1", Twips(0, 0, 13305, 660));
+    toolbar_->setMovable(false);
+    toolbar_->setFloatable(false);
+    toolbar_->setIconSize(QSize(32, 32));
+    // Captions beside the icons keep the bar within its 44 pixels.
+    toolbar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolbar_->layout()->setContentsMargins(2, 0, 2, 0);
+    toolbar_->setFocusPolicy(Qt::NoFocus);
+    const struct {
+        const char* key;
+        ToolIcon icon;
+    } buttons[] = {
+        {"打开", ToolIcon::Open},  {"读取", ToolIcon::Read},  {"保存", ToolIcon::Save},
+        {"打印", ToolIcon::Print}, {"清除", ToolIcon::Clear}, {"退出", ToolIcon::Exit},
+    };
+    for (const auto& b : buttons) {
+        const QString key = QString::fromUtf8(b.key);
+        QAction* action = toolbar_->addAction(QIcon(ToolPixmap(b.icon)), key);
+        action->setObjectName(key);
+        action->setData(key);
+        connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
+    }
+}
+
+void MainWindow::buildControls(QWidget* area) {
+    const QFont head = SongFont(15.75, true);
+    const QFont reading = SongFont(26.25, true);
+    const QFont error = SongFont(15.75, false);
+
+    auto* frame4 = Frame(area, "Frame4", QStringLiteral("其它"), Twips(120, 1080, 1695, 1575));
+    label14_ = StaticLabel(frame4, "Label14", NoSetting, Twips(120, 340, 1335, 255), font());
+    label17_ = StaticLabel(frame4, "Label17", NoRatio, Twips(120, 620, 1455, 255), font());
+    label15_ = StaticLabel(frame4, "Label15", QStringLiteral("高压端电压低"),
+                           Twips(120, 920, 1215, 255), font());
+    label16_ = StaticLabel(frame4, "Label16", QStringLiteral("低压端电压低"),
+                           Twips(120, 1200, 1095, 255), font());
+    label15_->hide();
+    label16_->hide();
+
+    StaticLabel(area, "Label7", QStringLiteral("  1st"), Twips(3360, 720, 1455, 375), head);
+    StaticLabel(area, "Label6", QStringLiteral("  2nd"), Twips(6840, 720, 1575, 375), head);
+    StaticLabel(area, "Label18", QStringLiteral("F.Er"), Twips(9240, 720, 855, 375), head);
+    StaticLabel(area, "Label3", QStringLiteral("R:"), Twips(1920, 1200, 495, 375), head);
+    StaticLabel(area, "Label11", QStringLiteral("S:"), Twips(1920, 1700, 495, 375), head);
+    StaticLabel(area, "Label12", QStringLiteral("T:"), Twips(1920, 2280, 495, 375), head);
+
+    // The reading grid, in the order of DisplayState: 1st R/S/T, 2nd R/S/T, F.Er R/S/T.
+    const struct {
+        const char* name;
+        QRect rect;
+    } cells[9] = {
+        {"Label8", Twips(2520, 1080, 3060, 540)},  {"Label9", Twips(2520, 1680, 3015, 495)},
+        {"Label10", Twips(2520, 2280, 3015, 495)}, {"Label2", Twips(6000, 1080, 3015, 495)},
+        {"Label4", Twips(6000, 1680, 3015, 495)},  {"Label5", Twips(6000, 2280, 3015, 495)},
+        {"Label13", Twips(9120, 1080, 1095, 495)}, {"Label19", Twips(9120, 1680, 1095, 495)},
+        {"Label20", Twips(9120, 2280, 1095, 495)},
+    };
+    for (int i = 0; i < 9; ++i) {
+        QLabel* label = Place<QLabel>(area, cells[i].name, cells[i].rect);
+        label->setFont(i < 6 ? reading : error);
+        label->setText(i < 6 ? NoReading : ZeroError);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        label->setFrameShape(QFrame::Box);
+        label->setLineWidth(1);
+        readingLabels_[i] = label;
+    }
+
+    list_ = ListBox(area, "RichTextBox1", Twips(120, 2880, 10335, 5535));
+    progress_ = Place<QProgressBar>(area, "ProgressBar1", Twips(0, 8400, 10455, 375));
+    progress_->setRange(0, 100);
+    progress_->setTextVisible(false);
+    progress_->hide();
+    printBuffer_ = ListBox(area, "RichTextBox2", Twips(720, 8880, 375, 255));
+    printBuffer_->hide();
+
+    auto* frame1 = Frame(area, "Frame1", QStringLiteral("通信"), Twips(10560, 120, 2535, 975));
+    StaticLabel(frame1, "Label1", QStringLiteral("COM:"), Twips(600, 360, 375, 255), font());
+    portField_ = Place<QComboBox>(frame1, "Combo1", Twips(960, 280, 855, 300));
+    portField_->setEditable(true);
+    portField_->setInsertPolicy(QComboBox::NoInsert);
+    portField_->setEditText(QStringLiteral("1"));
+    // What the user types goes to the controller at once.
+    connect(portField_->lineEdit(), &QLineEdit::textEdited, monitor_.get(),
+            &Monitor::setPortFieldText);
+
+    auto* frame2 = Frame(area, "Frame2", QStringLiteral("操作"), Twips(10560, 1320, 2535, 5535));
+    const struct {
+        const char* name;
+        const char* caption;
+        int top;
+        void (MainWindow::*handler)();
+    } commands[] = {
+        {"Command1", "打  开", 360, &MainWindow::Command1_Click},
+        {"Command2", "读  取", 1200, &MainWindow::Command2_Click},
+        {"Command3", "保  存", 2040, &MainWindow::Command3_Click},
+        {"Command4", "删除数据", 2880, &MainWindow::Command4_Click},
+        {"Command6", "打  印", 3720, &MainWindow::Command6_Click},
+        {"Command5", "退  出", 4560, &MainWindow::Command5_Click},
+    };
+    QPushButton* made[6] = {};
+    for (int i = 0; i < 6; ++i) {
+        auto* button =
+            Place<QPushButton>(frame2, commands[i].name, Twips(480, commands[i].top, 1695, 615));
+        button->setText(QString::fromUtf8(commands[i].caption));
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this, commands[i].handler);
+        made[i] = button;
+    }
+    for (int i = 0; i < 4; ++i)
+        buttons_[i] = made[i];
+    QPushButton* command6 = made[4];
+    QPushButton* command5 = made[5];
+    exitButton_ = command5;
+
+    auto* frame3 =
+        Frame(area, "Frame3", QStringLiteral("状态信息"), Twips(10560, 7080, 2535, 1455));
+    const char* fieldNames[4] = {"Text1", "Text2", "Text3", "Text4"};
+    const QString initial[4] = {QStringLiteral("COM1"), QStringLiteral("Text2"),
+                                QStringLiteral("Text3"), QString()};
+    for (int i = 0; i < 4; ++i) {
+        auto* field = Place<QLineEdit>(frame3, fieldNames[i], Twips(240, 240 + 240 * i, 1800, 270));
+        field->setText(initial[i]);
+        field->setReadOnly(true); // rewritten every 70 ms
+        stateFields_[i] = field;
+    }
+
+    auto* status = Place<QStatusBar>(area, "StatusBar1", Twips(0, 9240, 13305, 375));
+    status->setSizeGripEnabled(false);
+    const int widths[3] = {1605, 10000, 1640};
+    for (int i = 0; i < 3; ++i) {
+        auto* panel = new QLabel(status);
+        panel->setObjectName(QStringLiteral("panel%1").arg(i + 1));
+        panel->setFixedWidth(TwipsToPixels(widths[i]));
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        status->addWidget(panel);
+        panels_[i] = panel;
+    }
+
+    // Tab order by the layout's tab indexes.
+    QWidget* order[] = {buttons_[0],     buttons_[1],     buttons_[2],     buttons_[3],
+                        command5,        portField_,      stateFields_[0], stateFields_[1],
+                        stateFields_[2], stateFields_[3], list_,           command6};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+void MainWindow::buildMenus() {
+    auto add = [this](QMenu* menu, const char* name, void (MainWindow::*handler)()) {
+        QAction* action = menu->addAction(QString::fromUtf8(name));
+        action->setObjectName(QString::fromUtf8(name));
+        connect(action, &QAction::triggered, this, handler);
+    };
+    QMenu* file = menuBar()->addMenu(QStringLiteral("文件"));
+    file->setObjectName(QStringLiteral("at"));
+    add(file, "打开", &MainWindow::Command1_Click);
+    add(file, "保存", &MainWindow::Command3_Click);
+    add(file, "退出", &MainWindow::Command5_Click);
+    QMenu* operate = menuBar()->addMenu(QStringLiteral("操作"));
+    operate->setObjectName(QStringLiteral("caozhou"));
+    add(operate, "读取", &MainWindow::Command2_Click);
+    add(operate, "打印", &MainWindow::Command6_Click);
+    add(operate, "数据清除", &MainWindow::Command4_Click);
+    operate->addSeparator();
+    add(operate, "打印预览", &MainWindow::PrintPreview);
+    add(operate, "导出 PDF", &MainWindow::ExportPdf);
+}
+
+void MainWindow::startTimers() {
+    timers_->start();
+}
+
+void MainWindow::render() {
+    const DisplayState& d = monitor_->display();
+    const QString* cells[9] = {&d.Label8, &d.Label9,  &d.Label10, &d.Label2, &d.Label4,
+                               &d.Label5, &d.Label13, &d.Label19, &d.Label20};
+    for (int i = 0; i < 9; ++i)
+        SetIfChanged(readingLabels_[i], *cells[i]);
+    SetIfChanged(label14_, d.Label14);
+    SetIfChanged(label17_, d.Label17);
+    label15_->setVisible(d.Label15Visible);
+    label16_->setVisible(d.Label16Visible);
+
+    const QString* fields[4] = {&d.Text1, &d.Text2, &d.Text3, &d.Text4};
+    for (int i = 0; i < 4; ++i)
+        SetIfChanged(stateFields_[i], *fields[i]);
+    // Only when the controller's text differs, so typing is not overwritten by the refresh.
+    if (portField_->currentText() != d.Combo1)
+        portField_->setEditText(d.Combo1);
+
+    const bool enabled[4] = {d.Command1Enabled, d.Command2Enabled, d.Command3Enabled,
+                             d.Command4Enabled};
+    for (int i = 0; i < 4; ++i)
+        buttons_[i]->setEnabled(enabled[i]);
+    progress_->setValue(d.progressValue);
+    progress_->setVisible(d.progressVisible);
+    progress_->setEnabled(d.progressEnabled);
+
+    if (!d.portNotice.isEmpty() && d.portNotice != lastPortNotice_)
+        showStatusNotice(d.portNotice);
+    lastPortNotice_ = d.portNotice;
+    const bool notice =
+        statusNoticeUntil_.isValid() && QDateTime::currentDateTimeUtc() < statusNoticeUntil_;
+    SetIfChanged(panels_[0], d.panel1);
+    SetIfChanged(panels_[1], notice ? statusNotice_ : d.panel2);
+    SetIfChanged(panels_[2], d.panel3);
+
+    ShowListText(list_, shownList_, monitor_->history().listText());
+    ShowListText(printBuffer_, shownPrint_, monitor_->history().printText());
+}
+
+void MainWindow::showStatusNotice(const QString& text) {
+    statusNotice_ = text;
+    statusNoticeUntil_ = QDateTime::currentDateTimeUtc().addMSecs(StatusNoticeMs);
+    panels_[1]->setText(text);
+}
+
+void MainWindow::onDownloadEnded(DownloadEnd how) {
+    const int announced = std::min(monitor_->groupTotal, SlotIndex::Highest);
+    if (how != DownloadEnd::EndFrame || monitor_->groupsStored() < announced)
+        showStatusNotice(DownloadSummary(how, monitor_->groupsStored(), monitor_->groupTotal));
+}
+
+void MainWindow::showMessage(const QString& title, const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open(); // never a nested event loop: the serial line goes on being served
+}
+
+QString MainWindow::DefaultDataFileName() const {
+    QString folder = parts_.programFolder;
+    if (!FolderWritable(folder))
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString date = QDate::currentDate().toString(QStringLiteral("yyyy-M-d"));
+    return QDir(folder).filePath(QStringLiteral("QRTDATA") + date);
+}
+
+void MainWindow::Command1_Click() {
+    const QString path = parts_.fileDialogs->openFileName(this, DefaultDataFileName(), OpenFilters);
+    if (path.isEmpty())
+        return; // cancelled
+    dataPath_ = path;
+    QString text;
+    QString error;
+    if (!LoadDataFile(path, &text, &error)) {
+        showMessage(QStringLiteral("打开"),
+                    QStringLiteral("无法打开 %1：%2").arg(QDir::toNativeSeparators(path), error));
+        return;
+    }
+    monitor_->setListText(text);
+    render();
+}
+
+void MainWindow::Command3_Click() {
+    const QString path = parts_.fileDialogs->saveFileName(this, DefaultDataFileName(), SaveFilters);
+    if (path.isEmpty())
+        return; // cancelled
+    QString error;
+    if (!SaveDataFile(path, monitor_->history().listText(), &error)) {
+        showMessage(QStringLiteral("保存"), QStringLiteral("未能保存 %1：%2\n原有文件保持不变。")
+                                                .arg(QDir::toNativeSeparators(path), error));
+    }
+}
+
+void MainWindow::Command2_Click() {
+    monitor_->Command2_Click();
+}
+
+void MainWindow::Command4_Click() {
+    monitor_->Command4_Click();
+}
+
+void MainWindow::Command6_Click() {
+    if (printRange_)
+        return;
+    // The dialog has no owner: a child of this window would be disabled along with it.
+    setEnabled(false);
+    printRange_ = new PrintRangeDialog;
+    connect(printRange_, &PrintRangeDialog::accepted, this, [this](int first, int last) {
+        printRange_ = nullptr;
+        monitor_->form2dybiaozi = 1;
+        monitor_->form2kai = first;
+        monitor_->form2jie = last;
+        setEnabled(true);
+    });
+    connect(printRange_, &PrintRangeDialog::cancelled, this, [this] {
+        printRange_ = nullptr;
+        monitor_->form2dybiaozi = 0;
+        setEnabled(true);
+    });
+    printRange_->show();
+    if (const QScreen* screen = printRange_->screen())
+        printRange_->move(screen->availableGeometry().center() - printRange_->rect().center());
+}
+
+void MainWindow::PrintList(const QString& text) {
+    // The printer dialog runs its own event loop, in which a refresh may replace the print
+    // buffer: print the text as it was when the service ran, and serve no second request
+    // meanwhile.
+    const QString snapshot = text;
+    const bool served = timers_->Timer5.isActive();
+    timers_->Timer5.stop();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(QStringLiteral("Velantis"));
+    if (parts_.printerChooser->choosePrinter(printer, this)) {
+        QString error;
+        if (!PrintListText(printer, snapshot, &error))
+            showMessage(QStringLiteral("打印"), error);
+    }
+    if (served)
+        timers_->Timer5.start();
+}
+
+void MainWindow::PrintPreview() {
+    const QString snapshot = monitor_->history().printText();
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintPreviewDialog preview(&printer, this);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [&snapshot](QPrinter* p) { PrintListText(*p, snapshot, nullptr); });
+    preview.exec();
+}
+
+void MainWindow::ExportPdf() {
+    const QString snapshot = monitor_->history().printText();
+    QString path =
+        parts_.fileDialogs->saveFileName(this, DefaultDataFileName() + QStringLiteral(".pdf"),
+                                         {QStringLiteral("PDF Files (*.pdf) (*.pdf)")});
+    if (path.isEmpty())
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    QString error;
+    if (!PrintListText(printer, snapshot, &error))
+        showMessage(QStringLiteral("导出 PDF"), error);
+}
+
+void MainWindow::Toolbar1_ButtonClick(const QString& key) {
+    if (monitor_->downloading == 1)
+        return; // every toolbar button is inert during a download
+    if (key == QStringLiteral("打开"))
+        Command1_Click();
+    else if (key == QStringLiteral("保存"))
+        Command3_Click();
+    else if (key == QStringLiteral("读取"))
+        Command2_Click();
+    else if (key == QStringLiteral("清除"))
+        Command4_Click();
+    else if (key == QStringLiteral("打印"))
+        Command6_Click();
+    else if (key == QStringLiteral("退出"))
+        Command5_Click();
+}
+
+void MainWindow::releasePort() {
+    if (released_)
+        return;
+    released_ = true;
+    timers_->stop();
+    parts_.line->close(); // TEMP until Monitor::closePort lands
+}
+
+void MainWindow::Command5_Click() {
+    // The program ends at once: nothing asked, nothing saved, the port released.
+    releasePort();
+    if (printRange_)
+        printRange_->close();
+    emit exitRequested();
+    QCoreApplication::exit(0);
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    // Command5 is the window's cancel button: Esc presses it wherever the focus is.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        exitButton_->click();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // The close box unloads the window with its timers and serial port; the program ends when
+    // no other window is open.
+    releasePort();
+    if (printRange_)
+        printRange_->close();
+    event->accept();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!centred_) {
+        centred_ = true;
+        if (const QScreen* s = screen())
+            move(s->availableGeometry().center() - frameGeometry().center() + pos());
+    }
+}
+
+} // namespace velantis

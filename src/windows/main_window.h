@@ -1,0 +1,121 @@
+#pragma once
+
+#include "link/monitor.h"
+#include "link/monitor_timers.h"
+#include "windows/window_services.h"
+
+#include <QDateTime>
+#include <QMainWindow>
+
+#include <memory>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QToolBar;
+
+namespace velantis {
+
+class PrintRangeDialog;
+
+// What the main window is given: the serial line and port numbering it drives, the program's
+// folder, and the dialogs it shows (the real ones in the program, answering stand-ins in tests).
+struct MainWindowParts {
+    std::unique_ptr<SerialLine> line;
+    std::unique_ptr<PortMap> ports;
+    QString programFolder;
+    std::unique_ptr<FileDialogs> fileDialogs;
+    std::unique_ptr<PrinterChooser> printerChooser;
+};
+
+// "Velantis V1.0": the readings, the port and link state, the list of downloaded groups and the
+// six operations (open, read, save, clear, print, exit), each from its button, toolbar button
+// and menu item. It shows what the controller holds and forwards every click to it.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int ClientWidth = 887;  // 13305 twips
+    static constexpr int ClientHeight = 641; // 9615 twips
+
+    explicit MainWindow(MainWindowParts parts);
+    ~MainWindow() override;
+
+    Monitor& monitor() { return *monitor_; }
+    MonitorTimers& timers() { return *timers_; }
+    // Starts the five timers (tests call the ticks themselves instead).
+    void startTimers();
+
+    // The operations, whichever of their three entry points ran them.
+    void Command1_Click(); // Open
+    void Command2_Click(); // Read
+    void Command3_Click(); // Save
+    void Command4_Click(); // Clear
+    void Command6_Click(); // Print: the print-range dialog
+    void Command5_Click(); // Exit
+    void Toolbar1_ButtonClick(const QString& key);
+    // Beyond the six: the whole list shown before printing, or written to a PDF file.
+    void PrintPreview();
+    void ExportPdf();
+
+    // The file name both file dialogs start with: the program folder (the documents folder when
+    // the program folder cannot be written), "QRTDATA" and today's date as yyyy-M-d.
+    QString DefaultDataFileName() const;
+    static const QStringList OpenFilters;
+    static const QStringList SaveFilters;
+    // The print-range dialog while it is open.
+    PrintRangeDialog* printRangeDialog() const { return printRange_; }
+
+signals:
+    // Exit was chosen: the program ends at once.
+    void exitRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void buildControls(QWidget* area);
+    void buildToolbar(QWidget* area);
+    void buildMenus();
+    void render();
+    void PrintList(const QString& text);
+    void showMessage(const QString& title, const QString& text);
+    void showStatusNotice(const QString& text);
+    void onDownloadEnded(DownloadEnd how);
+    void releasePort();
+
+    MainWindowParts parts_;
+    std::unique_ptr<Monitor> monitor_;
+    std::unique_ptr<MonitorTimers> timers_;
+
+    QToolBar* toolbar_ = nullptr;
+    QLabel* readingLabels_[9] = {};
+    QLabel* label14_ = nullptr;
+    QLabel* label17_ = nullptr;
+    QLabel* label15_ = nullptr;
+    QLabel* label16_ = nullptr;
+    QPlainTextEdit* list_ = nullptr;
+    QPlainTextEdit* printBuffer_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QComboBox* portField_ = nullptr;
+    QLineEdit* stateFields_[4] = {};
+    QPushButton* buttons_[4] = {}; // Command1..Command4
+    QPushButton* exitButton_ = nullptr;
+    QLabel* panels_[3] = {};
+    PrintRangeDialog* printRange_ = nullptr;
+
+    QString shownList_;
+    QString shownPrint_;
+    QString statusNotice_;
+    QDateTime statusNoticeUntil_;
+    QString lastPortNotice_;
+    QString dataPath_;
+    bool centred_ = false;
+    bool released_ = false;
+};
+
+} // namespace velantis

@@ -1,0 +1,389 @@
+// The main window offscreen: controls found by their names, the controller behind a fake line,
+// ticks called by hand, file dialogs and the printer answered without a dialog.
+#include "records/data_file.h"
+#include "records/history.h"
+#include "support/fake_serial_line.h"
+#include "windows/main_window.h"
+#include "windows/print_range_dialog.h"
+#include "windows/window_services.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDate>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace velantis;
+using velantis::testing::FakeSerialLine;
+
+namespace {
+
+const QString Device = QStringLiteral("/dev/fake1");
+
+struct AnsweringDialogs final : FileDialogs {
+    QString answer;
+    QStringList filtersSeen;
+    QString defaultSeen;
+    QString openFileName(QWidget*, const QString& d, const QStringList& f) override {
+        defaultSeen = d;
+        filtersSeen = f;
+        return answer;
+    }
+    QString saveFileName(QWidget*, const QString& d, const QStringList& f) override {
+        return openFileName(nullptr, d, f);
+    }
+};
+
+// Prints to a PDF file, or cancels.
+struct PdfChooser final : PrinterChooser {
+    QString pdf;
+    bool accept = true;
+    int shown = 0;
+    bool choosePrinter(QPrinter& printer, QWidget*) override {
+        ++shown;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return accept;
+    }
+};
+
+MeasurementFrame Group(int n) {
+    return FrameBuilder()
+        .hv(static_cast<std::uint16_t>(1000 + n), 0x31)
+        .r(5000, 0x33)
+        .s(4987, 0x33)
+        .t(501, 0x32)
+        .groupNo(static_cast<std::uint16_t>(n))
+        .ratioError(0x83)
+        .rated(100, 50)
+        .channelKind(0, 1)
+        .build();
+}
+
+QString PdfText(const QString& path) {
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    p.waitForFinished(20000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QMessageBox* OpenMessageBox() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+            return box;
+    return nullptr;
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto fakeLine = std::make_unique<FakeSerialLine>();
+        line = fakeLine.get();
+        line->existing.insert(Device);
+        auto ports = std::make_unique<PortMap>();
+        ports->setDeviceLister([] { return QStringList{Device}; });
+        auto dialogs = std::make_unique<AnsweringDialogs>();
+        files = dialogs.get();
+        auto chooser = std::make_unique<PdfChooser>();
+        printer = chooser.get();
+        printer->pdf = folder.filePath(QStringLiteral("print.pdf"));
+        window = new MainWindow({std::move(fakeLine), std::move(ports), folder.path(),
+                                 std::move(dialogs), std::move(chooser)});
+        window->monitor().setYieldToEvents([] {});
+        window->show();
+    }
+    void TearDown() override {
+        if (QMessageBox* box = OpenMessageBox())
+            box->close();
+        delete window.data();
+    }
+
+    template <typename W> W* find(const char* name) {
+        W* w = window->findChild<W*>(QString::fromUtf8(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    QString text(const char* name) { return find<QLabel>(name)->text(); }
+    void send(const MeasurementFrame& f) { line->receive(f.toByteArray()); }
+    Monitor& monitor() { return window->monitor(); }
+    // A complete download of n groups, answered as the instrument would.
+    void download(int n) {
+        find<QPushButton>("Command2")->click();
+        send(GroupCountFrame(static_cast<std::uint16_t>(n)));
+        for (int g = 1; g <= n; ++g)
+            send(Group(g));
+        send(FrameBuilder().channelKind(0, 5).build());
+    }
+
+    QTemporaryDir folder;
+    FakeSerialLine* line = nullptr;
+    AnsweringDialogs* files = nullptr;
+    PdfChooser* printer = nullptr;
+    QPointer<MainWindow> window;
+};
+
+TEST_F(MainWindowTest, LiveReadingReachesTheGridAndLinkLossResetsIt) {
+    send(FrameBuilder()
+             .hv(1000, 0x31)
+             .r(5000, 0x33)
+             .s(4000, 0x33)
+             .t(3000, 0x33)
+             .ratioError(0x8F)
+             .rated(100, 50)
+             .channelKind(0, 2)
+             .build());
+    const DisplayState& d = monitor().display();
+    ASSERT_NE(d.Label8, NoReading);
+    for (const auto& [name, value] : {std::pair{"Label8", d.Label8},
+                                      {"Label2", d.Label2},
+                                      {"Label13", d.Label13},
+                                      {"Label14", d.Label14},
+                                      {"Label17", d.Label17}})
+        EXPECT_EQ(text(name), value) << name;
+
+    for (int i = 0; i < 32; ++i)
+        monitor().Timer2_Timer();
+    monitor().Timer1_Timer();
+    for (const char* name : {"Label8", "Label9", "Label10", "Label2", "Label4", "Label5"})
+        EXPECT_EQ(text(name), NoReading) << name;
+    EXPECT_EQ(text("Label14"), NoSetting);
+    EXPECT_EQ(find<QLineEdit>("Text3")->text(), QStringLiteral("通信失败"));
+}
+
+TEST_F(MainWindowTest, ToolbarIsInertDuringADownloadWhileTheMenuStillReads) {
+    QSignalSpy exits(window.data(), &MainWindow::exitRequested);
+    find<QPushButton>("Command2")->click();
+    send(GroupCountFrame(5));
+    send(Group(1));
+    ASSERT_EQ(monitor().downloading, 1);
+    monitor().Timer1_Timer();
+    EXPECT_FALSE(find<QPushButton>("Command2")->isEnabled());
+    EXPECT_TRUE(find<QPushButton>("Command6")->isEnabled());
+
+    const qsizetype before = line->written.size();
+    QWidget* toolbar = find<QWidget>("Toolbar1");
+    for (const char* key : {"打开", "读取", "保存", "打印", "清除", "退出"})
+        toolbar->findChild<QAction*>(QString::fromUtf8(key))->trigger();
+    EXPECT_EQ(line->written.size(), before);
+    EXPECT_FALSE(monitor().store().isEmpty(*SlotIndex::make(1))); // not cleared
+    EXPECT_EQ(exits.count(), 0);
+    EXPECT_TRUE(window->isEnabled()); // no print dialog came up
+
+    window->menuBar()->findChild<QAction*>(QStringLiteral("读取"))->trigger();
+    EXPECT_EQ(line->lastCode(), Monitor::CountRequest);
+    EXPECT_EQ(line->written.size(), before + 1);
+}
+
+TEST_F(MainWindowTest, EscPressesExitWhichReleasesThePort) {
+    QSignalSpy exits(window.data(), &MainWindow::exitRequested);
+    ASSERT_TRUE(line->isOpen());
+    QTest::keyClick(find<QPushButton>("Command1"), Qt::Key_Escape);
+    EXPECT_EQ(exits.count(), 1);
+    EXPECT_FALSE(line->isOpen());
+    EXPECT_FALSE(window->timers().Timer3.isActive());
+}
+
+TEST_F(MainWindowTest, CloseBoxStopsPollingAndUnloadsTheWindow) {
+    window->startTimers();
+    ASSERT_TRUE(window->timers().Timer3.isActive());
+    window->close();
+    EXPECT_FALSE(line->isOpen());
+    QTest::qWait(0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull()); // timers and port went with it
+}
+
+TEST_F(MainWindowTest, CountOfZeroShowsTheErrorBoxWithoutBlocking) {
+    find<QPushButton>("Command2")->click();
+    send(GroupCountFrame(0));
+    QMessageBox* box = OpenMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("  Error!"));
+    EXPECT_EQ(box->text(), QStringLiteral("Error\r\n"));
+    EXPECT_EQ(box->buttons().size(), 1);
+}
+
+TEST(ParseGroupNumber, TakesWhatTheDialogAccepts) {
+    const struct {
+        const char* entry;
+        std::optional<int> value;
+    } cases[] = {
+        {" 7 ", 7},
+        {"2.5", 2},
+        {"3.5", 4},
+        {"1e3", 1000},
+        {"-5", -5},
+        {"32767", 32767},
+        {"-32768", -32768},
+        {"", std::nullopt},
+        {"abc", std::nullopt},
+        {"99999", std::nullopt},
+        {"inf", std::nullopt},
+        {"nan", std::nullopt},
+        {"0x10", std::nullopt},
+        {"1 2", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const auto got = ParseGroupNumber(QString::fromUtf8(c.entry));
+        EXPECT_EQ(got.has_value(), c.value.has_value()) << c.entry;
+        if (got && c.value) {
+            EXPECT_EQ(*got, *c.value) << c.entry;
+        }
+    }
+}
+
+TEST_F(MainWindowTest, PrintDialogRangeOkCancelEscAndBadEntries) {
+    auto openDialog = [&] {
+        find<QPushButton>("Command6")->click();
+        PrintRangeDialog* d = window->printRangeDialog();
+        EXPECT_NE(d, nullptr);
+        EXPECT_EQ(d->parent(), nullptr);
+        EXPECT_FALSE(window->isEnabled());
+        return d;
+    };
+    // Fresh on every opening; a bad entry keeps it open with a message.
+    for (const char* bad : {"", "letters", "99999"}) {
+        PrintRangeDialog* d = openDialog();
+        EXPECT_EQ(d->findChild<QLineEdit*>(QStringLiteral("Text1"))->text(), QStringLiteral("1"));
+        EXPECT_EQ(d->findChild<QLineEdit*>(QStringLiteral("Text2"))->text(), QStringLiteral("100"));
+        EXPECT_TRUE(d->findChild<QRadioButton*>(QStringLiteral("Option1"))->isChecked());
+        d->findChild<QLineEdit*>(QStringLiteral("Text2"))->setText(QString::fromUtf8(bad));
+        d->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+        EXPECT_EQ(window->printRangeDialog(), d) << bad;
+        EXPECT_EQ(monitor().form2dybiaozi, 0) << bad;
+        QMessageBox* box = OpenMessageBox();
+        ASSERT_NE(box, nullptr) << bad;
+        box->close();
+        QTest::keyClick(d, Qt::Key_Escape); // Esc is Cancel
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(window->printRangeDialog(), nullptr);
+        EXPECT_TRUE(window->isEnabled());
+    }
+    PrintRangeDialog* d = openDialog();
+    d->close(); // the window manager's close is Cancel too
+    EXPECT_TRUE(window->isEnabled());
+    EXPECT_EQ(monitor().form2dybiaozi, 0);
+
+    d = openDialog();
+    d->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral(" 5 "));
+    d->findChild<QLineEdit*>(QStringLiteral("Text2"))->setText(QStringLiteral("2.5"));
+    d->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+    EXPECT_TRUE(window->isEnabled());
+    EXPECT_EQ(monitor().form2dybiaozi, 1);
+    EXPECT_EQ(monitor().form2kai, 5);
+    EXPECT_EQ(monitor().form2jie, 2);
+}
+
+TEST_F(MainWindowTest, PrintsTheRangeToPaperAndRefreshesAfterwards) {
+    download(20);
+    const QString fullList = monitor().history().listText();
+    // Range 5 to 3: the heading only.
+    monitor().form2kai = 5;
+    monitor().form2jie = 3;
+    monitor().form2dybiaozi = 1;
+    monitor().Timer5_Timer();
+    EXPECT_EQ(printer->shown, 1);
+    QString printed = PdfText(printer->pdf);
+    EXPECT_TRUE(printed.contains(QStringLiteral("高压电流"))) << qPrintable(printed);
+    EXPECT_FALSE(printed.contains(QStringLiteral("0005"))) << qPrintable(printed);
+
+    // The whole list: heading and all twenty rows; the range left at 1..3500.
+    monitor().form2kai = 0;
+    monitor().form2jie = 0;
+    monitor().form2dybiaozi = 1;
+    monitor().Timer5_Timer();
+    printed = PdfText(printer->pdf);
+    EXPECT_EQ(monitor().form2kai, 1);
+    EXPECT_EQ(monitor().form2jie, 3500);
+    EXPECT_EQ(monitor().form2dybiaozi, 0);
+    const QStringList rows = fullList.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 22);
+    for (const QString& row : rows.mid(2))
+        EXPECT_TRUE(printed.contains(row.simplified().section(QLatin1Char(' '), 0, 0)))
+            << qPrintable(row);
+
+    // A cancelled printer dialog prints nothing and still refreshes and clears the request.
+    QFile::remove(printer->pdf);
+    printer->accept = false;
+    monitor().form2dybiaozi = 1;
+    monitor().Timer5_Timer();
+    EXPECT_FALSE(QFile::exists(printer->pdf));
+    EXPECT_EQ(monitor().form2dybiaozi, 0);
+    EXPECT_EQ(monitor().history().printText(), fullList);
+}
+
+TEST_F(MainWindowTest, SaveAndOpenRoundTripByteForByte) {
+    download(12);
+    files->answer = folder.filePath(QStringLiteral("saved.txt"));
+    find<QPushButton>("Command3")->click();
+    EXPECT_EQ(files->filtersSeen, MainWindow::SaveFilters);
+    EXPECT_EQ(files->defaultSeen, folder.filePath(QStringLiteral("QRTDATA") +
+                                                  QDate::currentDate().toString(u"yyyy-M-d")));
+    QFile saved(files->answer);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray bytes = saved.readAll();
+    EXPECT_EQ(bytes, DataFileBytes(monitor().history().listText()));
+
+    find<QPushButton>("Command4")->click(); // clear: the list is the heading only
+    find<QPushButton>("Command1")->click();
+    EXPECT_EQ(files->filtersSeen, MainWindow::OpenFilters);
+    EXPECT_EQ(DataFileBytes(monitor().history().listText()), bytes + "\r\n");
+    EXPECT_TRUE(find<QWidget>("RichTextBox1")
+                    ->property("plainText")
+                    .toString()
+                    .contains(QStringLiteral("0012")));
+}
+
+TEST_F(MainWindowTest, FailedSaveSaysSoAndKeepsTheOldFile) {
+    download(30);
+    // A folder that cannot exist: the target lies below a regular file.
+    QFile blocker(folder.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    files->answer = folder.filePath(QStringLiteral("plain/list.txt"));
+    find<QPushButton>("Command3")->click();
+    QMessageBox* box = OpenMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->text().contains(QStringLiteral("list.txt")));
+    box->close();
+
+    // An existing file whose replacement cannot be written whole (a file size limit gives
+    // EFBIG even to root): the message, and the old bytes untouched.
+    files->answer = folder.filePath(QStringLiteral("old.txt"));
+    QFile old(files->answer);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old contents\r\n");
+    old.close();
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 512;
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    find<QPushButton>("Command3")->click();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("old contents\r\n"));
+    box = OpenMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->text().contains(QStringLiteral("old.txt")));
+}
+
+} // namespace
