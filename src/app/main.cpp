@@ -2,8 +2,12 @@
 // --demo, on the simulated instrument.
 #include "link/port_map.h"
 #include "link/qt_serial_line.h"
+#include "records/text_codec.h"
 #include "windows/icons.h"
 #include "windows/main_window.h"
+#include "windows/splash_window.h"
+#include "windows/start_flow.h"
+#include "windows/web_launcher.h"
 
 #ifdef Q_OS_UNIX
 #include "simulator/simulated_instrument.h"
@@ -28,7 +32,7 @@ const char* const HelpText =
     "  --port N=DEVICE    port N is DEVICE (repeatable), e.g. 3=/dev/ttyUSB0\n"
     "  --demo             run against a simulated instrument (on a pseudo-terminal, as port 3)\n"
     "  --demo-groups N    stored groups the simulated instrument holds (default 200)\n"
-    "  --no-splash        start with the main window\n"
+    "  --no-splash        start with the main window instead of the splash\n"
     "  --version          print the version\n"
     "  --help             show this help\n";
 
@@ -61,6 +65,11 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     if (AnswersAtOnce(argc, argv, &exitCode))
         return exitCode;
+    // Lists and data files are GBK text: without the codec nothing could be shown or saved.
+    if (!velantis::GbkCodecAvailable()) {
+        std::fprintf(stderr, "velantis: %s\n", qPrintable(velantis::NoGbkCodecMessage()));
+        return velantis::NoGbkCodecExitCode;
+    }
     // The plain Unix event dispatcher serves the serial line with less delay than GLib's.
     if (qEnvironmentVariableIsEmpty("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", "1");
@@ -117,8 +126,18 @@ int main(int argc, char** argv) {
         return Fail(QStringLiteral("--demo needs a POSIX pseudo-terminal"));
 #endif
 
-    auto* window = new velantis::MainWindow(std::move(parts));
-    window->startTimers();
-    window->show();
+    // The splash leads to the main window (made only then, so that the port is opened then) and
+    // to the web-page window; Exit of the main window ends the web-page window too.
+    velantis::WebLauncher web;
+    velantis::StartFlow flow(
+        [&] {
+            auto* window = new velantis::MainWindow(std::move(parts));
+            QObject::connect(window, &velantis::MainWindow::exitRequested, &web,
+                             &velantis::WebLauncher::stop);
+            window->startTimers();
+            return window;
+        },
+        web);
+    flow.start(!parser.isSet(noSplashOption));
     return QApplication::exec();
 }

@@ -114,6 +114,9 @@ MainWindow::MainWindow(MainWindowParts parts) : parts_(std::move(parts)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Velantis V1.0"));
     setWindowIcon(AppIcon());
+    // The default font for controls without one of their own: the 9 pt CJK face, whose ASCII
+    // cells are 6 pixels wide like the system font the layout was drawn for.
+    setFont(ListFont());
     setAttribute(Qt::WA_DeleteOnClose); // the close box unloads it, port and timers included
     // Fixed single border, no maximise button.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -516,7 +519,7 @@ void MainWindow::releasePort() {
         return;
     released_ = true;
     timers_->stop();
-    parts_.line->close(); // TEMP until Monitor::closePort lands
+    monitor_->closePort();
 }
 
 void MainWindow::Command5_Click() {
