@@ -3,6 +3,7 @@
 #include "records/data_file.h"
 #include "records/history.h"
 #include "support/fake_serial_line.h"
+#include "windows/list_view.h"
 #include "windows/main_window.h"
 #include "windows/print_range_dialog.h"
 #include "windows/window_services.h"
@@ -344,10 +345,7 @@ TEST_F(MainWindowTest, SaveAndOpenRoundTripByteForByte) {
     find<QPushButton>("Command1")->click();
     EXPECT_EQ(files->filtersSeen, MainWindow::OpenFilters);
     EXPECT_EQ(DataFileBytes(monitor().history().listText()), bytes + "\r\n");
-    EXPECT_TRUE(find<QWidget>("RichTextBox1")
-                    ->property("plainText")
-                    .toString()
-                    .contains(QStringLiteral("0012")));
+    EXPECT_EQ(find<ListView>("RichTextBox1")->text(), monitor().history().listText());
 }
 
 TEST_F(MainWindowTest, FailedSaveSaysSoAndKeepsTheOldFile) {
@@ -384,6 +382,36 @@ TEST_F(MainWindowTest, FailedSaveSaysSoAndKeepsTheOldFile) {
     box = OpenMessageBox();
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(box->text().contains(QStringLiteral("old.txt")));
+}
+
+} // namespace
+
+namespace {
+
+TEST(ListView, SplitsLinesOnEveryLineEndAndCopiesWholeLines) {
+    const struct {
+        const char* text;
+        QStringList lines;
+    } cases[] = {
+        {"", {""}},
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\nb", {"a", "b"}},
+        {"a\rb\r\n\r\nc", {"a", "b", "", "c"}},
+        {"第0001组 1.0A\r\n", {"第0001组 1.0A"}},
+    };
+    for (const auto& c : cases) {
+        ListView view;
+        view.setText(QString::fromUtf8(c.text));
+        ASSERT_EQ(view.lineCount(), c.lines.size()) << c.text;
+        for (qsizetype i = 0; i < c.lines.size(); ++i)
+            EXPECT_EQ(view.line(i), c.lines[i]) << c.text;
+        EXPECT_EQ(view.text(), QString::fromUtf8(c.text)); // kept byte for byte
+    }
+    ListView view;
+    view.setText(QStringLiteral("x\ny\r\n"));
+    EXPECT_EQ(view.selectedText(), QString());
+    view.selectAll();
+    EXPECT_EQ(view.selectedText(), QStringLiteral("x\r\ny\r\n"));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "windows/fonts.h"
 #include "windows/icons.h"
 #include "windows/list_printing.h"
+#include "windows/list_view.h"
 #include "windows/print_range_dialog.h"
 #include "windows/twips.h"
 #include "windows/window_services.h"
@@ -22,7 +23,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QProgressBar>
@@ -72,25 +72,18 @@ QGroupBox* Frame(QWidget* parent, const char* name, const QString& title, const 
     return frame;
 }
 
-// A list widget: shows a text the controller keeps; the user cannot edit it (an edit would be
-// gone at the next refresh).
-QPlainTextEdit* ListBox(QWidget* parent, const char* name, const QRect& rect) {
-    auto* box = Place<QPlainTextEdit>(parent, name, rect);
-    box->setReadOnly(true);
+// A list: shows a text the controller keeps, CR LF and all; the user cannot edit it (an edit
+// would be gone at the next refresh).
+ListView* ListBox(QWidget* parent, const char* name, const QRect& rect) {
+    auto* box = Place<ListView>(parent, name, rect);
     box->setFont(ListFont());
-    box->setLineWrapMode(QPlainTextEdit::NoWrap);
-    box->setUndoRedoEnabled(false);
     return box;
 }
 
-// The widgets show the list with plain line feeds; the controller keeps the CR LF bytes.
-void ShowListText(QPlainTextEdit* box, QString& shown, const QString& text) {
-    if (text == shown)
-        return;
-    shown = text;
-    QString display = text;
-    display.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    box->setPlainText(display);
+// Only when the text changed: a new text puts the view back at the top.
+void ShowListText(ListView* box, const QString& text) {
+    if (text != box->text())
+        box->setText(text);
 }
 
 void SetIfChanged(QLabel* label, const QString& text) {
@@ -367,8 +360,8 @@ void MainWindow::render() {
     SetIfChanged(panels_[1], notice ? statusNotice_ : d.panel2);
     SetIfChanged(panels_[2], d.panel3);
 
-    ShowListText(list_, shownList_, monitor_->history().listText());
-    ShowListText(printBuffer_, shownPrint_, monitor_->history().printText());
+    ShowListText(list_, monitor_->history().listText());
+    ShowListText(printBuffer_, monitor_->history().printText());
 }
 
 void MainWindow::showStatusNotice(const QString& text) {

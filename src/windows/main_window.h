@@ -12,13 +12,13 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QToolBar;
 
 namespace velantis {
 
+class ListView;
 class PrintRangeDialog;
 
 // What the main window is given: the serial line and port numbering it drives, the program's
@@ -98,8 +98,8 @@ private:
     QLabel* label17_ = nullptr;
     QLabel* label15_ = nullptr;
     QLabel* label16_ = nullptr;
-    QPlainTextEdit* list_ = nullptr;
-    QPlainTextEdit* printBuffer_ = nullptr;
+    ListView* list_ = nullptr;
+    ListView* printBuffer_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QComboBox* portField_ = nullptr;
     QLineEdit* stateFields_[4] = {};
@@ -108,8 +108,6 @@ private:
     QLabel* panels_[3] = {};
     PrintRangeDialog* printRange_ = nullptr;
 
-    QString shownList_;
-    QString shownPrint_;
     QString statusNotice_;
     QDateTime statusNoticeUntil_;
     QString lastPortNotice_;

@@ -1,0 +1,134 @@
+// The main window's own costs, measured on the real widgets (xcb under Xvfb, or offscreen):
+//   - start to the main window painted: from main() to the first paint of the window;
+//   - Open of the largest data file: from the dialog's answer to the list painted;
+//   - resident memory after N seconds of live polling against the simulated instrument.
+// Usage: bench_window [--poll-seconds S] [--open-mb N]
+#include "link/port_map.h"
+#include "link/qt_serial_line.h"
+#include "records/text_codec.h"
+#include "simulator/simulated_instrument.h"
+#include "windows/list_view.h"
+#include "windows/main_window.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace {
+
+QElapsedTimer g_sinceStart;
+
+struct Answer final : velantis::FileDialogs {
+    QString path;
+    QString openFileName(QWidget*, const QString&, const QStringList&) override { return path; }
+    QString saveFileName(QWidget*, const QString&, const QStringList&) override { return {}; }
+};
+
+// Waits for the next paint of the widget.
+class PaintWatch : public QObject {
+public:
+    explicit PaintWatch(QWidget* w) { w->installEventFilter(this); }
+    bool painted = false;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint)
+            painted = true;
+        return false;
+    }
+};
+
+void WaitPainted(PaintWatch& watch) {
+    while (!watch.painted)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+long ResidentKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    g_sinceStart.start();
+    qputenv("QT_NO_GLIB", "1");
+    QApplication app(argc, argv);
+    double pollSeconds = 10;
+    int openMb = 50;
+    const QStringList args = app.arguments();
+    for (qsizetype i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == QLatin1String("--poll-seconds"))
+            pollSeconds = args[i + 1].toDouble();
+        if (args[i] == QLatin1String("--open-mb"))
+            openMb = args[i + 1].toInt();
+    }
+
+    velantis::SimulatedInstrument instrument;
+    QString error;
+    if (!instrument.start(&error)) {
+        std::fprintf(stderr, "simulator: %s\n", qPrintable(error));
+        return 1;
+    }
+    QTemporaryDir folder;
+    auto answer = std::make_unique<Answer>();
+    Answer* dialogs = answer.get();
+    velantis::MainWindowParts parts;
+    parts.line = std::make_unique<velantis::QtSerialLine>();
+    parts.ports = std::make_unique<velantis::PortMap>();
+    parts.ports->setOverride(1, instrument.devicePath());
+    parts.programFolder = folder.path();
+    parts.fileDialogs = std::move(answer);
+    auto* window = new velantis::MainWindow(std::move(parts));
+    window->startTimers();
+    {
+        PaintWatch watch(window);
+        window->show();
+        WaitPainted(watch);
+    }
+    std::printf("start to main window painted: %.0f ms\n",
+                static_cast<double>(g_sinceStart.nsecsElapsed()) / 1e6);
+
+    const long startKb = ResidentKb();
+    QElapsedTimer poll;
+    poll.start();
+    while (poll.elapsed() < pollSeconds * 1000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    std::printf("resident memory: %.1f MB after start, %.1f MB after %.0f s of live polling "
+                "(%d requests answered)\n",
+                startKb / 1024.0, ResidentKb() / 1024.0, pollSeconds, instrument.answersSent());
+
+    // A list file of the largest size Open takes: list rows, GBK.
+    dialogs->path = folder.filePath(QStringLiteral("large.txt"));
+    {
+        const QByteArray row = velantis::EncodeGbk(QStringLiteral(
+            "第0012组    100.0A    5.000A        0.0A       0.0A   -0.5%     100/5A     R\r\n"));
+        QFile file(dialogs->path);
+        if (!file.open(QIODevice::WriteOnly))
+            return 1;
+        const qint64 target = static_cast<qint64>(openMb) * 1024 * 1024;
+        for (qint64 n = 0; n + row.size() <= target; n += row.size())
+            file.write(row);
+    }
+    auto* list = window->findChild<velantis::ListView*>(QStringLiteral("RichTextBox1"));
+    PaintWatch listWatch(list->viewport());
+    QElapsedTimer open;
+    open.start();
+    window->Command1_Click();
+    list->viewport()->update();
+    WaitPainted(listWatch);
+    std::printf("Open of a %d MB file, to the list painted: %.0f ms (%lld characters)\n", openMb,
+                static_cast<double>(open.nsecsElapsed()) / 1e6,
+                static_cast<long long>(list->text().size()));
+    std::printf("resident memory with it open: %.1f MB\n", ResidentKb() / 1024.0);
+    delete window;
+    return 0;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QList>
+#include <QString>
+
+namespace velantis {
+
+// A read-only view of the list's text. It keeps the text as given (CR LF included) and an index
+// of where each line starts, and paints only the lines in sight, so a 50 MB file shows at once
+// where a text document would build a block for each of its lines. Whole lines are selected with
+// the mouse (or all with Ctrl+A) and copied with Ctrl+C.
+class ListView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit ListView(QWidget* parent = nullptr);
+
+    void setText(const QString& text);
+    const QString& text() const { return text_; }
+    qsizetype lineCount() const { return starts_.size(); }
+    // Line i without its line end.
+    QString line(qsizetype i) const;
+    // The selected lines, each ended by CR LF; empty when nothing is selected.
+    QString selectedText() const;
+    void selectAll();
+    void copy() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void updateScrollBars();
+    qsizetype lineAt(int y) const;
+    int lineHeight() const;
+
+    QString text_;
+    QList<qsizetype> starts_; // where each line starts in text_
+    QList<qsizetype> ends_;   // where each line's text ends (before its CR LF, LF or CR)
+    int widestCells_ = 0;     // the widest line in ASCII cells (a CJK character takes two)
+    qsizetype anchor_ = -1;   // selection: lines anchor_..cursor_, none when anchor_ < 0
+    qsizetype cursor_ = -1;
+};
+
+} // namespace velantis
