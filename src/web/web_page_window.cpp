@@ -156,6 +156,10 @@ QSize WebPageWindow::BrowserSize(QSize window, int above, int below) {
     return QSize(std::max(0, window.width()), std::max(0, window.height() - above - below));
 }
 
+bool WebPageWindow::offlinePageShown() const {
+    return browser_->url() == QUrl(kOfflinePage);
+}
+
 QString WebPageWindow::OfflinePageHtml() {
     QFile file(":/velantis/offline.html");
     if (!file.open(QIODevice::ReadOnly))
@@ -196,7 +200,7 @@ void WebPageWindow::qian_Click() {
 
 // On the page that stands in for the home page, refresh tries the home page again.
 void WebPageWindow::shaxin_Click() {
-    if (offlineShown_ && browser_->url() == QUrl(kOfflinePage))
+    if (offlinePageShown())
         Navigate(home_);
     else
         browser_->reload();
@@ -219,16 +223,15 @@ void WebPageWindow::Timer1_Timer() {
 }
 
 // A home page that cannot be reached is replaced by the page that comes with the program. Only a
-// failure counts: a stopped or superseded load does not, nor an error page the site sent.
+// failure to get an answer counts: a stopped or superseded load does not, nor an error status
+// the site answered with.
 void WebPageWindow::OnLoading(const QWebEngineLoadingInfo& info) {
     switch (info.status()) {
     case QWebEngineLoadingInfo::LoadStartedStatus:
-        offlineShown_ = info.url() == QUrl(kOfflinePage);
         return;
     case QWebEngineLoadingInfo::LoadFailedStatus:
         if (homeRequest_.isValid() && info.errorCode() != kErrorAborted &&
-            info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain &&
-            info.errorDomain() != QWebEngineLoadingInfo::HttpErrorDomain) {
+            info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain) {
             homeRequest_ = QUrl();
             browser_->load(QUrl(kOfflinePage));
             return;

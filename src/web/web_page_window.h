@@ -40,7 +40,8 @@ public:
     static QString OfflinePageHtml();
 
     QWebEngineView* browser() const { return browser_; }
-    bool offlinePageShown() const { return offlineShown_; }
+    // The page that comes with the program stands in for the home page.
+    bool offlinePageShown() const;
 
     // The handlers, also called directly by tests.
     void Command2_Click();
@@ -68,7 +69,6 @@ private:
     QLabel* panels_[3];
     QTimer* timer1_;
     QUrl homeRequest_; // the home page while a load of it is under way
-    bool offlineShown_ = false;
 };
 
 } // namespace velantis

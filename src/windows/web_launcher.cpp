@@ -158,8 +158,8 @@ void WebLauncher::OnStartTimeout() {
 void WebLauncher::Send(const char* line) {
     if (!socket_)
         return;
-    socket_->write(line);
-    socket_->write("\n");
+    socket_->write(QByteArray(line) + '\n');
+    socket_->flush(); // at once: the program may end before its event loop runs again
 }
 
 void WebLauncher::DropConnection() {
