@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Builds the program and runs it against the built-in simulated instrument: live readings,
-# then a download of the stored groups.
+# Builds the program and runs it against the built-in simulated instrument: the desktop program
+# when a display is there, otherwise the command-line tool's live readings and download.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
-cli=build/src/velantis-cli
 
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    exec build/src/app/velantis --demo "$@"
+fi
+echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): showing the command-line demo instead."
+
+cli=build/src/velantis-cli
 out=$(mktemp)
 "$cli" simulate --groups "${SIM_GROUPS:-120}" >"$out" &
 sim=$!
