@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDate>
 #include <QFile>
 #include <QLabel>
@@ -210,6 +211,16 @@ TEST_F(MainWindowTest, CloseBoxStopsPollingAndUnloadsTheWindow) {
     EXPECT_TRUE(window.isNull()); // timers and port went with it
 }
 
+TEST_F(MainWindowTest, TypingInThePortFieldReachesTheControllerAndIsNotOverwritten) {
+    auto* field = find<QComboBox>("Combo1");
+    field->lineEdit()->selectAll();
+    QTest::keyClicks(field->lineEdit(), QStringLiteral("12"));
+    EXPECT_EQ(monitor().display().Combo1, QStringLiteral("12"));
+    monitor().Timer1_Timer(); // the 70 ms refresh
+    EXPECT_EQ(field->currentText(), QStringLiteral("12"));
+    EXPECT_EQ(field->lineEdit()->cursorPosition(), 2);
+}
+
 TEST_F(MainWindowTest, CountOfZeroShowsTheErrorBoxWithoutBlocking) {
     find<QPushButton>("Command2")->click();
     send(GroupCountFrame(0));
@@ -341,11 +352,26 @@ TEST_F(MainWindowTest, SaveAndOpenRoundTripByteForByte) {
     const QByteArray bytes = saved.readAll();
     EXPECT_EQ(bytes, DataFileBytes(monitor().history().listText()));
 
+    // Export PDF: the same pages as a print of the whole list.
+    files->answer = folder.filePath(QStringLiteral("list.pdf"));
+    window->menuBar()->findChild<QAction*>(QStringLiteral("导出 PDF"))->trigger();
+    EXPECT_TRUE(PdfText(files->answer).contains(QStringLiteral("第0012组")));
+
+    files->answer = saved.fileName();
     find<QPushButton>("Command4")->click(); // clear: the list is the heading only
     find<QPushButton>("Command1")->click();
     EXPECT_EQ(files->filtersSeen, MainWindow::OpenFilters);
     EXPECT_EQ(DataFileBytes(monitor().history().listText()), bytes + "\r\n");
     EXPECT_EQ(find<ListView>("RichTextBox1")->text(), monitor().history().listText());
+
+    // A folder cannot be opened: a message, and the list stays as it was.
+    const QString before = monitor().history().listText();
+    files->answer = folder.path();
+    find<QPushButton>("Command1")->click();
+    QMessageBox* box = OpenMessageBox();
+    ASSERT_NE(box, nullptr);
+    box->close();
+    EXPECT_EQ(monitor().history().listText(), before);
 }
 
 TEST_F(MainWindowTest, FailedSaveSaysSoAndKeepsTheOldFile) {
