@@ -22,7 +22,7 @@ namespace {
 constexpr int Patience = 30000;
 
 QString WebProgram() {
-    return QDir(QCoreApplication::applicationDirPath()).filePath("../src/web/velantis-web");
+    return QDir(QCoreApplication::applicationDirPath()).filePath("../src/app/velantis-web");
 }
 
 // Running, not a zombie waiting for its parent.

@@ -52,12 +52,12 @@ void DrawBackdrop(QPainter& p) {
     p.setPen(QPen(QColor(120, 150, 210, 140), 2));
     for (int i = 0; i < 3; ++i) {
         QPainterPath wire;
-        wire.moveTo(430, 70 + i * 18);
-        wire.quadTo(585, 120 + i * 18, 740, 70 + i * 18);
+        wire.moveTo(580, 70 + i * 18);
+        wire.quadTo(660, 110 + i * 18, 740, 70 + i * 18);
         p.drawPath(wire);
     }
     p.setPen(QPen(QColor(150, 175, 225, 170), 3));
-    for (int x : {430, 740}) {
+    for (int x : {580, 740}) {
         p.drawLine(x, 50, x - 22, 300);
         p.drawLine(x, 50, x + 22, 300);
         for (int y = 80; y < 300; y += 44)
@@ -67,7 +67,7 @@ void DrawBackdrop(QPainter& p) {
     p.setPen(QPen(Gold, 3));
     p.setBrush(Qt::NoBrush);
     for (int i = 0; i < 6; ++i)
-        p.drawEllipse(QPointF(585, 200), 52 - i * 7, 30 - i * 3);
+        p.drawEllipse(QPointF(660, 200), 46 - i * 6, 28 - i * 3);
 
     p.setPen(Qt::white);
     p.setFont(LatinFont(76, true));
@@ -110,7 +110,8 @@ void DrawBackdrop(QPainter& p) {
 
 void DrawPrompt(QPainter& p, PromptShade shade) {
     const QString word = QString::fromUtf8("進入");
-    const QFont font = ChineseFont(25);
+    QFont font = ChineseFont(26);
+    font.setBold(true);
     const QRect ink = QFontMetrics(font).tightBoundingRect(word);
     const QPointF origin(kPromptPatch.center().x() + 0.5 - ink.width() / 2.0 - ink.left(),
                          kPromptPatch.center().y() + 0.5 - ink.height() / 2.0 - ink.top());
