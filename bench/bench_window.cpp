@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     Answer* dialogs = answer.get();
     velantis::MainWindowParts parts;
     parts.line = std::make_unique<velantis::QtSerialLine>();
-    parts.ports = std::make_unique<velantis::PortMap>();
+    parts.ports = std::make_unique<velantis::PortMap>([] { return QStringList(); });
     parts.ports->setOverride(1, instrument.devicePath());
     parts.programFolder = folder.path();
     parts.fileDialogs = std::move(answer);

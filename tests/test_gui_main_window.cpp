@@ -98,8 +98,7 @@ protected:
         auto fakeLine = std::make_unique<FakeSerialLine>();
         line = fakeLine.get();
         line->existing.insert(Device);
-        auto ports = std::make_unique<PortMap>();
-        ports->setDeviceLister([] { return QStringList{Device}; });
+        auto ports = std::make_unique<PortMap>([] { return QStringList{Device}; });
         auto dialogs = std::make_unique<AnsweringDialogs>();
         files = dialogs.get();
         auto chooser = std::make_unique<PdfChooser>();
