@@ -131,6 +131,13 @@ TEST_F(WebWindow, UnreachableHomeShowsTheBundledPageOtherAddressesDoNot) {
         [&] { return !settled.isEmpty() && !settled.last().first().toBool(); }, Patience));
     QTest::qWait(300);
     EXPECT_FALSE(window->offlinePageShown()) << "only the home page has a stand-in";
+
+    // Back past the bundled page onto the home page that failed: the stand-in again.
+    window->fanhui_Click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->offlinePageShown(); }, Patience));
+    window->fanhui_Click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->offlinePageShown(); }, Patience));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->offlinePageShown(); }, Patience));
 }
 
 TEST_F(WebWindow, StopWhileTheHomePageLoadsDoesNotBringTheBundledPage) {

@@ -42,6 +42,14 @@ QString ClockFormat() {
     return format.trimmed();
 }
 
+// "http://host" and "http://host/" are the same page.
+bool SameAddress(QUrl a, QUrl b) {
+    for (QUrl* url : {&a, &b})
+        if (url->path().isEmpty())
+            url->setPath("/");
+    return a == b;
+}
+
 } // namespace
 
 WebPageWindow::WebPageWindow(QString homeAddress, QWidget* parent)
@@ -230,7 +238,9 @@ void WebPageWindow::OnLoading(const QWebEngineLoadingInfo& info) {
     case QWebEngineLoadingInfo::LoadStartedStatus:
         return;
     case QWebEngineLoadingInfo::LoadFailedStatus:
-        if (homeRequest_.isValid() && info.errorCode() != kErrorAborted &&
+        // Back or forward onto the home page that failed before count as well.
+        if ((homeRequest_.isValid() || SameAddress(info.url(), AddressUrl(home_))) &&
+            info.errorCode() != kErrorAborted &&
             info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain) {
             homeRequest_ = QUrl();
             browser_->load(QUrl(kOfflinePage));
