@@ -127,16 +127,6 @@ TEST(SplashClicks, RegionsWithEachPictureOnTop) {
     }
 }
 
-TEST(SplashClicks, PromptAreaHasItsOwnPointer) {
-    SplashWindow splash;
-    for (const char* name : {"Image2", "Image3"}) {
-        auto* area = splash.findChild<QWidget*>(name);
-        ASSERT_TRUE(area) << name;
-        EXPECT_EQ(area->cursor().shape(), Qt::BitmapCursor) << name;
-    }
-    EXPECT_EQ(splash.findChild<QWidget*>("Picture1")->cursor().shape(), Qt::ArrowCursor);
-}
-
 namespace {
 
 // The flow over the real event loop: quits with 0 if the program ended by itself (the last

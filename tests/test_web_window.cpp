@@ -168,27 +168,8 @@ TEST_F(WebWindow, TimerSizesTheBrowserAndWritesTheStatusPanels) {
     EXPECT_TRUE(window->findChild<QMenu*>("bianji")->actions().isEmpty());
 }
 
-TEST(WebWindowRules, BrowserSizeNeverNegative) {
-    struct Case {
-        QSize window;
-        int above, below;
-        QSize expected;
-    } const cases[] = {
-        {{954, 660}, 70, 26, {954, 564}},
-        {{954, 90}, 70, 26, {954, 0}},
-        {{0, 0}, 70, 26, {0, 0}},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(velantis::WebPageWindow::BrowserSize(c.window, c.above, c.below), c.expected);
-}
-
-TEST(WebWindowRules, AddressesWithoutSchemeAreCompleted) {
-    using velantis::WebPageWindow;
-    EXPECT_EQ(WebPageWindow::AddressUrl("www.qintarnorvak.com"),
-              QUrl("http://www.qintarnorvak.com"));
-    EXPECT_EQ(WebPageWindow::AddressUrl("  file:///tmp/a.html "), QUrl("file:///tmp/a.html"));
-    EXPECT_EQ(WebPageWindow::AddressUrl("/tmp/a.html"), QUrl("file:///tmp/a.html"));
-    const QString page = WebPageWindow::OfflinePageHtml();
+TEST(WebWindowRules, BundledPageCarriesMakerAndVersion) {
+    const QString page = velantis::WebPageWindow::OfflinePageHtml();
     EXPECT_TRUE(page.contains("Qintar Norvak"));
     EXPECT_FALSE(page.contains("@PROJECT_VERSION@"));
 }
