@@ -30,6 +30,11 @@ const char* const HelpText =
     "  --short-every K        send only the first 10 bytes of every K-th answer\n"
     "  --silent-after N       answer nothing after N answers\n"
     "  --unplug-after N       close the line after N answers, like pulling the USB plug\n"
+    "  --replug-after MS      after the unplug, come back on a new pty MS milliseconds later\n"
+    "  --link PATH            keep a symbolic link at PATH to the current pty (for --port)\n"
+    "  --noise-every K        lead every K-th answer with 1 to 8 bytes of line noise\n"
+    "  --latency-timer MS     hold each answer MS ms, like a USB adapter's latency timer\n"
+    "                         (FTDI: 16 ms by default)\n"
     "  --seed S               seed of the generated readings (default 1)\n"
     "  --help                 show this help\n"
     "\n"
@@ -53,7 +58,7 @@ int Fail(const QString& message) {
 int RunSimulate(const QStringList& args) {
     velantis::SimulatorOptions options;
     constexpr int IntMax = std::numeric_limits<int>::max();
-    const std::array<IntOption, 7> intOptions = {{
+    const std::array<IntOption, 10> intOptions = {{
         {"groups", &options.storedGroups, 0, velantis::SimulatedInstrument::MaxStoredGroups},
         {"drop-every", &options.dropEvery, 0, IntMax},
         {"corrupt-every", &options.corruptEvery, 0, IntMax},
@@ -61,6 +66,9 @@ int RunSimulate(const QStringList& args) {
         {"short-every", &options.shortEvery, 0, IntMax},
         {"silent-after", &options.silentAfter, 0, IntMax},
         {"unplug-after", &options.unplugAfter, 0, IntMax},
+        {"replug-after", &options.replugAfterMs, 0, 3'600'000},
+        {"noise-every", &options.noiseEvery, 0, IntMax},
+        {"latency-timer", &options.latencyTimerMs, 0, 1000},
     }};
 
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -90,6 +98,13 @@ int RunSimulate(const QStringList& args) {
                 return args[++i];
             return std::nullopt;
         };
+        if (name == QLatin1String("link")) {
+            const auto text = takeValue();
+            if (!text || text->isEmpty())
+                return Fail(QStringLiteral("--link needs a path"));
+            options.linkPath = *text;
+            continue;
+        }
         if (name == QLatin1String("seed")) {
             const auto text = takeValue();
             if (!text)
@@ -128,7 +143,7 @@ int RunSimulate(const QStringList& args) {
         std::fprintf(stderr, "velantis-cli simulate: cannot start: %s\n", qPrintable(error));
         return 1;
     }
-    const QByteArray path = instrument.devicePath().toLocal8Bit();
+    const QByteArray path = instrument.portPath().toLocal8Bit();
     std::fprintf(stdout, "%s\n", path.constData());
     std::fflush(stdout);
     std::fprintf(stderr,

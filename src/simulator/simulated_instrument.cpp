@@ -15,6 +15,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #ifdef __linux__
@@ -90,6 +91,8 @@ constexpr std::uint64_t TransformerStream = 1;
 constexpr std::uint64_t GroupStream = 2;
 constexpr std::uint64_t LiveStream = 3;
 constexpr std::uint64_t LiveNoiseStream = 4;
+constexpr std::uint64_t LineNoiseStream = 5;
+constexpr int MaxNoiseBytes = 8;
 
 std::uint8_t RatioErrorByte(int tenths) {
     if (tenths >= 0)
@@ -189,7 +192,12 @@ SimulatedInstrument::~SimulatedInstrument() {
 }
 
 QString SimulatedInstrument::devicePath() const {
+    std::lock_guard lock(pathMutex_);
     return devicePath_;
+}
+
+QString SimulatedInstrument::portPath() const {
+    return options_.linkPath.isEmpty() ? devicePath() : options_.linkPath;
 }
 
 QList<std::uint16_t> SimulatedInstrument::requestCodes() const {
@@ -278,25 +286,13 @@ MeasurementFrame SimulatedInstrument::liveReading(double seconds) const {
     return BuildFrame(r, 0, FrameKind::LiveReading);
 }
 
-bool SimulatedInstrument::start(QString* error) {
-    if (thread_.joinable() && running_.load()) {
-        if (error)
-            *error = QStringLiteral("the simulator is already running");
-        return false;
-    }
-    stop(); // the thread of an earlier run may have ended by itself (unplugged)
-
+bool SimulatedInstrument::openLine(QString* error) {
     auto fail = [&](const QString& message) {
         if (error)
             *error = message;
-        CloseFd(masterFd_);
-        CloseFd(slaveFd_);
-        CloseFd(stopPipe_[0]);
-        CloseFd(stopPipe_[1]);
-        CloseFd(openWatchFd_);
+        closeLine();
         return false;
     };
-
     masterFd_ = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (masterFd_ < 0)
         return fail(ErrnoText("posix_openpt"));
@@ -323,14 +319,56 @@ bool SimulatedInstrument::start(QString* error) {
     if (openWatchFd_ >= 0 && ::inotify_add_watch(openWatchFd_, name, IN_OPEN | IN_CLOSE) < 0)
         CloseFd(openWatchFd_);
 #endif
+    if (!options_.linkPath.isEmpty()) {
+        // A new link beside the old name, then renamed over it: the name never dangles.
+        const QByteArray link = options_.linkPath.toLocal8Bit();
+        const QByteArray fresh = link + ".new";
+        ::unlink(fresh.constData());
+        if (::symlink(name, fresh.constData()) != 0)
+            return fail(ErrnoText("symlink"));
+        if (::rename(fresh.constData(), link.constData()) != 0) {
+            const QString message = ErrnoText("rename of the link");
+            ::unlink(fresh.constData());
+            return fail(message);
+        }
+    }
+    std::lock_guard lock(pathMutex_);
+    devicePath_ = QString::fromLocal8Bit(name);
+    return true;
+}
+
+void SimulatedInstrument::closeLine() {
+    CloseFd(masterFd_);
+    CloseFd(slaveFd_);
+    CloseFd(openWatchFd_);
+}
+
+bool SimulatedInstrument::start(QString* error) {
+    if (thread_.joinable() && running_.load()) {
+        if (error)
+            *error = QStringLiteral("the simulator is already running");
+        return false;
+    }
+    stop(); // the thread of an earlier run may have ended by itself (unplugged)
+
+    if (!openLine(error))
+        return false;
+    auto fail = [&](const QString& message) {
+        if (error)
+            *error = message;
+        closeLine();
+        CloseFd(stopPipe_[0]);
+        CloseFd(stopPipe_[1]);
+        return false;
+    };
     if (::pipe(stopPipe_) != 0)
         return fail(ErrnoText("pipe"));
     if (!SetNonBlockingCloexec(stopPipe_[0]) || !SetNonBlockingCloexec(stopPipe_[1]))
         return fail(ErrnoText("fcntl on the stop pipe"));
 
-    devicePath_ = QString::fromLocal8Bit(name);
     requests_ = 0;
     answersSent_ = 0;
+    replugs_ = 0;
     {
         std::lock_guard lock(codesMutex_);
         codes_.clear();
@@ -349,11 +387,15 @@ void SimulatedInstrument::stop() {
         thread_.join();
     }
     running_ = false;
-    CloseFd(masterFd_);
-    CloseFd(slaveFd_);
+    closeLine();
     CloseFd(stopPipe_[0]);
     CloseFd(stopPipe_[1]);
-    CloseFd(openWatchFd_);
+    if (!options_.linkPath.isEmpty()) {
+        const QByteArray link = options_.linkPath.toLocal8Bit();
+        struct stat st {};
+        if (::lstat(link.constData(), &st) == 0 && S_ISLNK(st.st_mode))
+            ::unlink(link.constData());
+    }
 }
 
 // An answer waiting for the moment its last byte would have come down the line.
@@ -419,6 +461,13 @@ void SimulatedInstrument::handleRequest(LineState& s, std::uint16_t code, Clock:
         bytes[MeasurementFrame::Size - 1] = static_cast<char>(frame->checksum() ^ 0xFF);
     if (IsEvery(options_.shortEvery, number))
         bytes.truncate(ShortAnswerSize);
+    if (IsEvery(options_.noiseEvery, number)) {
+        Rng noise(StreamKey(options_.seed, LineNoiseStream, static_cast<std::uint64_t>(number)));
+        QByteArray lead(noise.between(1, MaxNoiseBytes), '\0');
+        for (char& b : lead)
+            b = static_cast<char>(noise.next() & 0xFF);
+        bytes.prepend(lead);
+    }
     if (IsEvery(options_.dropEvery, number))
         bytes.clear();
 
@@ -433,6 +482,9 @@ void SimulatedInstrument::handleRequest(LineState& s, std::uint16_t code, Clock:
         p.due = std::max(requestEnd, s.txLineFree) + ByteTimes(static_cast<int>(bytes.size()));
         s.txLineFree = p.due;
     }
+    // The adapter passes a short packet on only when its latency timer runs out.
+    if (!bytes.isEmpty() && options_.latencyTimerMs > 0)
+        p.due += std::chrono::milliseconds(options_.latencyTimerMs);
     p.bytes = std::move(bytes);
     s.pending.push_back(std::move(p));
 }
@@ -496,7 +548,26 @@ void SimulatedInstrument::pullPlug() {
     CloseFd(masterFd_);
     CloseFd(slaveFd_);
     unplugged_ = true;
-    running_ = false;
+    if (options_.replugAfterMs < 0)
+        running_ = false;
+}
+
+// The plug comes back after replugAfterMs as a new pty. False when it does not come back (not
+// asked for, stopped meanwhile, or the new pty failed).
+bool SimulatedInstrument::replug() {
+    if (options_.replugAfterMs < 0)
+        return false;
+    pollfd stopFd{stopPipe_[0], POLLIN, 0};
+    if (::poll(&stopFd, 1, options_.replugAfterMs) != 0)
+        return false;
+    closeLine();
+    if (!openLine(nullptr)) {
+        running_ = false;
+        return false;
+    }
+    unplugged_ = false;
+    ++replugs_;
+    return true;
 }
 
 // Counts the program's opens and closes of the slave. When the last one closes, whatever it
@@ -544,12 +615,13 @@ void SimulatedInstrument::run() {
 #ifdef __linux__
     ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 #endif
+    LineState s;
     if (options_.unplugAfter == 0) {
         pullPlug();
-        return;
+        if (!replug())
+            return;
     }
 
-    LineState s;
     std::optional<Clock::time_point> masterResting; // after a hangup or EIO, poll it later
     for (;;) {
         if (!s.pending.empty()) {
@@ -575,7 +647,16 @@ void SimulatedInstrument::run() {
         flush(s);
         if (s.unplugQueued && s.out.isEmpty()) {
             pullPlug();
-            return;
+            if (!replug())
+                return;
+            // A new line: nothing of the old one carries over but the answer numbers.
+            const int answerNo = s.answerNo;
+            const int groupAnswerNo = s.groupAnswerNo;
+            s = LineState{};
+            s.answerNo = answerNo;
+            s.groupAnswerNo = groupAnswerNo;
+            masterResting.reset();
+            continue;
         }
         if (masterResting && *masterResting <= now)
             masterResting.reset();

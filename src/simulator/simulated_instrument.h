@@ -21,6 +21,19 @@
 // dropped answer still uses up its number. Ignored codes and requests after silentAfter take no
 // number. When several faults hit one answer: dropped beats short beats corrupt.
 //
+// Noise: with noiseEvery, answer k*noiseEvery is led by 1 to 8 bytes of line noise (seeded), as
+// a noisy radio link would add between frames. The noise goes out with the answer (a dropped
+// answer sends none) and takes line time like any byte.
+//
+// USB adapter latency: with latencyTimerMs, every answer is held that long after its last byte
+// came down the line before it reaches the program, the way a USB serial adapter holds a short
+// packet until its latency timer runs out (16 ms by default on FTDI chips).
+//
+// Re-plug: with replugAfterMs, a pulled plug comes back after that many milliseconds as a new
+// pseudo-terminal (so a new /dev/pts/N); the unplug happens once per start(). With linkPath, the
+// simulator keeps a symbolic link there to its current slave path, moved atomically on re-plug
+// and removed by stop(), so that a program can be pointed at one stable name.
+//
 // Like a real port, the slave loses what arrives while no program has it open: an answer due
 // then is discarded, and unread bytes are flushed when the last program closes the port (Linux
 // inotify on the slave path). The last close also lifts TIOCEXCL, which would otherwise stick
@@ -51,6 +64,10 @@ struct SimulatorOptions {
     int unplugAfter = -1;    // once answer number unplugAfter is out (and read by the client, or
                              // after 0.5 s), both pty ends are closed, as if the USB cable were
                              // pulled; 0 pulls it right after start(); -1 = never
+    int noiseEvery = 0;      // answer k*noiseEvery is led by 1..8 bytes of noise
+    int latencyTimerMs = 0;  // each answer held this long, like a USB adapter's latency timer
+    int replugAfterMs = -1;  // after an unplug, back on a new pty this much later; -1 = never
+    QString linkPath = {};   // a symbolic link kept pointing at the current slave path
     quint32 seed = 1;
 };
 
@@ -71,12 +88,18 @@ public:
     bool start(QString* error = nullptr);
     // Stops the I/O thread and closes both pty ends. Safe to call repeatedly.
     void stop();
-    // True from start() until stop() or until the simulated plug was pulled.
+    // True from start() until stop() or until the simulated plug was pulled for good (with
+    // replugAfterMs it stays true through the gap).
     bool isRunning() const { return running_.load(); }
     bool isUnplugged() const { return unplugged_.load(); }
+    // How often the plug came back (replugAfterMs).
+    int replugCount() const { return replugs_.load(); }
 
-    // The slave path the program opens ("/dev/pts/N"); still reported after an unplug.
+    // The slave path the program opens ("/dev/pts/N"); still reported after an unplug. After a
+    // re-plug, the new one.
     QString devicePath() const;
+    // The stable name to give the program: linkPath when set, else devicePath().
+    QString portPath() const;
     const SimulatorOptions& options() const { return options_; }
 
     int storedGroupCount() const { return groupCount_; }
@@ -101,6 +124,10 @@ private:
     void handleRequest(LineState& s, std::uint16_t code, std::chrono::steady_clock::time_point at);
     bool flush(LineState& s);
     void pullPlug();
+    // Opens a new pty pair (and its watch and link). False with a message on failure.
+    bool openLine(QString* error);
+    void closeLine();
+    bool replug();
     void watchOpenings(LineState& s);
     MeasurementFrame groupFrame(int n) const;
 
@@ -119,6 +146,8 @@ private:
     std::atomic<bool> unplugged_{false};
     std::atomic<int> requests_{0};
     std::atomic<int> answersSent_{0};
+    std::atomic<int> replugs_{0};
+    mutable std::mutex pathMutex_;
     mutable std::mutex codesMutex_;
     QList<std::uint16_t> codes_;
 };
