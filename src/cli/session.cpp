@@ -5,6 +5,7 @@
 #include "link/monitor.h"
 #include "link/monitor_timers.h"
 #include "link/qt_serial_line.h"
+#include "records/csv_export.h"
 #include "records/data_file.h"
 
 #include <QCommandLineParser>
@@ -214,10 +215,14 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
     parser.addOption({{QStringLiteral("o"), QStringLiteral("output")},
                       QStringLiteral("Write to FILE instead of standard output."),
                       QStringLiteral("FILE")});
+    parser.addOption(
+        {QStringLiteral("csv"),
+         QStringLiteral("Write the stored groups as CSV (UTF-8) instead of the list.")});
     Common common;
     if (!Parse(parser, QStringLiteral("download"), args, common))
         return parser.isSet(QStringLiteral("help")) ? Ok : Usage;
     const QString output = parser.value(QStringLiteral("output"));
+    const bool csv = parser.isSet(QStringLiteral("csv"));
 
     Session s(common.ports.isEmpty());
     if (!ApplyPorts(s, common, QStringLiteral("download")))
@@ -250,10 +255,11 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
         const QString& list = s.monitor.history().listText();
         int code = how == DownloadEnd::EndFrame ? Ok : Incomplete;
         if (output.isEmpty()) {
-            Out(DataFileBytes(list));
+            Out(csv ? CsvBytes(s.monitor.store()) : DataFileBytes(list));
         } else {
             QString error;
-            if (!SaveDataFile(output, list, &error)) {
+            if (!(csv ? SaveCsvFile(output, s.monitor.store(), &error)
+                      : SaveDataFile(output, list, &error))) {
                 Err(QStringLiteral("velantis-cli download: cannot write %1: %2")
                         .arg(output, error));
                 code = WriteFailed;

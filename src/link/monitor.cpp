@@ -119,6 +119,7 @@ void Monitor::MSComm1_OnComm() {
         handleLiveReading(reading);
         changed();
         emit liveReadingShown();
+        emit liveNumbers(NumbersOf(reading));
         return;
     case static_cast<int>(FrameKind::PortNumber):
         display_.Combo1 = QString::number(frame.portNumber());

@@ -4,6 +4,7 @@
 #include "link/port_map.h"
 #include "link/serial_line.h"
 #include "protocol/frame.h"
+#include "protocol/reading.h"
 #include "records/history.h"
 #include "records/record_store.h"
 
@@ -108,6 +109,8 @@ signals:
     void groupCountError();
     // A live reading has just been put on display.
     void liveReadingShown();
+    // The same live reading as numbers (for the trend chart).
+    void liveNumbers(const velantis::ReadingNumbers& numbers);
     // A download ended (end frame, watchdog, lost link, full store).
     void downloadEnded(velantis::DownloadEnd how);
 

@@ -1,5 +1,6 @@
 #include "protocol/reading.h"
 
+#include "formats/display_numbers.h"
 #include "formats/formats.h"
 
 namespace velantis {
@@ -33,6 +34,12 @@ Reading DeriveReading(const MeasurementFrame& f) {
     }
     r.settingText = SettingText(f.ratedPrimary(), f.ratedSecondary());
     return r;
+}
+
+ReadingNumbers NumbersOf(const Reading& r) {
+    return {ToDouble(CurrentAmps(r.hvText)),        ToDouble(CurrentAmps(r.rText)),
+            ToDouble(CurrentAmps(r.sText)),         ToDouble(CurrentAmps(r.tText)),
+            ToDouble(RatioErrorPercent(r.errText)), r.channel};
 }
 
 } // namespace velantis

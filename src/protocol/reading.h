@@ -31,4 +31,17 @@ struct Reading {
 
 Reading DeriveReading(const MeasurementFrame& frame);
 
+// The numbers a live reading shows, for charts: currents in amperes and the ratio error of the
+// reading's own channel in percent; NaN where the reading shows no number ("OL", "err",
+// "- - - -", "--%").
+struct ReadingNumbers {
+    double hv = 0;
+    double r = 0;
+    double s = 0;
+    double t = 0;
+    double error = 0;
+    int channel = 0;
+};
+ReadingNumbers NumbersOf(const Reading& reading);
+
 } // namespace velantis

@@ -147,6 +147,10 @@ bool SaveDataFile(const QString& path, const QString& listText, QString* error) 
                             .arg(bad, CodePointName(bad)));
         return false;
     }
+    return SaveFileBytes(path, *bytes, error);
+}
+
+bool SaveFileBytes(const QString& path, const QByteArray& bytes, QString* error) {
     if (path.isEmpty()) {
         SetError(error, QStringLiteral("no file name given"));
         return false;
@@ -159,9 +163,9 @@ bool SaveDataFile(const QString& path, const QString& listText, QString* error) 
     struct stat st {};
     const QString absolute = QFileInfo(path).absoluteFilePath();
     if (::stat(QFile::encodeName(absolute).constData(), &st) == 0 && IsWrittenInPlace(absolute, st))
-        return SaveInPlace(absolute, st, *bytes, error);
+        return SaveInPlace(absolute, st, bytes, error);
 #endif
-    return SaveAtomically(path, *bytes, error);
+    return SaveAtomically(path, bytes, error);
 }
 
 bool LoadDataFile(const QString& path, QString* text, QString* error) {

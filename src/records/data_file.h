@@ -18,6 +18,10 @@ QByteArray DataFileBytes(const QString& listText);
 // touched. False with the reason (the system's words included) on any failure.
 bool SaveDataFile(const QString& path, const QString& listText, QString* error);
 
+// Writes bytes to path the way SaveDataFile does (atomically for a regular file, in place for a
+// FIFO, device or stream), for the other files the program writes.
+bool SaveFileBytes(const QString& path, const QByteArray& bytes, QString* error);
+
 // Open refuses files larger than this rather than showing a part of them.
 inline constexpr qint64 MaxDataFileBytes = 50 * 1024 * 1024;
 

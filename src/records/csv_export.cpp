@@ -1,0 +1,61 @@
+#include "records/csv_export.h"
+
+#include "formats/display_numbers.h"
+#include "records/data_file.h"
+
+#include <QStringList>
+
+namespace velantis {
+
+namespace {
+
+QString Cell(const QString& text) {
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString NumberOrText(const std::optional<QString>& number, const QString& text) {
+    return number ? *number : text.trimmed();
+}
+
+} // namespace
+
+QByteArray CsvBytes(const RecordStore& store) {
+    QStringList lines;
+    lines << QStringLiteral("组号,高压电流(A),R通道电流(A),S通道电流(A),T通道电流(A),F.Er(%),"
+                            "变比一次(A),变比二次(A),通道");
+    for (int n = 1; n <= SlotIndex::Highest; ++n) {
+        const SlotIndex slot = *SlotIndex::make(n);
+        if (store.isEmpty(slot))
+            continue;
+        const GroupRecord& g = store.at(slot);
+        const RatioFigures ratio = SplitRatio(g.recRatio);
+        const QStringList cells{
+            QString::number(n),
+            NumberOrText(CurrentAmps(g.recHvCurrent), g.recHvCurrent),
+            NumberOrText(CurrentAmps(g.recRCurrent), g.recRCurrent),
+            NumberOrText(CurrentAmps(g.recSCurrent), g.recSCurrent),
+            NumberOrText(CurrentAmps(g.recTCurrent), g.recTCurrent),
+            NumberOrText(RatioErrorPercent(g.recRatioError), g.recRatioError),
+            ratio.primary,
+            ratio.secondary,
+            ChannelLetter(g.recChannel),
+        };
+        QStringList escaped;
+        for (const QString& c : cells)
+            escaped << Cell(c);
+        lines << escaped.join(QLatin1Char(','));
+    }
+    return QByteArray("\xEF\xBB\xBF") +
+           (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
+}
+
+bool SaveCsvFile(const QString& path, const RecordStore& store, QString* error) {
+    return SaveFileBytes(path, CsvBytes(store), error);
+}
+
+} // namespace velantis

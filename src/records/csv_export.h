@@ -1,0 +1,20 @@
+#pragma once
+
+#include "records/record_store.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace velantis {
+
+// The stored groups as a CSV file for spreadsheets: UTF-8 with a byte-order mark (so the Chinese
+// heading reads right), CR LF line ends, one row per stored group with plain numbers taken from
+// the stored texts - group, high-voltage current A, R/S/T currents A (mA converted), ratio
+// error %, the ratio's primary and secondary figures, channel letter. Texts that show no number
+// ("OL", "err", "- -", "- - - -", "--%") stay as they are in their cells.
+QByteArray CsvBytes(const RecordStore& store);
+
+// Writes CsvBytes to path, as Save writes a list; false with the reason.
+bool SaveCsvFile(const QString& path, const RecordStore& store, QString* error);
+
+} // namespace velantis
