@@ -6,6 +6,7 @@
 #include "windows/list_view.h"
 #include "windows/main_window.h"
 #include "windows/print_range_dialog.h"
+#include "windows/trend_window.h"
 #include "windows/window_services.h"
 
 #include <QAction>
@@ -29,6 +30,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <limits>
 #include <sys/resource.h>
 
 using namespace velantis;
@@ -437,6 +439,48 @@ TEST(ListView, SplitsLinesOnEveryLineEndAndCopiesWholeLines) {
     EXPECT_EQ(view.selectedText(), QString());
     view.selectAll();
     EXPECT_EQ(view.selectedText(), QStringLiteral("x\r\ny\r\n"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(TrendChart, BreaksLinesAtUnreadableValuesAndPausesAndForgetsOldReadings) {
+    TrendChart chart;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const qint64 t0 = 1'000'000'000;
+    // R: two readings, an "OL", two readings, a 5 s pause (link down), one reading.
+    const double r[] = {1, 2, nan, 3, 4, 5};
+    const qint64 at[] = {0, 500, 1000, 1500, 2000, 7000};
+    for (int i = 0; i < 6; ++i)
+        chart.addReading(t0 + at[i], {0, r[i], 0.1, 0.2, 0.3, 0});
+    const QRectF plot(0, 0, 600, 100);
+    const auto lines = chart.linesOf(TrendChart::R, plot, 0, 5);
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0].size(), 2);
+    EXPECT_EQ(lines[1].size(), 2);
+    EXPECT_EQ(lines[2].size(), 1);
+    EXPECT_DOUBLE_EQ(lines[2].first().x(), plot.right());          // the newest reading is at "now"
+    EXPECT_DOUBLE_EQ(lines[2].first().y(), plot.top());            // 5 A at the top of 0..5
+    EXPECT_EQ(chart.linesOf(TrendChart::S, plot, 0, 5).size(), 2); // only the pause breaks S
+
+    chart.addReading(t0 + TrendChart::SpanMs + 2001, {0, 1, 1, 1, 0, 0});
+    EXPECT_EQ(chart.sampleCount(), 2); // older than ten minutes: dropped
+}
+
+TEST_F(MainWindowTest, TrendWindowFollowsLiveReadings) {
+    window->ShowTrend();
+    ASSERT_NE(window->trendWindow(), nullptr);
+    send(FrameBuilder()
+             .hv(1000, 0x31)
+             .r(5000, 0x33)
+             .s(4000, 0x33)
+             .t(3000, 0x33)
+             .ratioError(0x8F)
+             .rated(100, 50)
+             .channelKind(1, 2)
+             .build());
+    EXPECT_EQ(window->trendWindow()->chart()->sampleCount(), 1);
 }
 
 } // namespace

@@ -1,11 +1,13 @@
 #include "windows/main_window.h"
 
+#include "records/csv_export.h"
 #include "records/data_file.h"
 #include "windows/fonts.h"
 #include "windows/icons.h"
 #include "windows/list_printing.h"
 #include "windows/list_view.h"
 #include "windows/print_range_dialog.h"
+#include "windows/trend_window.h"
 #include "windows/twips.h"
 #include "windows/window_services.h"
 
@@ -310,6 +312,7 @@ void MainWindow::buildMenus() {
     file->setObjectName(QStringLiteral("at"));
     add(file, "打开", &MainWindow::Command1_Click);
     add(file, "保存", &MainWindow::Command3_Click);
+    add(file, "导出 CSV", &MainWindow::ExportCsv);
     add(file, "退出", &MainWindow::Command5_Click);
     QMenu* operate = menuBar()->addMenu(QStringLiteral("操作"));
     operate->setObjectName(QStringLiteral("caozhou"));
@@ -319,6 +322,7 @@ void MainWindow::buildMenus() {
     operate->addSeparator();
     add(operate, "打印预览", &MainWindow::PrintPreview);
     add(operate, "导出 PDF", &MainWindow::ExportPdf);
+    add(operate, "趋势图", &MainWindow::ShowTrend);
 }
 
 void MainWindow::startTimers() {
@@ -488,6 +492,31 @@ void MainWindow::ExportPdf() {
     QString error;
     if (!PrintListText(printer, snapshot, &error))
         showMessage(QStringLiteral("导出 PDF"), error);
+}
+
+void MainWindow::ExportCsv() {
+    const QString path =
+        parts_.fileDialogs->saveFileName(this, DefaultDataFileName() + QStringLiteral(".csv"),
+                                         {QStringLiteral("CSV Files (*.csv) (*.csv)")});
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!SaveCsvFile(path, monitor_->store(), &error)) {
+        showMessage(QStringLiteral("导出 CSV"),
+                    QStringLiteral("未能保存 %1：%2").arg(QDir::toNativeSeparators(path), error));
+    }
+}
+
+TrendWindow* MainWindow::trendWindow() const {
+    return trend_;
+}
+
+void MainWindow::ShowTrend() {
+    if (!trend_)
+        trend_ = new TrendWindow(*monitor_, this);
+    trend_->show();
+    trend_->raise();
+    trend_->activateWindow();
 }
 
 void MainWindow::Toolbar1_ButtonClick(const QString& key) {

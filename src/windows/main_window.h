@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <memory>
 
@@ -20,6 +21,7 @@ namespace velantis {
 
 class ListView;
 class PrintRangeDialog;
+class TrendWindow;
 
 // What the main window is given: the serial line and port numbering it drives, the program's
 // folder, and the dialogs it shows (the real ones in the program, answering stand-ins in tests).
@@ -59,6 +61,10 @@ public:
     // Beyond the six: the whole list shown before printing, or written to a PDF file.
     void PrintPreview();
     void ExportPdf();
+    // Beyond the six: the stored groups as CSV, and the live trend chart.
+    void ExportCsv();
+    void ShowTrend();
+    TrendWindow* trendWindow() const;
 
     // The file name both file dialogs start with: the program folder (the documents folder when
     // the program folder cannot be written), "QRTDATA" and today's date as yyyy-M-d.
@@ -107,6 +113,7 @@ private:
     QPushButton* exitButton_ = nullptr;
     QLabel* panels_[3] = {};
     PrintRangeDialog* printRange_ = nullptr;
+    QPointer<TrendWindow> trend_;
 
     QString statusNotice_;
     QDateTime statusNoticeUntil_;

@@ -1,0 +1,215 @@
+#include "windows/trend_window.h"
+
+#include "link/monitor.h"
+#include "windows/fonts.h"
+
+#include <QDateTime>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace velantis {
+
+namespace {
+
+const QColor SeriesColor[TrendChart::SeriesCount] = {
+    QColor(200, 40, 40), // R
+    QColor(220, 150, 0), // S
+    QColor(30, 90, 200), // T
+    QColor(40, 40, 40),  // F.Er
+};
+const char* const SeriesName[TrendChart::SeriesCount] = {"R", "S", "T", "F.Er"};
+
+// A tick step of 1, 2 or 5 times a power of ten that gives about five ticks.
+double NiceStep(double span) {
+    if (!(span > 0))
+        return 1;
+    const double raw = span / 5;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : {1.0, 2.0, 5.0})
+        if (raw <= m * power)
+            return m * power;
+    return 10 * power;
+}
+
+} // namespace
+
+TrendChart::TrendChart(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("TrendChart"));
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
+    setMinimumSize(480, 320);
+}
+
+void TrendChart::addReading(qint64 atMs, const ReadingNumbers& n) {
+    samples_.append({atMs, {n.r, n.s, n.t, n.error}, n.channel});
+    now_ = std::max(now_, atMs);
+    qsizetype old = 0;
+    while (old < samples_.size() && samples_[old].at < now_ - SpanMs)
+        ++old;
+    samples_.remove(0, old);
+    update();
+}
+
+void TrendChart::setNow(qint64 nowMs) {
+    now_ = std::max(now_, nowMs);
+    update();
+}
+
+double TrendChart::xOf(qint64 at, const QRectF& plot) const {
+    return plot.right() - static_cast<double>(now_ - at) / SpanMs * plot.width();
+}
+
+QList<QPolygonF> TrendChart::linesOf(Series series, const QRectF& plot, double low,
+                                     double high) const {
+    QList<QPolygonF> lines;
+    QPolygonF current;
+    qint64 last = 0;
+    const double span = high > low ? high - low : 1;
+    for (const Sample& s : samples_) {
+        const double v = s.value[series];
+        const bool gap = std::isnan(v) || (!current.isEmpty() && s.at - last > GapMs);
+        if (gap && !current.isEmpty()) {
+            lines << current;
+            current.clear();
+        }
+        if (!std::isnan(v))
+            current << QPointF(xOf(s.at, plot), plot.bottom() - (v - low) / span * plot.height());
+        last = s.at;
+    }
+    if (!current.isEmpty())
+        lines << current;
+    return lines;
+}
+
+void TrendChart::valueRange(bool currents, double* low, double* high, double* step) const {
+    double lo = currents ? 0 : -0.5;
+    double hi = currents ? 0.001 : 0.5;
+    for (const Sample& s : samples_) {
+        for (int k = currents ? R : Error; k <= (currents ? T : Error); ++k) {
+            const double v = s.value[k];
+            if (std::isnan(v))
+                continue;
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+    }
+    *step = NiceStep(hi - lo);
+    *low = std::floor(lo / *step) * *step;
+    *high = std::ceil(hi / *step) * *step;
+    if (*high <= *low)
+        *high = *low + *step;
+}
+
+void TrendChart::paintPanel(QPainter& p, const QRectF& plot, bool currents) const {
+    double low = 0, high = 1, step = 1;
+    valueRange(currents, &low, &high, &step);
+    const QFontMetrics fm = p.fontMetrics();
+
+    p.setPen(QPen(palette().color(QPalette::Mid), 1));
+    p.drawRect(plot);
+    for (double v = low; v <= high + step / 2; v += step) {
+        const double y = plot.bottom() - (v - low) / (high - low) * plot.height();
+        p.setPen(QPen(palette().color(QPalette::Midlight), 1, Qt::DotLine));
+        p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+        p.setPen(palette().color(QPalette::Text));
+        const QString label = QString::number(std::abs(v) < step / 1000 ? 0.0 : v, 'g', 4);
+        p.drawText(QRectF(0, y - fm.height() / 2.0, plot.left() - 6, fm.height()),
+                   Qt::AlignRight | Qt::AlignVCenter, label);
+    }
+    p.setPen(palette().color(QPalette::Text));
+    p.drawText(QPointF(plot.left(), plot.top() - 6),
+               currents ? QStringLiteral("二次电流 (A)") : QStringLiteral("F.Er (%，当前通道)"));
+
+    p.save();
+    p.setClipRect(plot.adjusted(-1, -1, 1, 1));
+    p.setRenderHint(QPainter::Antialiasing);
+    const int first = currents ? R : Error;
+    const int last = currents ? T : Error;
+    for (int k = first; k <= last; ++k) {
+        p.setPen(QPen(SeriesColor[k], 1.6));
+        for (const QPolygonF& line : linesOf(static_cast<Series>(k), plot, low, high)) {
+            if (line.size() == 1)
+                p.drawEllipse(line.first(), 1.5, 1.5);
+            else
+                p.drawPolyline(line);
+        }
+    }
+    if (!currents) { // the channel each error belongs to
+        for (const Sample& s : samples_) {
+            if (std::isnan(s.value[Error]) || s.channel < R || s.channel > T)
+                continue;
+            const QPointF at(xOf(s.at, plot),
+                             plot.bottom() - (s.value[Error] - low) / (high - low) * plot.height());
+            p.setPen(Qt::NoPen);
+            p.setBrush(SeriesColor[s.channel]);
+            p.drawEllipse(at, 2.2, 2.2);
+        }
+    }
+    p.restore();
+}
+
+void TrendChart::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setFont(font());
+    const QFontMetrics fm = p.fontMetrics();
+    const double left = fm.horizontalAdvance(QStringLiteral("-0.0000")) + 12;
+    const double right = width() - 16.0;
+    const double top = fm.height() + 28.0;
+    const double axis = fm.height() + 10.0;
+    const double gap = fm.height() + 16.0;
+    const double total = height() - top - axis - gap;
+    const QRectF upper(left, top, right - left, total * 0.6);
+    const QRectF lower(left, upper.bottom() + gap, right - left, total * 0.4);
+    paintPanel(p, upper, true);
+    paintPanel(p, lower, false);
+
+    // Legend.
+    double x = right;
+    for (int k = SeriesCount - 1; k >= 0; --k) {
+        const QString name = QString::fromLatin1(SeriesName[k]);
+        x -= fm.horizontalAdvance(name) + 30;
+        p.setPen(QPen(SeriesColor[k], 3));
+        p.drawLine(QPointF(x, fm.height() / 2.0 + 4), QPointF(x + 18, fm.height() / 2.0 + 4));
+        p.setPen(palette().color(QPalette::Text));
+        p.drawText(QPointF(x + 22, fm.ascent() + 4), name);
+    }
+
+    // Time axis: a tick every two minutes, labelled with the time of day.
+    p.setPen(palette().color(QPalette::Text));
+    const qint64 tick = 2 * 60 * 1000;
+    for (qint64 t = (now_ / tick) * tick; t >= now_ - SpanMs; t -= tick) {
+        const double tx = xOf(t, lower);
+        p.drawLine(QPointF(tx, lower.bottom()), QPointF(tx, lower.bottom() + 4));
+        const QString label = QDateTime::fromMSecsSinceEpoch(t).toString(QStringLiteral("HH:mm"));
+        const double w = fm.horizontalAdvance(label);
+        p.drawText(QPointF(tx - w / 2, lower.bottom() + 4 + fm.ascent()), label);
+    }
+    if (samples_.isEmpty())
+        p.drawText(upper, Qt::AlignCenter, QStringLiteral("等待实时读数…"));
+}
+
+TrendWindow::TrendWindow(Monitor& monitor, QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("TrendWindow"));
+    setWindowTitle(QStringLiteral("趋势图 - Velantis"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFont(ListFont());
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    chart_ = new TrendChart(this);
+    layout->addWidget(chart_);
+    connect(&monitor, &Monitor::liveNumbers, chart_, [this](const ReadingNumbers& n) {
+        chart_->addReading(QDateTime::currentMSecsSinceEpoch(), n);
+    });
+    // The time axis moves on while no reading comes (the link is down).
+    auto* clock = new QTimer(this);
+    connect(clock, &QTimer::timeout, chart_,
+            [this] { chart_->setNow(QDateTime::currentMSecsSinceEpoch()); });
+    clock->start(1000);
+    chart_->setNow(QDateTime::currentMSecsSinceEpoch());
+}
+
+} // namespace velantis
