@@ -22,7 +22,7 @@
 
 namespace {
 
-const char* const Version = "1.0.0";
+const char* const Version = VELANTIS_VERSION;
 
 const char* const HelpText =
     "Usage: velantis [options]\n"
