@@ -9,10 +9,13 @@
 #include "simulator/simulated_instrument.h"
 #include "windows/list_view.h"
 #include "windows/main_window.h"
+#include "windows/trend_window.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -98,10 +101,11 @@ int main(int argc, char** argv) {
                 static_cast<double>(g_sinceStart.nsecsElapsed()) / 1e6);
 
     const long startKb = ResidentKb();
-    QElapsedTimer poll;
-    poll.start();
-    while (poll.elapsed() < pollSeconds * 1000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    {
+        QEventLoop loop;
+        QTimer::singleShot(static_cast<int>(pollSeconds * 1000), &loop, &QEventLoop::quit);
+        loop.exec();
+    }
     std::printf("resident memory: %.1f MB after start, %.1f MB after %.0f s of live polling "
                 "(%d requests answered)\n",
                 startKb / 1024.0, ResidentKb() / 1024.0, pollSeconds, instrument.answersSent());
@@ -129,6 +133,30 @@ int main(int argc, char** argv) {
                 static_cast<double>(open.nsecsElapsed()) / 1e6,
                 static_cast<long long>(list->text().size()));
     std::printf("resident memory with it open: %.1f MB\n", ResidentKb() / 1024.0);
+
+    // The trend chart full: ten minutes of readings at 500 ms, 1200 points per series.
+    velantis::TrendChart chart;
+    chart.resize(900, 560);
+    const qint64 t0 = 1'700'000'000'000;
+    auto numbers = [](int i) {
+        return velantis::ReadingNumbers{100, 4 + (i % 7) * 0.01, 0.002, 3.9, -0.1 * (i % 5), i % 3};
+    };
+    for (int i = 0; i < 1200; ++i)
+        chart.addReading(t0 + i * 500, numbers(i));
+    QImage canvas(chart.size(), QImage::Format_RGB32);
+    chart.render(&canvas); // first paint, fonts and all
+    constexpr int Rounds = 200;
+    QElapsedTimer trend;
+    trend.start();
+    for (int i = 0; i < Rounds; ++i)
+        chart.addReading(t0 + (1200 + i) * 500, numbers(i));
+    const double updateUs = static_cast<double>(trend.nsecsElapsed()) / 1e3 / Rounds;
+    trend.restart();
+    for (int i = 0; i < Rounds; ++i)
+        chart.render(&canvas);
+    const double paintMs = static_cast<double>(trend.nsecsElapsed()) / 1e6 / Rounds;
+    std::printf("trend chart with %lld readings: one update %.1f us, one paint %.2f ms\n",
+                static_cast<long long>(chart.sampleCount()), updateUs, paintMs);
     delete window;
     return 0;
 }

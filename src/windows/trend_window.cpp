@@ -113,7 +113,7 @@ void TrendChart::paintPanel(QPainter& p, const QRectF& plot, bool currents) cons
     p.drawRect(plot);
     for (double v = low; v <= high + step / 2; v += step) {
         const double y = plot.bottom() - (v - low) / (high - low) * plot.height();
-        p.setPen(QPen(palette().color(QPalette::Midlight), 1, Qt::DotLine));
+        p.setPen(QPen(palette().color(QPalette::Midlight), 1));
         p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
         p.setPen(palette().color(QPalette::Text));
         const QString label = QString::number(std::abs(v) < step / 1000 ? 0.0 : v, 'g', 4);
@@ -124,16 +124,18 @@ void TrendChart::paintPanel(QPainter& p, const QRectF& plot, bool currents) cons
     p.drawText(QPointF(plot.left(), plot.top() - 6),
                currents ? QStringLiteral("二次电流 (A)") : QStringLiteral("F.Er (%，当前通道)"));
 
+    // One-pixel lines without antialiasing and square marks: the raster engine draws them
+    // directly, where a wider or antialiased pen is stroked into a polygon first (55 ms instead
+    // of 0.5 ms for 1200 points a series).
     p.save();
     p.setClipRect(plot.adjusted(-1, -1, 1, 1));
-    p.setRenderHint(QPainter::Antialiasing);
     const int first = currents ? R : Error;
     const int last = currents ? T : Error;
     for (int k = first; k <= last; ++k) {
-        p.setPen(QPen(SeriesColor[k], 1.6));
+        p.setPen(QPen(SeriesColor[k], 1));
         for (const QPolygonF& line : linesOf(static_cast<Series>(k), plot, low, high)) {
             if (line.size() == 1)
-                p.drawEllipse(line.first(), 1.5, 1.5);
+                p.drawRect(QRectF(line.first() - QPointF(1, 1), QSizeF(2, 2)));
             else
                 p.drawPolyline(line);
         }
@@ -144,9 +146,7 @@ void TrendChart::paintPanel(QPainter& p, const QRectF& plot, bool currents) cons
                 continue;
             const QPointF at(xOf(s.at, plot),
                              plot.bottom() - (s.value[Error] - low) / (high - low) * plot.height());
-            p.setPen(Qt::NoPen);
-            p.setBrush(SeriesColor[s.channel]);
-            p.drawEllipse(at, 2.2, 2.2);
+            p.fillRect(QRectF(at - QPointF(2, 2), QSizeF(4, 4)), SeriesColor[s.channel]);
         }
     }
     p.restore();
