@@ -19,6 +19,8 @@ const QString LinkUpText = QStringLiteral("通信成功");
 const QString LinkDownText = QStringLiteral("通信失败");
 const QString ReadingText = QStringLiteral("正在读取...");
 const QString SearchingText = QStringLiteral("正在查找...");
+// The rule that sets FTDI adapters' latency timer to 1 ms when they are plugged in.
+const QString UdevRuleName = QStringLiteral("60-velantis-ftdi-latency.rules");
 
 // The port field as a number, the way the serial control takes it (16-bit, spaces allowed).
 std::optional<int> PortFieldNumber(const QString& text) {
@@ -51,6 +53,20 @@ QString DownloadSummary(DownloadEnd how, int stored, int total) {
         return QStringLiteral("读取不完整 (仪器提前结束): 已存 ") + counts + QStringLiteral(" 组");
     }
     return {};
+}
+
+QString SlowAdapterNotice(const QString& device, const SerialLine::SlowAdapter& adapter) {
+    // One request and one 20-byte answer per group: 24 bytes of 10 bits at 38400 baud, 6.25 ms.
+    constexpr double WireMsecsPerGroup = 24 * 10 * 1000.0 / 38400;
+    constexpr int Groups = 4000;
+    const auto seconds = [](double msecs) { return qRound(Groups * msecs / 1000); };
+    // One call, so that a '%' in a path is never taken for a place holder.
+    return QStringLiteral("%1 的 USB 适配器把每个应答压后 %2 ms (latency timer): 读取 %3 组约需 "
+                          "%4 s, 而不是 %5 s。装上本程序的 udev 规则 (%6) 后重新插上适配器, "
+                          "或执行 echo 1 | sudo tee %7")
+        .arg(device, QString::number(adapter.msecs), QString::number(Groups),
+             QString::number(seconds(WireMsecsPerGroup + adapter.msecs)),
+             QString::number(seconds(WireMsecsPerGroup)), UdevRuleName, adapter.timerFile);
 }
 
 Monitor::Monitor(SerialLine& line, PortMap& ports, const QString& programFolder, QObject* parent)
@@ -216,10 +232,21 @@ void Monitor::openPort(bool acceptMissingDevice) {
     display_.portDevice = device;
     if (device.isEmpty())
         return;
-    if (line_.open(device))
+    if (line_.open(device)) {
         toldOpenFailures_.remove(device);
-    else
+        tellSlowAdapter(device);
+    } else {
         tellOpenFailure(device);
+    }
+}
+
+void Monitor::tellSlowAdapter(const QString& device) {
+    const SerialLine::SlowAdapter adapter = line_.slowAdapter();
+    // The search opens the port again every round: say it once per device.
+    if (adapter.msecs <= 1 || toldSlowAdapters_.contains(device))
+        return;
+    toldSlowAdapters_.insert(device);
+    display_.portNotice = SlowAdapterNotice(device, adapter);
 }
 
 void Monitor::tellOpenFailure(const QString& device) {

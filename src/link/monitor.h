@@ -10,6 +10,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 
 #include <cstdint>
 #include <functional>
@@ -131,6 +132,8 @@ private:
     bool allAnnouncedStored() const;
     // Raises a notice about a port that would not open, once per device and kind of problem.
     void tellOpenFailure(const QString& device);
+    // Raises a notice about a USB adapter that holds answers back, once per device.
+    void tellSlowAdapter(const QString& device);
 
     SerialLine& line_;
     PortMap& ports_;
@@ -153,9 +156,14 @@ private:
     // before, not to the one starting.
     bool inReadYield_ = false;
     QHash<QString, SerialLine::OpenError> toldOpenFailures_;
+    QSet<QString> toldSlowAdapters_;
 };
 
 // Words for a download's end, for the status line. A negative total means no count arrived.
 QString DownloadSummary(DownloadEnd how, int stored, int total);
+
+// Words for a USB adapter on device that holds each answer back, with what a full download of
+// 4000 groups costs through it and how to set its timer to 1 ms.
+QString SlowAdapterNotice(const QString& device, const SerialLine::SlowAdapter& adapter);
 
 } // namespace velantis

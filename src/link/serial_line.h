@@ -14,6 +14,14 @@ class SerialLine : public QObject {
 public:
     enum class OpenError { None, NotFound, PermissionDenied, Busy, Other };
 
+    // A USB serial adapter that holds each short answer back for its latency timer before
+    // passing it on (16 ms by default on FTDI chips), because it would not be switched to low
+    // latency. msecs is 0 when answers pass on at once or the device is no such adapter.
+    struct SlowAdapter {
+        int msecs = 0;
+        QString timerFile; // where the timer is set, e.g. /sys/bus/usb-serial/devices/ttyUSB0/...
+    };
+
     using QObject::QObject;
     ~SerialLine() override = default;
 
@@ -23,6 +31,9 @@ public:
     // Why the last open() failed, and the system's words for it.
     virtual OpenError lastOpenError() const = 0;
     virtual QString lastErrorText() const = 0;
+    // After a successful open(): whether the device is an adapter that holds answers back. A
+    // line with no adapter behind it (a pseudo-terminal, a test's line) keeps this default.
+    virtual SlowAdapter slowAdapter() const { return {}; }
 
     // Queues the bytes for sending; they leave when the event loop next runs.
     virtual bool write(const QByteArray& bytes) = 0;

@@ -2,6 +2,7 @@
 
 #include "link/serial_line.h"
 
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QStringList>
@@ -14,7 +15,8 @@ class FakeSerialLine final : public SerialLine {
 public:
     QSet<QString> existing;
     QSet<QString> denied;
-    QSet<QString> busy; // held by another program
+    QSet<QString> busy;                       // held by another program
+    QHash<QString, SlowAdapter> slowAdapters; // USB adapters that hold answers back
     QStringList openCalls;
     QList<QByteArray> written;
     QByteArray input;
@@ -46,6 +48,9 @@ public:
     }
     bool isOpen() const override { return open_; }
     OpenError lastOpenError() const override { return error_; }
+    SlowAdapter slowAdapter() const override {
+        return open_ ? slowAdapters.value(device) : SlowAdapter{};
+    }
     QString lastErrorText() const override {
         return error_ == OpenError::Busy ? QStringLiteral("lock held by minicom") : QString();
     }
