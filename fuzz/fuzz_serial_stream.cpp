@@ -3,9 +3,10 @@
 //
 // The input is a script: each step's first byte picks what happens (bytes arriving, a timer
 // tick, a command, the cable pulled), the bytes after it say how. After every step the record
-// store is compared with its copy from before the step: a slot may only change to the texts of
-// a valid stored-group frame for that very slot that the controller read during the step, or be
-// emptied by a read or clear command. The list and the print buffer must stay GBK throughout.
+// store is followed by a copy: a slot may only change to the texts of a valid stored-group frame
+// for that very slot that the controller read during the step, or be emptied by a read or clear
+// command; at the end the store must equal the copy. The list and the print buffer must stay GBK
+// throughout.
 #include "fuzz_check.h"
 
 #include "link/monitor.h"
@@ -84,34 +85,31 @@ MeasurementFrame WithChecksum(QByteArray nineteen) {
     return MeasurementFrame(bytes);
 }
 
-// The store may only have changed as the blocks read during the step allow.
-void CheckStore(const Monitor& monitor, std::vector<GroupRecord>& before,
-                const std::vector<QByteArray>& reads, bool clearAllowed) {
-    const GroupRecord emptySlot = RecordStore().at(*SlotIndex::make(0));
-    for (int i = 0; i < RecordStore::SlotCount; ++i) {
-        const SlotIndex n = *SlotIndex::make(i);
-        const GroupRecord& now = monitor.store().at(n);
-        auto& was = before[static_cast<std::size_t>(i)];
+// A slot changed during a step only to the texts of a valid stored-group frame for that very
+// slot read during the step; the copy follows those changes. Slots nothing was read for are
+// compared at the end of the input (and a read or clear command empties the copy).
+void FollowStore(const Monitor& monitor, std::vector<GroupRecord>& copy,
+                 const std::vector<QByteArray>& reads) {
+    for (const QByteArray& block : reads) {
+        if (!IsValidFrame(block))
+            continue;
+        const MeasurementFrame frame = *MeasurementFrame::fromBlock(block);
+        const auto n = SlotIndex::make(frame.groupNo());
+        if (frame.kind() != static_cast<int>(FrameKind::StoredGroup) || !n)
+            continue;
+        const GroupRecord& now = monitor.store().at(*n);
+        auto& was = copy[static_cast<std::size_t>(n->value())];
         if (SameRecord(now, was))
             continue;
-        if (monitor.store().isEmpty(n)) {
-            FUZZ_CHECK(clearAllowed, "a slot is emptied only by read or clear");
-            FUZZ_CHECK(SameRecord(now, emptySlot) ||
-                           (now.recHvCurrent == EmptyMark && now.recRCurrent == EmptyMark),
-                       "an emptied slot is wholly empty");
-        } else {
-            bool explained = false;
-            for (const QByteArray& block : reads) {
-                if (!IsValidFrame(block))
-                    continue;
-                const MeasurementFrame frame = *MeasurementFrame::fromBlock(block);
-                if (frame.kind() == static_cast<int>(FrameKind::StoredGroup) &&
-                    frame.groupNo() == i && SameRecord(now, RecordOf(DeriveReading(frame))))
-                    explained = true;
-            }
-            FUZZ_CHECK(explained, "every stored slot holds the texts of the frame that filled it");
-            CheckRow(FormatGroupRow(monitor.store(), n), now, n);
+        bool explained = false;
+        for (const QByteArray& other : reads) {
+            const auto f = MeasurementFrame::fromBlock(other);
+            explained = explained || (IsValidFrame(other) && f->groupNo() == frame.groupNo() &&
+                                      f->kind() == static_cast<int>(FrameKind::StoredGroup) &&
+                                      SameRecord(now, RecordOf(DeriveReading(*f))));
         }
+        FUZZ_CHECK(explained, "every stored slot holds the texts of the frame that filled it");
+        CheckRow(FormatGroupRow(monitor.store(), *n), now, *n);
         was = now;
     }
 }
@@ -133,16 +131,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     });
     monitor.Form_Load();
 
-    std::vector<GroupRecord> before;
+    std::vector<GroupRecord> copy;
     for (int i = 0; i < RecordStore::SlotCount; ++i)
-        before.push_back(monitor.store().at(*SlotIndex::make(i)));
-    QString lastList;
+        copy.push_back(monitor.store().at(*SlotIndex::make(i)));
+    const QChar* lastList = nullptr;
+    const QChar* lastPrint = nullptr;
 
     ByteReader in(data, size);
     int steps = 0;
     while (!in.atEnd() && steps++ < 2000) {
         line.reads.clear();
-        bool clearAllowed = false;
+        bool cleared = false;
         const std::uint8_t op = in.byte();
         switch (op % 18) {
         case 0:
@@ -187,11 +186,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             monitor.Timer5_Timer();
             break;
         case 13:
-            clearAllowed = true;
+            cleared = true;
             monitor.Command2_Click();
             break;
         case 14:
-            clearAllowed = true;
+            cleared = true;
             monitor.Command4_Click();
             break;
         case 15: // a print request for any range
@@ -207,7 +206,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             monitor.OpenPort();
             break;
         }
-        CheckStore(monitor, before, line.reads, clearAllowed);
+        if (cleared) { // every slot empty (a slot keeps its ratio text, which no row shows)
+            for (int i = 0; i < RecordStore::SlotCount; ++i) {
+                const SlotIndex n = *SlotIndex::make(i);
+                FUZZ_CHECK(monitor.store().isEmpty(n), "clear empties the store");
+                copy[static_cast<std::size_t>(i)] = monitor.store().at(n);
+            }
+        }
+        FollowStore(monitor, copy, line.reads);
         for (const QByteArray& block : line.reads)
             FUZZ_CHECK(block.size() == MeasurementFrame::Size, "the controller reads whole blocks");
         FUZZ_CHECK(monitor.groupsStored() >= 0 && monitor.groupsStored() <= RecordStore::SlotCount,
@@ -215,12 +221,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(monitor.groupIndex >= 0, "the group index never wraps");
         FUZZ_CHECK(monitor.downloading <= 1 && monitor.linkUp >= 0 && monitor.linkUp <= 1,
                    "flags are 0 or 1");
-        if (monitor.history().listText() != lastList) {
-            lastList = monitor.history().listText();
-            FUZZ_CHECK(GbkEncodable(lastList), "the list is GBK");
+        // Each refresh makes new texts: check them when they are new.
+        if (monitor.history().listText().constData() != lastList) {
+            lastList = monitor.history().listText().constData();
+            FUZZ_CHECK(GbkEncodable(monitor.history().listText()), "the list is GBK");
         }
-        FUZZ_CHECK(GbkEncodable(monitor.history().printText()), "the print buffer is GBK");
+        if (monitor.history().printText().constData() != lastPrint) {
+            lastPrint = monitor.history().printText().constData();
+            FUZZ_CHECK(GbkEncodable(monitor.history().printText()), "the print buffer is GBK");
+        }
     }
+    for (int i = 0; i < RecordStore::SlotCount; ++i)
+        FUZZ_CHECK(
+            SameRecord(monitor.store().at(*SlotIndex::make(i)), copy[static_cast<std::size_t>(i)]),
+            "no slot changed but by a frame for it, a read or a clear");
     (void)prints;
     return 0;
 }
