@@ -15,6 +15,9 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstring>
@@ -78,6 +81,11 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("velantis"));
     QApplication::setApplicationVersion(QString::fromLatin1(Version));
     QApplication::setWindowIcon(velantis::AppIcon());
+    // Qt's own dialogs (files, printer) in the user's language where Qt has it.
+    QTranslator qtTranslations;
+    if (qtTranslations.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslations);
 
     QCommandLineParser parser;
     const QCommandLineOption portOption(QStringLiteral("port"), QString(),
