@@ -1,5 +1,7 @@
 #include "web/web_icons.h"
 
+#include "windows/drawing.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -9,10 +11,10 @@ namespace velantis {
 
 namespace {
 
-const QColor Ink(40, 50, 70);
-const QColor Blue(40, 110, 200);
-const QColor Green(40, 150, 80);
-const QColor Red(200, 50, 40);
+using drawing::Blue;
+using drawing::Green;
+using drawing::Ink;
+using drawing::Red;
 const QColor Roof(190, 80, 50);
 const QColor Wall(245, 230, 190);
 
@@ -29,11 +31,8 @@ void HorizontalArrow(QPainter& p, bool right) {
 } // namespace
 
 QPixmap WebPixmap(WebIcon which, int size) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 32.0, size / 32.0);
+    QPainter p;
+    QPixmap pixmap = drawing::Canvas(size, p);
     switch (which) {
     case WebIcon::Back:
         HorizontalArrow(p, false);
@@ -83,6 +82,7 @@ QPixmap WebPixmap(WebIcon which, int size) {
         break;
     }
     }
+    p.end();
     return pixmap;
 }
 

@@ -1,5 +1,7 @@
 #include "windows/icons.h"
 
+#include "windows/drawing.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -10,22 +12,13 @@ namespace velantis {
 
 namespace {
 
-const QColor Ink(40, 50, 70);
-const QColor Blue(40, 110, 200);
-const QColor Green(40, 150, 80);
-const QColor Red(200, 50, 40);
+using drawing::Blue;
+using drawing::Canvas;
+using drawing::Green;
+using drawing::Ink;
+using drawing::Red;
 const QColor Paper(250, 250, 245);
 const QColor Folder(235, 185, 60);
-
-// Everything is drawn on a 32-unit grid and scaled to the requested size.
-QPixmap Canvas(int size, QPainter& p) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    p.begin(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 32.0, size / 32.0);
-    return pixmap;
-}
 
 void Sheet(QPainter& p, const QRectF& r) {
     p.setPen(QPen(Ink, 1.2));

@@ -1,5 +1,6 @@
 #include "windows/splash_images.h"
 
+#include "windows/drawing.h"
 #include "windows/web_site.h"
 
 #include <QFontMetrics>
@@ -149,11 +150,8 @@ QImage SplashImage(PromptShade shade) {
 }
 
 QPixmap SplashPointerPixmap(int size) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 32.0, size / 32.0);
+    QPainter p;
+    QPixmap pixmap = drawing::Canvas(size, p);
     // An open door on the right ...
     p.setPen(QPen(Qt::black, 1.5));
     p.setBrush(QColor(250, 210, 90));
@@ -165,6 +163,7 @@ QPixmap SplashPointerPixmap(int size) {
     p.setPen(QPen(Qt::black, 1.5, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
     p.setBrush(QColor(40, 170, 80));
     p.drawPolygon(arrow);
+    p.end();
     return pixmap;
 }
 
