@@ -3,8 +3,10 @@
 # Usage: scripts/deps.sh [extra-package...]
 set -euo pipefail
 
+# dpkg-dev and file: cpack -G DEB finds the package's library dependencies with dpkg-shlibdeps.
 packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-webengine-dev qt6-qpa-plugins
           libgtest-dev libbenchmark-dev fonts-wqy-zenhei poppler-utils
+          dpkg-dev file
           locales "$@")
 
 missing=()

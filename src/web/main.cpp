@@ -8,13 +8,48 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include <cstdio>
+#include <cstring>
 #include <memory>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
 
+namespace {
+
+const char* const HelpText =
+    "Usage: velantis-web [options]\n"
+    "The maker's web page in a small browser window; velantis starts it from its splash.\n"
+    "When the page cannot be reached it shows the page that comes with the program.\n"
+    "\n"
+    "  --home ADDRESS     home address instead of the maker's site,\n"
+    "                     e.g. file:///tmp/page.html\n"
+    "  --control NAME     report to the program listening on NAME (used by velantis)\n"
+    "  --version          print the version\n"
+    "  --help             show this help\n";
+
+// --help and --version are answered before the application object is made: without a display
+// it would abort.
+bool AnswersAtOnce(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(HelpText, stdout);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("velantis-web %s\n", VELANTIS_VERSION);
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    if (AnswersAtOnce(argc, argv))
+        return 0;
 #ifdef Q_OS_UNIX
     // The engine's sandbox refuses to run as root and would abort the process.
     if (geteuid() == 0)
@@ -25,8 +60,6 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("velantis-web");
 
     QCommandLineParser parser;
-    parser.setApplicationDescription("The maker's web page in a small browser window.");
-    parser.addHelpOption();
     const QCommandLineOption control(QString(velantis::kControlOption).mid(2),
                                      "Report to the program listening on NAME.", "NAME");
     const QCommandLineOption home(QString(velantis::kHomeOption).mid(2),
@@ -35,8 +68,6 @@ int main(int argc, char** argv) {
     // The engine takes options of its own from the command line: leave those alone.
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     parser.parse(QApplication::arguments());
-    if (parser.isSet("help"))
-        parser.showHelp();
 
     velantis::WebPageWindow window(
         parser.isSet(home) ? parser.value(home) : velantis::WebPageWindow::DefaultHomeAddress());

@@ -1,0 +1,29 @@
+# The Debian package: cpack -G DEB builds velantis_<version>_<arch>.deb from this build tree.
+set(VELANTIS_MAINTAINER "Velantis developers <velantis@qintarnorvak.com>"
+    CACHE STRING "Maintainer named in the Debian package")
+
+set(CPACK_PACKAGE_NAME velantis)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Velantis")
+set(CPACK_PACKAGE_CONTACT "${VELANTIS_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "monitor for a three-channel wireless high-voltage ratio tester")
+set(CPACK_PACKAGE_DESCRIPTION "Finds the instrument on a serial port (38400 baud), shows the \
+high-voltage current, the R/S/T secondary currents, the ratio error and the ratio every 500 ms, \
+downloads up to 4000 stored groups and saves, opens, prints and exports them. Includes \
+velantis-cli, the same controller on the command line, and a udev rule that sets FTDI \
+adapters' latency timer to 1 ms.")
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "http://www.qintarnorvak.com")
+# Libraries the programs link, found by dpkg-shlibdeps (dpkg-dev; without it the package would
+# come out with no Depends at all), and what Qt loads at run time: the xcb platform plugin (only
+# a Recommends of the Qt GUI library) and the list font.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-wqy-zenhei")
+
+set(CPACK_GENERATOR DEB)
+include(CPack)
