@@ -80,6 +80,18 @@ MeasurementFrame Group(int n) {
         .build();
 }
 
+MeasurementFrame Live(std::uint8_t channel) {
+    return FrameBuilder()
+        .hv(1000, 0x31)
+        .r(5000, 0x33)
+        .s(4000, 0x33)
+        .t(3000, 0x33)
+        .ratioError(0x8F)
+        .rated(100, 50)
+        .channelKind(channel, 2)
+        .build();
+}
+
 QString PdfText(const QString& path) {
     QProcess p;
     p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
@@ -142,15 +154,7 @@ protected:
 };
 
 TEST_F(MainWindowTest, LiveReadingReachesTheGridAndLinkLossResetsIt) {
-    send(FrameBuilder()
-             .hv(1000, 0x31)
-             .r(5000, 0x33)
-             .s(4000, 0x33)
-             .t(3000, 0x33)
-             .ratioError(0x8F)
-             .rated(100, 50)
-             .channelKind(0, 2)
-             .build());
+    send(Live(0));
     const DisplayState& d = monitor().display();
     ASSERT_NE(d.Label8, NoReading);
     for (const auto& [name, value] : {std::pair{"Label8", d.Label8},
@@ -471,15 +475,7 @@ TEST(TrendChart, BreaksLinesAtUnreadableValuesAndPausesAndForgetsOldReadings) {
 TEST_F(MainWindowTest, TrendWindowFollowsLiveReadings) {
     window->ShowTrend();
     ASSERT_NE(window->trendWindow(), nullptr);
-    send(FrameBuilder()
-             .hv(1000, 0x31)
-             .r(5000, 0x33)
-             .s(4000, 0x33)
-             .t(3000, 0x33)
-             .ratioError(0x8F)
-             .rated(100, 50)
-             .channelKind(1, 2)
-             .build());
+    send(Live(1));
     EXPECT_EQ(window->trendWindow()->chart()->sampleCount(), 1);
 }
 
