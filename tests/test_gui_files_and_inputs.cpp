@@ -1,0 +1,217 @@
+// Files and inputs at the main window: print-range entries, Open of a file too large, Save onto
+// a full disk (a device and a small file system) and through a path in Chinese. Each failure
+// gives a message naming the file, keeps the old file and loses nothing of the list.
+#include "records/data_file.h"
+#include "support/fake_serial_line.h"
+#include "windows/main_window.h"
+#include "windows/print_range_dialog.h"
+#include "windows/window_services.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include <sys/mount.h>
+
+using namespace velantis;
+using velantis::testing::FakeSerialLine;
+
+namespace {
+
+const QString Device = QStringLiteral("/dev/fake1");
+
+struct AnsweringDialogs final : FileDialogs {
+    QString answer;
+    QString openFileName(QWidget*, const QString&, const QStringList&) override { return answer; }
+    QString saveFileName(QWidget*, const QString&, const QStringList&) override { return answer; }
+};
+
+struct PdfChooser final : PrinterChooser {
+    QString pdf;
+    bool choosePrinter(QPrinter& printer, QWidget*) override {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
+    }
+};
+
+QMessageBox* OpenMessageBox() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+            return box;
+    return nullptr;
+}
+
+// The text of the message shown, and the box closed; empty when none is shown.
+QString TakeMessage() {
+    QMessageBox* box = OpenMessageBox();
+    if (!box)
+        return {};
+    const QString text = box->text() + QLatin1Char('\n') + box->informativeText();
+    box->close();
+    return text;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
+
+bool WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+class FilesAndInputs : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto fakeLine = std::make_unique<FakeSerialLine>();
+        line = fakeLine.get();
+        line->existing.insert(Device);
+        auto dialogs = std::make_unique<AnsweringDialogs>();
+        files = dialogs.get();
+        auto chooser = std::make_unique<PdfChooser>();
+        chooser->pdf = folder.filePath(QStringLiteral("print.pdf"));
+        window = new MainWindow({std::move(fakeLine),
+                                 std::make_unique<PortMap>([] { return QStringList{Device}; }),
+                                 folder.path(), std::move(dialogs), std::move(chooser)});
+        window->monitor().setYieldToEvents([] {});
+        window->show();
+    }
+    void TearDown() override {
+        TakeMessage();
+        delete window.data();
+    }
+    QPushButton* button(const char* name) {
+        return window->findChild<QPushButton*>(QString::fromUtf8(name));
+    }
+    // A complete download of n groups, answered as the instrument would.
+    void download(int n) {
+        button("Command2")->click();
+        line->receive(GroupCountFrame(static_cast<std::uint16_t>(n)).toByteArray());
+        for (int g = 1; g <= n; ++g)
+            line->receive(FrameBuilder()
+                              .hv(static_cast<std::uint16_t>(1000 + g), 0x31)
+                              .r(5000, 0x33)
+                              .groupNo(static_cast<std::uint16_t>(g))
+                              .ratioError(0x83)
+                              .rated(100, 50)
+                              .channelKind(0, 1)
+                              .build()
+                              .toByteArray());
+        line->receive(EndOfGroupsFrame().toByteArray());
+        ASSERT_EQ(window->monitor().groupsStored(), n);
+    }
+    // Save to path: the message shown (empty when none), the list checked unchanged.
+    QString save(const QString& path) {
+        const QString list = window->monitor().history().listText();
+        files->answer = path;
+        button("Command3")->click();
+        EXPECT_EQ(window->monitor().history().listText(), list) << "Save never changes the list";
+        return TakeMessage();
+    }
+
+    QTemporaryDir folder;
+    FakeSerialLine* line = nullptr;
+    AnsweringDialogs* files = nullptr;
+    QPointer<MainWindow> window;
+};
+
+// −5 is taken and the print cut to the store; "1e3" is 1000.
+TEST_F(FilesAndInputs, PrintRangeBelowTheStoreIsCutToIt) {
+    download(12);
+    button("Command6")->click();
+    PrintRangeDialog* d = window->printRangeDialog();
+    ASSERT_NE(d, nullptr);
+    d->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("-5"));
+    d->findChild<QLineEdit*>(QStringLiteral("Text2"))->setText(QStringLiteral("1e3"));
+    d->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+    EXPECT_EQ(TakeMessage(), QString());
+    EXPECT_EQ(window->monitor().form2kai, -5);
+    EXPECT_EQ(window->monitor().form2jie, 1000);
+    window->monitor().Timer5_Timer();
+    QProcess pdf;
+    pdf.start(QStringLiteral("pdftotext"),
+              {QStringLiteral("-layout"), folder.filePath(QStringLiteral("print.pdf")),
+               QStringLiteral("-")});
+    ASSERT_TRUE(pdf.waitForFinished(20000));
+    const QString printed = QString::fromUtf8(pdf.readAllStandardOutput());
+    for (int g = 1; g <= 12; ++g)
+        EXPECT_TRUE(printed.contains(QStringLiteral("第%1组").arg(g, 4, 10, QLatin1Char('0'))))
+            << g;
+    EXPECT_FALSE(printed.contains(QStringLiteral("第0000组")));
+    EXPECT_FALSE(printed.contains(QStringLiteral("第0013组")));
+}
+
+// Open of a 100 MB file is refused naming the limit, and the list stays.
+TEST_F(FilesAndInputs, OpenOfAHundredMegabyteFileIsRefused) {
+    download(3);
+    const QString big = folder.filePath(QStringLiteral("big.txt"));
+    {
+        QFile f(big);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(100 * 1024 * 1024));
+    }
+    const QString list = window->monitor().history().listText();
+    files->answer = big;
+    button("Command1")->click();
+    const QString message = TakeMessage();
+    EXPECT_TRUE(message.contains(QStringLiteral("50 MB"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("big.txt"))) << message.toStdString();
+    EXPECT_EQ(window->monitor().history().listText(), list);
+}
+
+// A full disk: /dev/full fails a direct write with ENOSPC; a small file system cannot take the
+// new copy of an existing file, which stays as it was, and no temporary file is left.
+TEST_F(FilesAndInputs, SaveOntoAFullDiskSaysSoAndKeepsTheOldFile) {
+    download(300);
+    const QString device = save(QStringLiteral("/dev/full"));
+    EXPECT_TRUE(device.contains(QStringLiteral("/dev/full"))) << device.toStdString();
+    EXPECT_TRUE(device.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))))
+        << device.toStdString();
+
+    const QString mountPoint = folder.filePath(QStringLiteral("small"));
+    ASSERT_TRUE(QDir().mkpath(mountPoint));
+    const QByteArray where = QFile::encodeName(mountPoint);
+    if (::mount("tmpfs", where.constData(), "tmpfs", 0, "size=16k") != 0)
+        GTEST_SKIP() << "no tmpfs mount here: " << std::strerror(errno);
+    const QString file = mountPoint + QStringLiteral("/list.txt");
+    const QByteArray old(6000, 'o');
+    EXPECT_TRUE(WriteAll(file, old));
+    const QString message = save(file);
+    const QStringList left = QDir(mountPoint).entryList(QDir::Files | QDir::Hidden);
+    const QByteArray kept = ReadAll(file);
+    ::umount(where.constData());
+    EXPECT_TRUE(message.contains(QStringLiteral("list.txt"))) << message.toStdString();
+    EXPECT_EQ(kept, old);
+    EXPECT_EQ(left, QStringList{QStringLiteral("list.txt")}) << "no temporary file is left";
+}
+
+// A path in Chinese saves and opens again byte for byte.
+TEST_F(FilesAndInputs, ChinesePathSavesAndOpens) {
+    download(5);
+    const QString dir = folder.filePath(QStringLiteral("测量数据 二〇二四"));
+    ASSERT_TRUE(QDir().mkpath(dir));
+    const QString path = dir + QStringLiteral("/变比测试.txt");
+    const QString list = window->monitor().history().listText();
+    EXPECT_EQ(save(path), QString());
+    EXPECT_EQ(ReadAll(path), DataFileBytes(list));
+    button("Command4")->click();
+    files->answer = path;
+    button("Command1")->click();
+    EXPECT_EQ(TakeMessage(), QString());
+    EXPECT_EQ(window->monitor().history().listText(), list + QStringLiteral("\r\n"));
+}
+
+} // namespace
