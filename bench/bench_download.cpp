@@ -1,14 +1,16 @@
 // End-to-end download timing: the controller with a real serial port and the programs' timers
 // against the simulated instrument on a pseudo-terminal.
 //
-//   bench_download [--groups N] [--runs R] [--glib]
+//   bench_download [--groups N] [--runs R] [--glib] [--latency-timer MS]
 //
 // Like velantis-cli it runs on Qt's plain Unix event dispatcher; --glib keeps the GLib one that
 // Qt picks by default (as a desktop session would).
 //
 // With the instrument's line time emulated (38400 baud: 4 request bytes and 20 answer bytes per
 // group), the download is compared with the time the wire itself needs; with the emulation off,
-// the program's own throughput (groups per second) shows.
+// the program's own throughput (groups per second) shows. --latency-timer MS has the simulated
+// instrument hold each answer for MS ms, the way a USB serial adapter holds a short packet until
+// its latency timer runs out (FTDI: 16 ms by default), to show what that costs.
 #include "link/monitor.h"
 #include "link/monitor_timers.h"
 #include "link/qt_serial_line.h"
@@ -29,10 +31,11 @@ using namespace velantis;
 namespace {
 
 // Seconds from the read command to the end of the download; negative on failure.
-double TimeDownload(int groups, bool byteTime) {
+double TimeDownload(int groups, bool byteTime, int latencyMs) {
     SimulatorOptions options;
     options.storedGroups = groups;
     options.emulateByteTime = byteTime;
+    options.latencyTimerMs = latencyMs;
     SimulatedInstrument sim(options);
     QString error;
     if (!sim.start(&error)) {
@@ -86,22 +89,26 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     int groups = 1000;
     int runs = 3;
+    int latencyMs = 0;
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == QLatin1String("--groups"))
             groups = args[++i].toInt();
         else if (args[i] == QLatin1String("--runs"))
             runs = args[++i].toInt();
+        else if (args[i] == QLatin1String("--latency-timer"))
+            latencyMs = args[++i].toInt();
     }
-    if (groups < 1 || runs < 1) {
-        std::fprintf(stderr, "usage: bench_download [--groups N] [--runs R]\n");
+    if (groups < 1 || runs < 1 || latencyMs < 0 || latencyMs > 1000) {
+        std::fprintf(stderr, "usage: bench_download [--groups N] [--runs R] [--glib] "
+                             "[--latency-timer MS (0..1000)]\n");
         return 2;
     }
     const double wire = groups * 24 * 10 / 38400.0;
     std::vector<double> paced, instant;
     for (int r = 0; r < runs; ++r) {
-        paced.push_back(TimeDownload(groups, true));
-        instant.push_back(TimeDownload(groups, false));
+        paced.push_back(TimeDownload(groups, true, latencyMs));
+        instant.push_back(TimeDownload(groups, false, latencyMs));
         if (paced.back() < 0 || instant.back() < 0) {
             std::fprintf(stderr, "a download did not complete\n");
             return 1;
@@ -109,8 +116,9 @@ int main(int argc, char** argv) {
     }
     const double p = Median(paced);
     const double i = Median(instant);
-    std::printf("download of %d groups, median of %d runs, %s event dispatcher\n", groups, runs,
-                glib ? "GLib" : "Unix");
+    std::printf("download of %d groups, median of %d runs, %s event dispatcher, adapter latency "
+                "timer %d ms\n",
+                groups, runs, glib ? "GLib" : "Unix", latencyMs);
     std::printf("  at 38400 baud (emulated): %.3f s, wire time %.3f s, ratio %.3f\n", p, wire,
                 p / wire);
     std::printf("  answered at once:         %.3f s, %.0f groups/s\n", i, groups / i);

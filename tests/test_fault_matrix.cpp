@@ -6,6 +6,7 @@
 #include "link/qt_serial_line.h"
 #include "simulator/simulated_instrument.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -95,9 +96,10 @@ TEST_P(FaultMatrix, DownloadEndsAsStatedAndKeepsEveryGroup) {
         << "every group kept, in order, exactly as the instrument holds it";
     EXPECT_EQ(countErrors.count(), sim.storedGroupCount() == 0 ? 1 : 0);
     EXPECT_EQ(monitor.downloading, 0);
-    if (c.options.unplugAfter > 0)
+    if (c.options.unplugAfter > 0) {
         EXPECT_TRUE(monitor.display().portNotice.startsWith(QStringLiteral("串口已断开")))
             << monitor.display().portNotice.toStdString();
+    }
 
     if (c.comesBack) {
         // The device returns on a new pty behind the same name: the search finds it and live
@@ -130,5 +132,21 @@ const FaultCase Cases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(Cases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A USB adapter's latency timer: no answer reaches the program before it has run out.
+TEST(SimulatedAdapter, LatencyTimerHoldsEveryAnswer) {
+    SimulatedInstrument sim(Fast(5, {.latencyTimerMs = 16}));
+    ASSERT_TRUE(sim.start());
+    QtSerialLine line;
+    ASSERT_TRUE(line.open(sim.devicePath()));
+    for (std::uint16_t code : {std::uint16_t(1), std::uint16_t(40000), std::uint16_t(30000)}) {
+        QElapsedTimer clock;
+        clock.start();
+        line.write(QByteArray::fromHex("6465") + char(code >> 8) + char(code & 255));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return line.bytesAvailable() >= 20; }, 2000)) << code;
+        EXPECT_GE(clock.elapsed(), 16) << code;
+        EXPECT_TRUE(IsValidFrame(line.read(20))) << code;
+    }
+}
 
 } // namespace
