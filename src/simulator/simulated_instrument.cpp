@@ -427,6 +427,8 @@ void SimulatedInstrument::handleRequest(LineState& s, std::uint16_t code, Clock:
     ++requests_;
     {
         std::lock_guard lock(codesMutex_);
+        if (codes_.size() >= 2 * MaxLoggedCodes)
+            codes_.remove(0, codes_.size() - MaxLoggedCodes);
         codes_.append(code);
     }
     // Requests queued up in the pty would have followed one another on the line.

@@ -112,7 +112,10 @@ public:
     int requestsReceived() const { return requests_.load(); }
     // Answers actually written (including corrupted and shortened ones, not dropped ones).
     int answersSent() const { return answersSent_.load(); }
-    // Every request code received, in order, including ignored ones.
+    // The request codes received, in order, including ignored ones: the last MaxLoggedCodes of
+    // them at least (older ones are let go, so that a simulator running for days keeps its
+    // memory flat).
+    static constexpr qsizetype MaxLoggedCodes = 1 << 16;
     QList<std::uint16_t> requestCodes() const;
 
 private:
