@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -234,6 +235,14 @@ TEST_F(MainWindowTest, CountOfZeroShowsTheErrorBoxWithoutBlocking) {
     EXPECT_EQ(box->windowTitle(), QStringLiteral("  Error!"));
     EXPECT_EQ(box->text(), QStringLiteral("Error\r\n"));
     EXPECT_EQ(box->buttons().size(), 1);
+}
+
+TEST(DataFolder, ProgramFolderUnlessInstalledOrReadOnly) {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QTemporaryDir folder;
+    EXPECT_EQ(MainWindow::DataFolder(folder.path()), folder.path());
+    EXPECT_EQ(MainWindow::DataFolder(QStringLiteral("/usr/bin")), documents); // even for root
+    EXPECT_EQ(MainWindow::DataFolder(folder.filePath(QStringLiteral("missing"))), documents);
 }
 
 TEST(ParseGroupNumber, TakesWhatTheDialogAccepts) {

@@ -386,10 +386,17 @@ void MainWindow::showMessage(const QString& title, const QString& text) {
     box->open(); // never a nested event loop: the serial line goes on being served
 }
 
+QString MainWindow::DataFolder(const QString& programFolder) {
+    // A program installed with the system (under /usr) keeps no data beside itself, even for
+    // root, who could write there.
+    const bool installed = programFolder.startsWith(QLatin1String("/usr/"));
+    if (!installed && FolderWritable(programFolder))
+        return programFolder;
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
 QString MainWindow::DefaultDataFileName() const {
-    QString folder = parts_.programFolder;
-    if (!FolderWritable(folder))
-        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString folder = DataFolder(parts_.programFolder);
     const QString date = QDate::currentDate().toString(QStringLiteral("yyyy-M-d"));
     return QDir(folder).filePath(QStringLiteral("QRTDATA") + date);
 }

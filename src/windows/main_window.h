@@ -69,6 +69,9 @@ public:
     // The file name both file dialogs start with: the program folder (the documents folder when
     // the program folder cannot be written), "QRTDATA" and today's date as yyyy-M-d.
     QString DefaultDataFileName() const;
+    // The folder of that name: the program folder, unless it cannot be written or the program
+    // is installed with the system.
+    static QString DataFolder(const QString& programFolder);
     static const QStringList OpenFilters;
     static const QStringList SaveFilters;
     // The print-range dialog while it is open.
