@@ -476,17 +476,21 @@ void SimulatedInstrument::handleRequest(LineState& s, std::uint16_t code, Clock:
     Pending p;
     p.unplug = options_.unplugAfter > 0 && number == options_.unplugAfter;
     s.unplugPlanned = p.unplug;
+    // When the answer's first byte reaches the adapter.
+    Clock::time_point firstByte = Clock::now();
     if (!options_.emulateByteTime) {
-        p.due = Clock::now();
+        p.due = firstByte;
     } else if (bytes.isEmpty()) {
         p.due = requestEnd;
     } else {
+        firstByte = std::max(requestEnd, s.txLineFree) + ByteTimes(1);
         p.due = std::max(requestEnd, s.txLineFree) + ByteTimes(static_cast<int>(bytes.size()));
         s.txLineFree = p.due;
     }
-    // The adapter passes a short packet on only when its latency timer runs out.
+    // The adapter passes a short packet on only when its latency timer, started by the first
+    // byte, runs out (or once the packet is complete, were the wire slower than the timer).
     if (!bytes.isEmpty() && options_.latencyTimerMs > 0)
-        p.due += std::chrono::milliseconds(options_.latencyTimerMs);
+        p.due = std::max(p.due, firstByte + std::chrono::milliseconds(options_.latencyTimerMs));
     p.bytes = std::move(bytes);
     s.pending.push_back(std::move(p));
 }

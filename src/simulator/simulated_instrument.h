@@ -25,9 +25,10 @@
 // a noisy radio link would add between frames. The noise goes out with the answer (a dropped
 // answer sends none) and takes line time like any byte.
 //
-// USB adapter latency: with latencyTimerMs, every answer is held that long after its last byte
-// came down the line before it reaches the program, the way a USB serial adapter holds a short
-// packet until its latency timer runs out (16 ms by default on FTDI chips).
+// USB adapter latency: with latencyTimerMs, every answer reaches the program that long after its
+// first byte came down the line (or at its last byte, if the line is slower), the way a USB
+// serial adapter holds a short packet until its latency timer runs out (16 ms by default on FTDI
+// chips).
 //
 // Re-plug: with replugAfterMs, a pulled plug comes back after that many milliseconds as a new
 // pseudo-terminal (so a new /dev/pts/N); the unplug happens once per start(). With linkPath, the
