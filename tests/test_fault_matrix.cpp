@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -147,6 +148,28 @@ TEST(SimulatedAdapter, LatencyTimerHoldsEveryAnswer) {
         EXPECT_GE(clock.elapsed(), 16) << code;
         EXPECT_TRUE(IsValidFrame(line.read(20))) << code;
     }
+}
+
+} // namespace
+
+namespace {
+
+// The stable link never replaces a file that has its name.
+TEST(SimulatedAdapter, LinkPathNeverReplacesAFile) {
+    QTemporaryDir dir;
+    const QString taken = dir.filePath(QStringLiteral("taken"));
+    QFile file(taken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("data") == 4);
+    file.close();
+    SimulatorOptions options;
+    options.linkPath = taken;
+    SimulatedInstrument sim(options);
+    QString error;
+    EXPECT_FALSE(sim.start(&error));
+    EXPECT_TRUE(error.contains(QStringLiteral("not a link"))) << error.toStdString();
+    sim.stop();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("data"));
 }
 
 } // namespace

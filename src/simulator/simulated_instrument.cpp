@@ -322,6 +322,12 @@ bool SimulatedInstrument::openLine(QString* error) {
     if (!options_.linkPath.isEmpty()) {
         // A new link beside the old name, then renamed over it: the name never dangles.
         const QByteArray link = options_.linkPath.toLocal8Bit();
+        // Only a link of ours is ever replaced, never a file that happens to have the name.
+        struct stat st {};
+        if (::lstat(link.constData(), &st) == 0 && !S_ISLNK(st.st_mode)) {
+            errno = EEXIST;
+            return fail(ErrnoText("the link path is taken by something that is not a link"));
+        }
         const QByteArray fresh = link + ".new";
         ::unlink(fresh.constData());
         if (::symlink(name, fresh.constData()) != 0)
