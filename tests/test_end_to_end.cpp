@@ -5,6 +5,7 @@
 #include "link/qt_serial_line.h"
 #include "records/data_file.h"
 #include "simulator/simulated_instrument.h"
+#include "support/simulated_lists.h"
 
 #include <QFile>
 #include <QProcess>
@@ -22,15 +23,7 @@ namespace {
 
 // What Save writes after a download that stored groups 1..count of the simulator.
 QByteArray ExpectedDownload(const SimulatedInstrument& sim, int count) {
-    RecordStore store;
-    for (int n = 1; n <= count; ++n)
-        store.store(*SlotIndex::make(n), DeriveReading(sim.storedGroup(n)));
-    QTemporaryDir dir;
-    HistoryList history(dir.path());
-    int first = 0;
-    int last = 0;
-    history.RefreshHistory(store, first, last);
-    return DataFileBytes(history.listText());
+    return DataFileBytes(velantis::testing::ExpectedList(sim, count));
 }
 
 int RowCount(const QByteArray& saved) {

@@ -5,6 +5,7 @@
 #include "link/monitor_timers.h"
 #include "link/qt_serial_line.h"
 #include "simulator/simulated_instrument.h"
+#include "support/simulated_lists.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -18,6 +19,7 @@
 #include <gtest/gtest.h>
 
 using namespace velantis;
+using velantis::testing::ExpectedList;
 
 namespace {
 
@@ -32,19 +34,6 @@ struct FaultCase {
 
 void PrintTo(const FaultCase& c, std::ostream* os) {
     *os << c.name;
-}
-
-// The list after groups 1..count of the simulator were stored.
-QString ExpectedList(const SimulatedInstrument& sim, int count) {
-    RecordStore store;
-    for (int n = 1; n <= count; ++n)
-        store.store(*SlotIndex::make(n), DeriveReading(sim.storedGroup(n)));
-    QTemporaryDir dir;
-    HistoryList history(dir.path());
-    int first = 0;
-    int last = 0;
-    history.RefreshHistory(store, first, last);
-    return history.listText();
 }
 
 SimulatorOptions Fast(int groups, SimulatorOptions o = {}) {

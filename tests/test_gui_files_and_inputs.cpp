@@ -3,6 +3,7 @@
 // gives a message naming the file, keeps the old file and loses nothing of the list.
 #include "records/data_file.h"
 #include "support/fake_serial_line.h"
+#include "support/window_stand_ins.h"
 #include "windows/main_window.h"
 #include "windows/print_range_dialog.h"
 #include "windows/window_services.h"
@@ -26,33 +27,14 @@
 #include <sys/mount.h>
 
 using namespace velantis;
+using velantis::testing::AnsweringDialogs;
 using velantis::testing::FakeSerialLine;
+using velantis::testing::OpenMessageBox;
+using velantis::testing::PdfChooser;
 
 namespace {
 
 const QString Device = QStringLiteral("/dev/fake1");
-
-struct AnsweringDialogs final : FileDialogs {
-    QString answer;
-    QString openFileName(QWidget*, const QString&, const QStringList&) override { return answer; }
-    QString saveFileName(QWidget*, const QString&, const QStringList&) override { return answer; }
-};
-
-struct PdfChooser final : PrinterChooser {
-    QString pdf;
-    bool choosePrinter(QPrinter& printer, QWidget*) override {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
-        return true;
-    }
-};
-
-QMessageBox* OpenMessageBox() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
-            return box;
-    return nullptr;
-}
 
 // The text of the message shown, and the box closed; empty when none is shown.
 QString TakeMessage() {

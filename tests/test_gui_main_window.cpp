@@ -3,6 +3,7 @@
 #include "records/data_file.h"
 #include "records/history.h"
 #include "support/fake_serial_line.h"
+#include "support/window_stand_ins.h"
 #include "windows/list_view.h"
 #include "windows/main_window.h"
 #include "windows/print_range_dialog.h"
@@ -35,38 +36,14 @@
 #include <sys/resource.h>
 
 using namespace velantis;
+using velantis::testing::AnsweringDialogs;
 using velantis::testing::FakeSerialLine;
+using velantis::testing::OpenMessageBox;
+using velantis::testing::PdfChooser;
 
 namespace {
 
 const QString Device = QStringLiteral("/dev/fake1");
-
-struct AnsweringDialogs final : FileDialogs {
-    QString answer;
-    QStringList filtersSeen;
-    QString defaultSeen;
-    QString openFileName(QWidget*, const QString& d, const QStringList& f) override {
-        defaultSeen = d;
-        filtersSeen = f;
-        return answer;
-    }
-    QString saveFileName(QWidget*, const QString& d, const QStringList& f) override {
-        return openFileName(nullptr, d, f);
-    }
-};
-
-// Prints to a PDF file, or cancels.
-struct PdfChooser final : PrinterChooser {
-    QString pdf;
-    bool accept = true;
-    int shown = 0;
-    bool choosePrinter(QPrinter& printer, QWidget*) override {
-        ++shown;
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
-        return accept;
-    }
-};
 
 MeasurementFrame Group(int n) {
     return FrameBuilder()
@@ -98,13 +75,6 @@ QString PdfText(const QString& path) {
     p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
     p.waitForFinished(20000);
     return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-QMessageBox* OpenMessageBox() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
-            return box;
-    return nullptr;
 }
 
 class MainWindowTest : public ::testing::Test {
