@@ -375,9 +375,10 @@ void MainWindow::showStatusNotice(const QString& text) {
 }
 
 void MainWindow::onDownloadEnded(DownloadEnd how) {
-    const int announced = std::min(monitor_->groupTotal, SlotIndex::Highest);
-    if (how != DownloadEnd::EndFrame || monitor_->groupsStored() < announced)
-        showStatusNotice(DownloadSummary(how, monitor_->groupsStored(), monitor_->groupTotal));
+    // An end frame ends a download only with every announced group stored; any other end is
+    // told for a while in the title panel.
+    if (how != DownloadEnd::EndFrame)
+        showStatusNotice(monitor_->display().downloadSummary);
 }
 
 void MainWindow::showMessage(const QString& title, const QString& text) {
