@@ -3,6 +3,7 @@
 // gives a message naming the file, keeps the old file and loses nothing of the list.
 #include "records/data_file.h"
 #include "support/fake_serial_line.h"
+#include "support/window_fixture.h"
 #include "support/window_stand_ins.h"
 #include "windows/main_window.h"
 #include "windows/print_range_dialog.h"
@@ -34,8 +35,6 @@ using velantis::testing::PdfChooser;
 
 namespace {
 
-const QString Device = QStringLiteral("/dev/fake1");
-
 // The text of the message shown, and the box closed; empty when none is shown.
 QString TakeMessage() {
     QMessageBox* box = OpenMessageBox();
@@ -56,46 +55,9 @@ bool WriteAll(const QString& path, const QByteArray& bytes) {
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-class FilesAndInputs : public ::testing::Test {
+class FilesAndInputs : public velantis::testing::WindowFixture {
 protected:
-    void SetUp() override {
-        auto fakeLine = std::make_unique<FakeSerialLine>();
-        line = fakeLine.get();
-        line->existing.insert(Device);
-        auto dialogs = std::make_unique<AnsweringDialogs>();
-        files = dialogs.get();
-        auto chooser = std::make_unique<PdfChooser>();
-        chooser->pdf = folder.filePath(QStringLiteral("print.pdf"));
-        window = new MainWindow({std::move(fakeLine),
-                                 std::make_unique<PortMap>([] { return QStringList{Device}; }),
-                                 folder.path(), std::move(dialogs), std::move(chooser)});
-        window->monitor().setYieldToEvents([] {});
-        window->show();
-    }
-    void TearDown() override {
-        TakeMessage();
-        delete window.data();
-    }
-    QPushButton* button(const char* name) {
-        return window->findChild<QPushButton*>(QString::fromUtf8(name));
-    }
-    // A complete download of n groups, answered as the instrument would.
-    void download(int n) {
-        button("Command2")->click();
-        line->receive(GroupCountFrame(static_cast<std::uint16_t>(n)).toByteArray());
-        for (int g = 1; g <= n; ++g)
-            line->receive(FrameBuilder()
-                              .hv(static_cast<std::uint16_t>(1000 + g), 0x31)
-                              .r(5000, 0x33)
-                              .groupNo(static_cast<std::uint16_t>(g))
-                              .ratioError(0x83)
-                              .rated(100, 50)
-                              .channelKind(0, 1)
-                              .build()
-                              .toByteArray());
-        line->receive(EndOfGroupsFrame().toByteArray());
-        ASSERT_EQ(window->monitor().groupsStored(), n);
-    }
+    QPushButton* button(const char* name) { return find<QPushButton>(name); }
     // Save to path: the message shown (empty when none), the list checked unchanged.
     QString save(const QString& path) {
         const QString list = window->monitor().history().listText();
@@ -104,11 +66,6 @@ protected:
         EXPECT_EQ(window->monitor().history().listText(), list) << "Save never changes the list";
         return TakeMessage();
     }
-
-    QTemporaryDir folder;
-    FakeSerialLine* line = nullptr;
-    AnsweringDialogs* files = nullptr;
-    QPointer<MainWindow> window;
 };
 
 // −5 is taken and the print cut to the store; "1e3" is 1000.

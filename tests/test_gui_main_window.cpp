@@ -3,6 +3,7 @@
 #include "records/data_file.h"
 #include "records/history.h"
 #include "support/fake_serial_line.h"
+#include "support/window_fixture.h"
 #include "support/window_stand_ins.h"
 #include "windows/list_view.h"
 #include "windows/main_window.h"
@@ -43,21 +44,6 @@ using velantis::testing::PdfChooser;
 
 namespace {
 
-const QString Device = QStringLiteral("/dev/fake1");
-
-MeasurementFrame Group(int n) {
-    return FrameBuilder()
-        .hv(static_cast<std::uint16_t>(1000 + n), 0x31)
-        .r(5000, 0x33)
-        .s(4987, 0x33)
-        .t(501, 0x32)
-        .groupNo(static_cast<std::uint16_t>(n))
-        .ratioError(0x83)
-        .rated(100, 50)
-        .channelKind(0, 1)
-        .build();
-}
-
 MeasurementFrame Live(std::uint8_t channel) {
     return FrameBuilder()
         .hv(1000, 0x31)
@@ -77,51 +63,9 @@ QString PdfText(const QString& path) {
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public velantis::testing::WindowFixture {
 protected:
-    void SetUp() override {
-        auto fakeLine = std::make_unique<FakeSerialLine>();
-        line = fakeLine.get();
-        line->existing.insert(Device);
-        auto ports = std::make_unique<PortMap>([] { return QStringList{Device}; });
-        auto dialogs = std::make_unique<AnsweringDialogs>();
-        files = dialogs.get();
-        auto chooser = std::make_unique<PdfChooser>();
-        printer = chooser.get();
-        printer->pdf = folder.filePath(QStringLiteral("print.pdf"));
-        window = new MainWindow({std::move(fakeLine), std::move(ports), folder.path(),
-                                 std::move(dialogs), std::move(chooser)});
-        window->monitor().setYieldToEvents([] {});
-        window->show();
-    }
-    void TearDown() override {
-        if (QMessageBox* box = OpenMessageBox())
-            box->close();
-        delete window.data();
-    }
-
-    template <typename W> W* find(const char* name) {
-        W* w = window->findChild<W*>(QString::fromUtf8(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
-    }
     QString text(const char* name) { return find<QLabel>(name)->text(); }
-    void send(const MeasurementFrame& f) { line->receive(f.toByteArray()); }
-    Monitor& monitor() { return window->monitor(); }
-    // A complete download of n groups, answered as the instrument would.
-    void download(int n) {
-        find<QPushButton>("Command2")->click();
-        send(GroupCountFrame(static_cast<std::uint16_t>(n)));
-        for (int g = 1; g <= n; ++g)
-            send(Group(g));
-        send(FrameBuilder().channelKind(0, 5).build());
-    }
-
-    QTemporaryDir folder;
-    FakeSerialLine* line = nullptr;
-    AnsweringDialogs* files = nullptr;
-    PdfChooser* printer = nullptr;
-    QPointer<MainWindow> window;
 };
 
 TEST_F(MainWindowTest, LiveReadingReachesTheGridAndLinkLossResetsIt) {
