@@ -87,6 +87,19 @@ TEST(SaveDataFile, FifosDevicesAndStreamsAreWrittenWhereTheyAre) {
     reader.join();
     EXPECT_TRUE(saved) << error.toStdString();
     EXPECT_EQ(received, DataFileBytes(List));
+
+    // A reader that opens the FIFO and then takes nothing: a list larger than the pipe holds is
+    // given up, said as such and never as saved.
+    QString big;
+    for (int i = 0; i < 4000; ++i)
+        big += List;
+    const int sleeper = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(sleeper, 0);
+    FileError failure;
+    EXPECT_FALSE(SaveDataFile(fifo, big, &error, &failure));
+    ::close(sleeper);
+    EXPECT_EQ(failure.reason, FileError::Reason::ReaderStopped) << error.toStdString();
+    EXPECT_EQ(failure.effect, FileError::Effect::PartlyWritten);
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the FIFO is still a FIFO";
@@ -187,6 +200,10 @@ TEST(LoadDataFile, EncodingsAndRefusals) {
     for (char& c : noise)
         c = static_cast<char>(QRandomGenerator::global()->generate());
     ASSERT_TRUE(WriteAll(binary, noise));
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString link = dir.filePath(QStringLiteral("link.txt"));
+    ASSERT_TRUE(QFile::link(gbk, link));
 
     const struct {
         QString path;
@@ -198,6 +215,10 @@ TEST(LoadDataFile, EncodingsAndRefusals) {
         {big, false, QStringLiteral("larger than 50 MB")},
         {dir.path(), false, QStringLiteral("folder")},
         {dir.filePath(QStringLiteral("missing")), false, QStringLiteral("No such file")},
+        // Only regular files: a FIFO with no writer would wait for ever, a device never end.
+        {fifo, false, QStringLiteral("not a regular file")},
+        {QStringLiteral("/dev/zero"), false, QStringLiteral("not a regular file")},
+        {link, true, List},
     };
     for (const auto& c : cases) {
         QString text = QStringLiteral("untouched");

@@ -54,8 +54,9 @@ QByteArray CsvBytes(const RecordStore& store) {
            (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
 }
 
-bool SaveCsvFile(const QString& path, const RecordStore& store, QString* error) {
-    return SaveFileBytes(path, CsvBytes(store), error);
+bool SaveCsvFile(const QString& path, const RecordStore& store, QString* error,
+                 FileError* failure) {
+    return SaveFileBytes(path, CsvBytes(store), error, failure);
 }
 
 } // namespace velantis

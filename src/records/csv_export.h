@@ -1,5 +1,6 @@
 #pragma once
 
+#include "records/data_file.h"
 #include "records/record_store.h"
 
 #include <QByteArray>
@@ -15,6 +16,7 @@ namespace velantis {
 QByteArray CsvBytes(const RecordStore& store);
 
 // Writes CsvBytes to path, as Save writes a list; false with the reason.
-bool SaveCsvFile(const QString& path, const RecordStore& store, QString* error);
+bool SaveCsvFile(const QString& path, const RecordStore& store, QString* error,
+                 FileError* failure = nullptr);
 
 } // namespace velantis

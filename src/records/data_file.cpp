@@ -3,13 +3,19 @@
 #include "records/text_codec.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
-#ifdef Q_OS_UNIX
 #include <cerrno>
+#include <optional>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
 #include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -18,9 +24,25 @@ namespace velantis {
 
 namespace {
 
-void SetError(QString* error, const QString& text) {
+// Fills the caller's reports; false, so a failure returns in one line.
+bool Fail(QString* error, FileError* failure, const FileError& e) {
     if (error)
-        *error = text;
+        *error = e.text();
+    if (failure)
+        *failure = e;
+    return false;
+}
+
+FileError Reason(FileError::Reason reason, FileError::Effect effect = {}) {
+    FileError e;
+    e.reason = reason;
+    e.effect = effect;
+    return e;
+}
+
+FileError WithEffect(FileError e, FileError::Effect effect) {
+    e.effect = effect;
+    return e;
 }
 
 QString CodePointName(const QString& character) {
@@ -45,32 +67,55 @@ QString FollowLinks(const QString& path) {
     return current; // a loop of links: the open below reports it
 }
 
-bool SaveAtomically(const QString& path, const QByteArray& bytes, QString* error) {
-    QSaveFile file(FollowLinks(path));
-    // A folder that takes no new file (read-only, say) while the file itself is writable: the
-    // file is written in place, which is still better than not saving at all.
-    file.setDirectWriteFallback(true);
-    // Unbuffered, so a short write (a full disk, a file size limit) shows here: Qt's buffered
-    // flush drops the count of a partial write and would commit a cut-off file as a success.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        SetError(error, file.errorString());
-        return false;
-    }
+// Writes all of bytes through an unbuffered device: a short write (a full disk, a file size
+// limit) shows here, where Qt's buffered flush would drop the count of a partial write.
+std::optional<FileError> WriteAll(QFileDevice& file, const QByteArray& bytes) {
     const qint64 written = file.write(bytes);
-    if (written != bytes.size()) {
-        SetError(error, written < 0 || file.error() != QFileDevice::NoError
-                            ? file.errorString()
-                            : QStringLiteral("only %1 of %2 bytes could be written (the disk is "
-                                             "full or a file size limit was reached)")
-                                  .arg(written)
-                                  .arg(bytes.size()));
+    if (written == bytes.size())
+        return std::nullopt;
+    if (written < 0 || file.error() != QFileDevice::NoError)
+        return FileError::FromSystemText(file.errorString());
+    FileError e = Reason(FileError::Reason::ShortWrite);
+    e.written = written;
+    e.total = bytes.size();
+    return e;
+}
+
+// The file itself, truncated and written: for a folder that takes no new file (read-only, say)
+// while the file is writable. A failure after the open leaves a part of the list.
+bool SaveOverFile(const QString& target, const QByteArray& bytes, QString* error,
+                  FileError* failure) {
+    QFile file(target);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        return Fail(error, failure,
+                    WithEffect(FileError::FromSystemText(file.errorString()),
+                               FileError::Effect::OldFileKept));
+    if (const auto e = WriteAll(file, bytes))
+        return Fail(error, failure, WithEffect(*e, FileError::Effect::PartlyWritten));
+    return true;
+}
+
+bool SaveAtomically(const QString& path, const QByteArray& bytes, QString* error,
+                    FileError* failure) {
+    const QString target = FollowLinks(path);
+    const QFileInfo info(target);
+    const FileError::Effect untouched =
+        info.exists() ? FileError::Effect::OldFileKept : FileError::Effect::NothingWritten;
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        const FileError e = FileError::FromSystemText(file.errorString());
+        // No new file in this folder, but the file itself may be written: better than nothing.
+        if (e.reason == FileError::Reason::NoPermission && info.isFile() && info.isWritable())
+            return SaveOverFile(target, bytes, error, failure);
+        return Fail(error, failure, WithEffect(e, untouched));
+    }
+    if (const auto e = WriteAll(file, bytes)) {
         file.cancelWriting();
-        return false;
+        return Fail(error, failure, WithEffect(*e, untouched));
     }
-    if (!file.commit()) {
-        SetError(error, file.errorString());
-        return false;
-    }
+    if (!file.commit())
+        return Fail(error, failure,
+                    WithEffect(FileError::FromSystemText(file.errorString()), untouched));
     return true;
 }
 
@@ -89,8 +134,68 @@ bool IsWrittenInPlace(const QString& absolutePath, const struct stat& st) {
     return !S_ISREG(st.st_mode) || IsStreamPath(absolutePath);
 }
 
+// Holds SIGPIPE back while a stream is written: a reader that goes away gives EPIPE instead of
+// ending the program. A signal raised meanwhile is taken before the mask is lifted.
+class PipeSignalHeld {
+public:
+    PipeSignalHeld() {
+        sigemptyset(&pipe_);
+        sigaddset(&pipe_, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        alreadyPending_ = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &pipe_, &old_);
+    }
+    ~PipeSignalHeld() {
+        if (!alreadyPending_) {
+            const timespec zero{};
+            while (sigtimedwait(&pipe_, nullptr, &zero) == SIGPIPE) {
+            }
+        }
+        pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+    }
+    PipeSignalHeld(const PipeSignalHeld&) = delete;
+    PipeSignalHeld& operator=(const PipeSignalHeld&) = delete;
+
+private:
+    sigset_t pipe_{};
+    sigset_t old_{};
+    bool alreadyPending_ = false;
+};
+
+// Writes without ever blocking for good: the descriptor stays non-blocking, and a reader that
+// takes no byte for StalledReaderMs is given up.
+std::optional<FileError> WriteStream(int fd, const QByteArray& bytes) {
+    PipeSignalHeld held;
+    qsizetype done = 0;
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::write(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done));
+        if (n > 0) {
+            done += n;
+            sinceProgress.restart();
+            continue;
+        }
+        const int why = n < 0 ? errno : EIO;
+        if (why == EINTR)
+            continue;
+        const auto effect =
+            done > 0 ? FileError::Effect::PartlyWritten : FileError::Effect::NothingWritten;
+        if (why != EAGAIN && why != EWOULDBLOCK)
+            return WithEffect(FileError::FromErrno(why), effect);
+        const qint64 left = StalledReaderMs - sinceProgress.elapsed();
+        pollfd p{fd, POLLOUT, 0};
+        if (left <= 0 || (::poll(&p, 1, static_cast<int>(left)) == 0 &&
+                          sinceProgress.elapsed() >= StalledReaderMs))
+            return Reason(FileError::Reason::ReaderStopped, effect);
+    }
+    return std::nullopt;
+}
+
 bool SaveInPlace(const QString& path, const struct stat& st, const QByteArray& bytes,
-                 QString* error) {
+                 QString* error, FileError* failure) {
     const QByteArray native = QFile::encodeName(path);
     int flags = O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK;
     // A standard stream redirected to a file: added at its end, as the shell's ">>" expects
@@ -103,99 +208,167 @@ bool SaveInPlace(const QString& path, const struct stat& st, const QByteArray& b
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         if (errno == ENXIO && S_ISFIFO(st.st_mode))
-            SetError(error, QStringLiteral("no reader: nothing is reading from this FIFO"));
-        else
-            SetError(error, qt_error_string(errno));
-        return false;
+            return Fail(error, failure, Reason(FileError::Reason::NoReader));
+        return Fail(error, failure, FileError::FromErrno(errno));
     }
-    // Opened without blocking (a FIFO with no reader fails at once); the writes may block.
-    if (const int fl = ::fcntl(fd, F_GETFL); fl != -1)
-        ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::write(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            SetError(error, qt_error_string(n < 0 ? errno : EIO));
-            ::close(fd);
-            return false;
-        }
-        done += n;
-    }
-    if (::close(fd) != 0 && errno != EINTR) {
-        SetError(error, qt_error_string(errno));
-        return false;
-    }
+    const auto e = WriteStream(fd, bytes);
+    const int closed = ::close(fd);
+    if (e)
+        return Fail(error, failure, *e);
+    if (closed != 0 && errno != EINTR)
+        return Fail(error, failure,
+                    WithEffect(FileError::FromErrno(errno), FileError::Effect::PartlyWritten));
     return true;
 }
 #endif
 
 } // namespace
 
+QString FileError::text() const {
+    switch (reason) {
+    case Reason::None:
+        return {};
+    case Reason::NoName:
+        return QStringLiteral("no file name given");
+    case Reason::IsFolder:
+        return QStringLiteral("this is a folder, not a file");
+    case Reason::NoReader:
+        return QStringLiteral("no reader: nothing is reading from this FIFO");
+    case Reason::ReaderStopped:
+        return QStringLiteral("the reader stopped reading: it took nothing for %1 s")
+            .arg(StalledReaderMs / 1000);
+    case Reason::NotAFile:
+        return QStringLiteral("this is not a regular file (a FIFO, a device or a socket)");
+    case Reason::OverOpenLimit:
+        return QStringLiteral("the file is larger than %1 MB, the most that Open shows")
+            .arg(MaxDataFileBytes / (1024 * 1024));
+    case Reason::NotGbk:
+        return QStringLiteral("the list has characters that the GBK file format cannot hold (the "
+                              "first is \"%1\", %2); nothing was written")
+            .arg(character, CodePointName(character));
+    case Reason::ShortWrite:
+        return QStringLiteral("only %1 of %2 bytes could be written (the disk is full or a file "
+                              "size limit was reached)")
+            .arg(written)
+            .arg(total);
+    default:
+        return system;
+    }
+}
+
+FileError FileError::FromErrno(int error) {
+    FileError e;
+    e.system = qt_error_string(error);
+    switch (error) {
+    case ENOENT:
+        e.reason = Reason::NoSuchPath;
+        break;
+    case EACCES:
+    case EPERM:
+        e.reason = Reason::NoPermission;
+        break;
+    case EROFS:
+        e.reason = Reason::ReadOnlyFileSystem;
+        break;
+    case ENOSPC:
+        e.reason = Reason::DiskFull;
+        break;
+    case EFBIG:
+        e.reason = Reason::FileTooLarge;
+        break;
+    case EISDIR:
+        e.reason = Reason::IsFolder;
+        break;
+    default:
+        e.reason = Reason::Other;
+        break;
+    }
+    return e;
+}
+
+FileError FileError::FromSystemText(const QString& text) {
+    static const int known[] = {ENOENT, EACCES, EPERM, EROFS, ENOSPC, EFBIG, EISDIR};
+    for (const int error : known) {
+        if (text.contains(qt_error_string(error), Qt::CaseInsensitive)) {
+            FileError e = FromErrno(error);
+            e.system = text;
+            return e;
+        }
+    }
+    FileError e;
+    e.reason = Reason::Other;
+    e.system = text;
+    return e;
+}
+
 QByteArray DataFileBytes(const QString& listText) {
     return EncodeGbk(listText + QStringLiteral("\r\n"));
 }
 
-bool SaveDataFile(const QString& path, const QString& listText, QString* error) {
-    QString bad;
-    const auto bytes = EncodeGbkExact(listText + QStringLiteral("\r\n"), &bad);
+bool SaveDataFile(const QString& path, const QString& listText, QString* error,
+                  FileError* failure) {
+    FileError e = Reason(FileError::Reason::NotGbk);
+    const auto bytes = EncodeGbkExact(listText + QStringLiteral("\r\n"), &e.character);
     if (!bytes) {
-        SetError(error, QStringLiteral("the list has characters that the GBK file format cannot "
-                                       "hold (the first is \"%1\", %2); nothing was written")
-                            .arg(bad, CodePointName(bad)));
-        return false;
+        if (QFileInfo::exists(path))
+            e.effect = FileError::Effect::OldFileKept;
+        return Fail(error, failure, e);
     }
-    return SaveFileBytes(path, *bytes, error);
+    return SaveFileBytes(path, *bytes, error, failure);
 }
 
-bool SaveFileBytes(const QString& path, const QByteArray& bytes, QString* error) {
-    if (path.isEmpty()) {
-        SetError(error, QStringLiteral("no file name given"));
-        return false;
-    }
-    if (QFileInfo(path).isDir()) {
-        SetError(error, QStringLiteral("this is a folder, not a file"));
-        return false;
-    }
+bool SaveFileBytes(const QString& path, const QByteArray& bytes, QString* error,
+                   FileError* failure) {
+    if (path.isEmpty())
+        return Fail(error, failure, Reason(FileError::Reason::NoName));
+    if (QFileInfo(path).isDir())
+        return Fail(error, failure, Reason(FileError::Reason::IsFolder));
 #ifdef Q_OS_UNIX
     struct stat st {};
     const QString absolute = QFileInfo(path).absoluteFilePath();
     if (::stat(QFile::encodeName(absolute).constData(), &st) == 0 && IsWrittenInPlace(absolute, st))
-        return SaveInPlace(absolute, st, bytes, error);
+        return SaveInPlace(absolute, st, bytes, error, failure);
 #endif
-    return SaveAtomically(path, bytes, error);
+    return SaveAtomically(path, bytes, error, failure);
 }
 
-bool LoadDataFile(const QString& path, QString* text, QString* error) {
-    const QFileInfo info(path);
-    if (info.isDir()) {
-        SetError(error, QStringLiteral("this is a folder, not a file"));
-        return false;
+bool LoadDataFile(const QString& path, QString* text, QString* error, FileError* failure) {
+    if (QFileInfo(path).isDir())
+        return Fail(error, failure, Reason(FileError::Reason::IsFolder));
+    QFile file;
+#ifdef Q_OS_UNIX
+    // Opened without blocking (a FIFO with no writer would wait for one), then looked at: only a
+    // regular file is read. Checking the open descriptor leaves no gap for a swap of the path.
+    int fd = -1;
+    do {
+        fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return Fail(error, failure, FileError::FromErrno(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return Fail(error, failure, Reason(FileError::Reason::NotAFile));
     }
-    const QString tooLarge = QStringLiteral("the file is larger than %1 MB, the most that Open "
-                                            "shows")
-                                 .arg(MaxDataFileBytes / (1024 * 1024));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        SetError(error, file.errorString());
-        return false;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return Fail(error, failure, FileError::FromSystemText(file.errorString()));
     }
-    if (file.size() > MaxDataFileBytes) {
-        SetError(error, tooLarge);
-        return false;
-    }
-    // One byte more than the limit shows a file that grew (or a device that never ends).
+#else
+    if (QFileInfo(path).exists() && !QFileInfo(path).isFile())
+        return Fail(error, failure, Reason(FileError::Reason::NotAFile));
+    file.setFileName(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Fail(error, failure, FileError::FromSystemText(file.errorString()));
+#endif
+    if (file.size() > MaxDataFileBytes)
+        return Fail(error, failure, Reason(FileError::Reason::OverOpenLimit));
+    // One byte more than the limit shows a file that grew meanwhile.
     const QByteArray bytes = file.read(MaxDataFileBytes + 1);
-    if (file.error() != QFileDevice::NoError) {
-        SetError(error, file.errorString());
-        return false;
-    }
-    if (bytes.size() > MaxDataFileBytes) {
-        SetError(error, tooLarge);
-        return false;
-    }
+    if (file.error() != QFileDevice::NoError)
+        return Fail(error, failure, FileError::FromSystemText(file.errorString()));
+    if (bytes.size() > MaxDataFileBytes)
+        return Fail(error, failure, Reason(FileError::Reason::OverOpenLimit));
     static const QByteArray Utf8Mark("\xEF\xBB\xBF");
     if (text) {
         if (bytes.startsWith(Utf8Mark))
