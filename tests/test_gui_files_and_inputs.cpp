@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -24,6 +25,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 
 #include <sys/mount.h>
 
@@ -111,30 +113,79 @@ TEST_F(FilesAndInputs, OpenOfAHundredMegabyteFileIsRefused) {
     EXPECT_EQ(window->monitor().history().listText(), list);
 }
 
-// A full disk: /dev/full fails a direct write with ENOSPC; a small file system cannot take the
-// new copy of an existing file, which stays as it was, and no temporary file is left.
-TEST_F(FilesAndInputs, SaveOntoAFullDiskSaysSoAndKeepsTheOldFile) {
-    download(300);
-    const QString device = save(QStringLiteral("/dev/full"));
-    EXPECT_TRUE(device.contains(QStringLiteral("/dev/full"))) << device.toStdString();
-    EXPECT_TRUE(device.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))))
-        << device.toStdString();
-
+// Save, 导出 PDF and printing to a file go through one file writing. Onto a full disk (a device,
+// and a small file system holding an old file) and into a missing folder, each says so once,
+// naming the file, the reason and what became of the file - and never more than is true.
+TEST_F(FilesAndInputs, WritersOntoAFullDiskSaySoAndKeepTheOldFile) {
+    download(600);
     const QString mountPoint = folder.filePath(QStringLiteral("small"));
     ASSERT_TRUE(QDir().mkpath(mountPoint));
     const QByteArray where = QFile::encodeName(mountPoint);
-    if (::mount("tmpfs", where.constData(), "tmpfs", 0, "size=16k") != 0)
-        GTEST_SKIP() << "no tmpfs mount here: " << std::strerror(errno);
-    const QString file = mountPoint + QStringLiteral("/list.txt");
+    const bool mounted = ::mount("tmpfs", where.constData(), "tmpfs", 0, "size=16k") == 0;
     const QByteArray old(6000, 'o');
-    EXPECT_TRUE(WriteAll(file, old));
-    const QString message = save(file);
-    const QStringList left = QDir(mountPoint).entryList(QDir::Files | QDir::Hidden);
-    const QByteArray kept = ReadAll(file);
-    ::umount(where.constData());
-    EXPECT_TRUE(message.contains(QStringLiteral("list.txt"))) << message.toStdString();
-    EXPECT_EQ(kept, old);
-    EXPECT_EQ(left, QStringList{QStringLiteral("list.txt")}) << "no temporary file is left";
+    const struct {
+        QString path;
+        const char* reason;
+        const char* effect;
+    } targets[] = {
+        {QStringLiteral("/dev/full"), "磁盘已满", "没有写入任何内容"},
+        {folder.filePath(QStringLiteral("no/such/report.pdf")), "文件或文件夹不存在",
+         "没有写入任何内容"},
+        {mountPoint + QStringLiteral("/report.pdf"), "磁盘已满", "原有文件保持不变"},
+    };
+    const std::function<void(const QString&)> writers[] = {
+        [&](const QString& path) {
+            files->answer = path;
+            button("Command3")->click();
+        },
+        [&](const QString& path) {
+            files->answer = path;
+            window->ExportPdf();
+        },
+        [&](const QString& path) { // the printer dialog's "print to file"
+            printer->pdf = path;
+            button("Command6")->click();
+            PrintRangeDialog* d = window->printRangeDialog();
+            ASSERT_NE(d, nullptr);
+            d->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("1"));
+            d->findChild<QLineEdit*>(QStringLiteral("Text2"))->setText(QStringLiteral("600"));
+            d->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+            window->monitor().Timer5_Timer();
+        },
+    };
+    for (int w = 0; w < 3; ++w) {
+        for (const auto& t : targets) {
+            if (t.path.startsWith(mountPoint) && !mounted)
+                continue;
+            if (t.path.startsWith(mountPoint)) {
+                ASSERT_TRUE(WriteAll(t.path, old));
+            }
+            const QString list = window->monitor().history().listText();
+            writers[w](t.path);
+            const QString message = TakeMessage();
+            const QString name = QFileInfo(t.path).fileName();
+            EXPECT_TRUE(message.contains(name)) << w << message.toStdString();
+            EXPECT_TRUE(message.contains(QString::fromUtf8(t.reason)))
+                << w << message.toStdString();
+            EXPECT_TRUE(message.contains(QString::fromUtf8(t.effect)))
+                << w << message.toStdString();
+            const QString kept = QStringLiteral("原有文件保持不变");
+            EXPECT_EQ(message.contains(kept), QString::fromUtf8(t.effect) == kept)
+                << w << message.toStdString();
+            EXPECT_EQ(TakeMessage(), QString()) << "one message";
+            EXPECT_EQ(window->monitor().history().listText(), list);
+            if (t.path.startsWith(mountPoint)) {
+                EXPECT_EQ(ReadAll(t.path), old) << w;
+                EXPECT_EQ(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden),
+                          QStringList{QStringLiteral("report.pdf")})
+                    << "no temporary file is left";
+            }
+        }
+    }
+    if (mounted)
+        ::umount(where.constData());
+    else
+        GTEST_SKIP() << "no tmpfs mount here: the small file system was not tried";
 }
 
 // A path in Chinese saves and opens again byte for byte.

@@ -534,7 +534,7 @@ TEST_F(MonitorTest, PortInUseIsNotAPermissionProblem) {
     monitor.setPortFieldText(QStringLiteral("2"));
     monitor.Timer2_Timer();
     const QString busyNotice = monitor.display().portNotice;
-    EXPECT_TRUE(busyNotice.contains(QStringLiteral("in use by another program")));
+    EXPECT_TRUE(busyNotice.contains(QStringLiteral("已被其他程序占用")));
     EXPECT_TRUE(busyNotice.contains(QStringLiteral("minicom")));
     EXPECT_FALSE(busyNotice.contains(QStringLiteral("dialout")));
     monitor.Timer2_Timer();

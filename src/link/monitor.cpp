@@ -260,7 +260,7 @@ void Monitor::tellOpenFailure(const QString& device) {
         return;
     toldOpenFailures_.insert(device, kind);
     if (kind == SerialLine::OpenError::Busy) {
-        display_.portNotice = QStringLiteral("无法打开 %1: in use by another program (%2); "
+        display_.portNotice = QStringLiteral("无法打开 %1: 已被其他程序占用 (%2); "
                                              "请先关闭占用它的程序")
                                   .arg(device, line_.lastErrorText());
     } else {

@@ -43,10 +43,10 @@ bool QtSerialLine::open(const QString& device) {
             if (const QString lock = LockFileOf(device);
                 !lock.isEmpty() && !LockHolder(lock).isEmpty()) {
                 openError_ = OpenError::Busy;
-                errorText_ = QStringLiteral("lock %1%2").arg(lock, LockHolder(lock));
+                errorText_ = QStringLiteral("锁文件 %1%2").arg(lock, LockHolder(lock));
             } else if (port_.errorString() == qt_error_string(EBUSY)) {
                 openError_ = OpenError::Busy;
-                errorText_ = QStringLiteral("the device is open exclusively");
+                errorText_ = QStringLiteral("设备已被独占打开");
             }
             break;
         case QSerialPort::OpenError:
@@ -70,7 +70,11 @@ bool QtSerialLine::open(const QString& device) {
     port_.clearError();
     // A download asks for one 20-byte answer at a time: an adapter that holds each answer for
     // its 16 ms latency timer makes it more than three times slower than the wire.
+#ifdef Q_OS_UNIX
     const int lowLatencyError = RequestLowLatency(static_cast<int>(port_.handle()));
+#else
+    const int lowLatencyError = ENOTSUP; // Windows sets an adapter's timer in its driver settings
+#endif
     slowAdapter_ = CheckAdapter(KernelName(device), lowLatencyError, sysfsRoot_);
     return true;
 }
@@ -174,10 +178,10 @@ QString QtSerialLine::LockHolder(const QString& lockPath) {
     if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
         return {};
 #endif
-    QString text = QStringLiteral(" held by ");
+    QString text = QStringLiteral("，持有者 ");
     if (!app.isEmpty())
-        text += app + QStringLiteral(", ");
-    return text + QStringLiteral("process %1").arg(pid);
+        text += app + QStringLiteral("，");
+    return text + QStringLiteral("进程 %1").arg(pid);
 }
 
 bool QtSerialLine::write(const QByteArray& bytes) {

@@ -17,7 +17,7 @@ public:
     static constexpr int DrainMsecs = 100;
 
     // The lock file QSerialPort takes for a device, if one exists; its holder's name and
-    // process (" held by minicom, process 1234"), empty for a stale or unreadable lock.
+    // process ("，持有者 minicom，进程 1234"), empty for a stale or unreadable lock.
     static QString LockFileOf(const QString& device);
     static QString LockHolder(const QString& lockPath);
 

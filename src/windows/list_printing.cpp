@@ -1,33 +1,53 @@
 #include "windows/list_printing.h"
 
+#include "records/data_file.h"
+#include "windows/file_messages.h"
 #include "windows/fonts.h"
 
+#include <QBuffer>
 #include <QFontMetricsF>
+#include <QPageLayout>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 
 namespace velantis {
 
-bool PrintListText(QPrinter& printer, const QString& text, QString* error) {
-    printer.setPageMargins(QMarginsF(20, 15, 15, 15), QPageLayout::Millimeter);
+namespace {
+
+const QMarginsF ListMargins(20, 15, 15, 15); // millimetres
+// A file is drawn at the resolution a high-resolution PDF printer has.
+constexpr int PdfResolution = 1200;
+
+QPageLayout WithListMargins(const QPageLayout& paper) {
+    return QPageLayout(paper.pageSize(), paper.orientation(), ListMargins, QPageLayout::Millimeter);
+}
+
+bool SavePdf(const QString& path, const QByteArray& pdf, QString* message) {
+    FileError failure;
+    if (SaveFileBytes(path, pdf, nullptr, &failure))
+        return true;
+    if (message)
+        *message = SaveFailureText(path, failure);
+    return false;
+}
+
+} // namespace
+
+bool DrawListPages(QPagedPaintDevice& device, int resolution, const QString& text) {
+    device.setPageLayout(WithListMargins(device.pageLayout()));
     QStringList lines = text.split(QStringLiteral("\r\n"));
     if (!lines.isEmpty() && lines.constLast().isEmpty())
         lines.removeLast(); // the list ends with CR LF: no empty line after the last row
 
     QPainter painter;
-    if (!painter.begin(&printer)) {
-        if (error) {
-            *error = printer.outputFileName().isEmpty()
-                         ? QStringLiteral("打印机无法开始打印")
-                         : QStringLiteral("无法写入 %1").arg(printer.outputFileName());
-        }
+    if (!painter.begin(&device))
         return false;
-    }
-    // Fonts are given in points; the painter works in device pixels of the printer.
-    const QFont font(ListFont(), &printer);
+    // Fonts are given in points; the painter works in device pixels.
+    const QFont font(ListFont(), &device);
     painter.setFont(font);
-    const QFontMetricsF metrics(font, &printer);
-    const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
+    const QFontMetricsF metrics(font, &device);
+    const QRectF page = device.pageLayout().paintRectPixels(resolution);
     const QRectF area(0, 0, page.width(), page.height());
     const qreal lineHeight = metrics.lineSpacing();
     const qreal footerHeight = 2 * lineHeight;
@@ -36,7 +56,7 @@ bool PrintListText(QPrinter& printer, const QString& text, QString* error) {
 
     for (int pageIndex = 0; pageIndex < pages; ++pageIndex) {
         if (pageIndex > 0)
-            printer.newPage();
+            device.newPage();
         const qsizetype first = static_cast<qsizetype>(pageIndex) * perPage;
         const qsizetype end = std::min<qsizetype>(lines.size(), first + perPage);
         qreal y = metrics.ascent();
@@ -46,8 +66,39 @@ bool PrintListText(QPrinter& printer, const QString& text, QString* error) {
         painter.drawText(QRectF(0, area.height() - lineHeight, area.width(), lineHeight),
                          Qt::AlignHCenter | Qt::AlignBottom, footer);
     }
-    painter.end();
-    return true;
+    return painter.end();
+}
+
+QByteArray ListPdf(const QString& text, const QPageLayout& paper, int resolution) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setCreator(QStringLiteral("Velantis"));
+        writer.setTitle(QStringLiteral("Velantis"));
+        writer.setResolution(resolution);
+        writer.setPageLayout(paper);
+        if (!DrawListPages(writer, resolution, text))
+            return {};
+    }
+    return buffer.data();
+}
+
+bool PrintListText(QPrinter& printer, const QString& text, QString* message) {
+    const QString file = printer.outputFileName();
+    if (!file.isEmpty())
+        return SavePdf(file, ListPdf(text, printer.pageLayout(), printer.resolution()), message);
+    if (DrawListPages(printer, printer.resolution(), text))
+        return true;
+    if (message)
+        *message = QStringLiteral("打印机无法开始打印。");
+    return false;
+}
+
+bool ExportListPdf(const QString& path, const QString& text, QString* message) {
+    const QPageLayout a4(QPageSize(QPageSize::A4), QPageLayout::Portrait, ListMargins,
+                         QPageLayout::Millimeter);
+    return SavePdf(path, ListPdf(text, a4, PdfResolution), message);
 }
 
 } // namespace velantis

@@ -1,14 +1,28 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
+class QPageLayout;
+class QPagedPaintDevice;
 class QPrinter;
 
 namespace velantis {
 
-// Lays the list's text out on the printer's pages: the list font, margins, as many lines as fit
-// on a page, and "第 n 页 / 共 m 页" at the foot of each page. False with the reason when the
-// printer (or the PDF file behind it) cannot be started.
-bool PrintListText(QPrinter& printer, const QString& text, QString* error);
+// Lays the list's text out on pages: the list font, margins, as many lines as fit on a page, and
+// "第 n 页 / 共 m 页" at the foot of each page. False when the device cannot be painted on.
+bool DrawListPages(QPagedPaintDevice& device, int resolution, const QString& text);
+
+// The list's pages as a whole PDF in memory, in the given paper and resolution (the margins are
+// the list's own).
+QByteArray ListPdf(const QString& text, const QPageLayout& paper, int resolution);
+
+// Prints the list. A printer that prints to a file (the printer dialog's "print to file") gets
+// its pages made in memory and written as Save writes: a failed write keeps the old file and is
+// told, never reported as printed. False with the message for the user.
+bool PrintListText(QPrinter& printer, const QString& text, QString* message);
+
+// Writes the list's pages as a PDF file on A4, as Save writes; false with the message.
+bool ExportListPdf(const QString& path, const QString& text, QString* message);
 
 } // namespace velantis

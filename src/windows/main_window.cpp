@@ -2,6 +2,7 @@
 
 #include "records/csv_export.h"
 #include "records/data_file.h"
+#include "windows/file_messages.h"
 #include "windows/fonts.h"
 #include "windows/icons.h"
 #include "windows/list_printing.h"
@@ -374,6 +375,10 @@ void MainWindow::showStatusNotice(const QString& text) {
     panels_[1]->setText(text);
 }
 
+QString MainWindow::titlePanelText() const {
+    return panels_[1]->text();
+}
+
 void MainWindow::onDownloadEnded(DownloadEnd how) {
     // An end frame ends a download only with every announced group stored; any other end is
     // told for a while in the title panel.
@@ -408,10 +413,9 @@ void MainWindow::Command1_Click() {
         return; // cancelled
     dataPath_ = path;
     QString text;
-    QString error;
-    if (!LoadDataFile(path, &text, &error)) {
-        showMessage(QStringLiteral("打开"),
-                    QStringLiteral("无法打开 %1：%2").arg(QDir::toNativeSeparators(path), error));
+    FileError failure;
+    if (!LoadDataFile(path, &text, nullptr, &failure)) {
+        showMessage(QStringLiteral("打开"), OpenFailureText(path, failure));
         return;
     }
     monitor_->setListText(text);
@@ -422,11 +426,9 @@ void MainWindow::Command3_Click() {
     const QString path = parts_.fileDialogs->saveFileName(this, DefaultDataFileName(), SaveFilters);
     if (path.isEmpty())
         return; // cancelled
-    QString error;
-    if (!SaveDataFile(path, monitor_->history().listText(), &error)) {
-        showMessage(QStringLiteral("保存"), QStringLiteral("未能保存 %1：%2\n原有文件保持不变。")
-                                                .arg(QDir::toNativeSeparators(path), error));
-    }
+    FileError failure;
+    if (!SaveDataFile(path, monitor_->history().listText(), nullptr, &failure))
+        showMessage(QStringLiteral("保存"), SaveFailureText(path, failure));
 }
 
 void MainWindow::Command2_Click() {
@@ -483,7 +485,7 @@ void MainWindow::PrintPreview() {
     QPrinter printer(QPrinter::HighResolution);
     QPrintPreviewDialog preview(&printer, this);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-            [&snapshot](QPrinter* p) { PrintListText(*p, snapshot, nullptr); });
+            [&snapshot](QPrinter* p) { DrawListPages(*p, p->resolution(), snapshot); });
     preview.exec();
 }
 
@@ -494,12 +496,9 @@ void MainWindow::ExportPdf() {
                                          {QStringLiteral("PDF Files (*.pdf) (*.pdf)")});
     if (path.isEmpty())
         return;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(path);
-    QString error;
-    if (!PrintListText(printer, snapshot, &error))
-        showMessage(QStringLiteral("导出 PDF"), error);
+    QString message;
+    if (!ExportListPdf(path, snapshot, &message))
+        showMessage(QStringLiteral("导出 PDF"), message);
 }
 
 void MainWindow::ExportCsv() {
@@ -508,11 +507,9 @@ void MainWindow::ExportCsv() {
                                          {QStringLiteral("CSV Files (*.csv) (*.csv)")});
     if (path.isEmpty())
         return;
-    QString error;
-    if (!SaveCsvFile(path, monitor_->store(), &error)) {
-        showMessage(QStringLiteral("导出 CSV"),
-                    QStringLiteral("未能保存 %1：%2").arg(QDir::toNativeSeparators(path), error));
-    }
+    FileError failure;
+    if (!SaveCsvFile(path, monitor_->store(), nullptr, &failure))
+        showMessage(QStringLiteral("导出 CSV"), SaveFailureText(path, failure));
 }
 
 TrendWindow* MainWindow::trendWindow() const {
@@ -571,11 +568,15 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // The window is disabled while the print-range dialog is open: its close box does nothing
+    // then, as its buttons do nothing.
+    if (printRange_) {
+        event->ignore();
+        return;
+    }
     // The close box unloads the window with its timers and serial port; the program ends when
     // no other window is open.
     releasePort();
-    if (printRange_)
-        printRange_->close();
     event->accept();
 }
 

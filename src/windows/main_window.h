@@ -76,6 +76,10 @@ public:
     static const QStringList SaveFilters;
     // The print-range dialog while it is open.
     PrintRangeDialog* printRangeDialog() const { return printRange_; }
+    // A word for the title panel, shown there for 10 s.
+    void showStatusNotice(const QString& text);
+    // What the title panel shows now.
+    QString titlePanelText() const;
 
 signals:
     // Exit was chosen: the program ends at once.
@@ -93,7 +97,6 @@ private:
     void render();
     void PrintList(const QString& text);
     void showMessage(const QString& title, const QString& text);
-    void showStatusNotice(const QString& text);
     void onDownloadEnded(DownloadEnd how);
     void releasePort();
 

@@ -1,0 +1,70 @@
+#include "windows/file_messages.h"
+
+#include <QDir>
+
+namespace velantis {
+
+QString FileReasonText(const FileError& e) {
+    using R = FileError::Reason;
+    switch (e.reason) {
+    case R::None:
+        return {};
+    case R::NoName:
+        return QStringLiteral("没有给出文件名");
+    case R::NoSuchPath:
+        return QStringLiteral("文件或文件夹不存在");
+    case R::NoPermission:
+        return QStringLiteral("没有权限");
+    case R::ReadOnlyFileSystem:
+        return QStringLiteral("文件系统是只读的");
+    case R::DiskFull:
+        return QStringLiteral("磁盘已满");
+    case R::FileTooLarge:
+        return QStringLiteral("文件超过了系统允许的大小");
+    case R::ShortWrite:
+        return QStringLiteral("只写入了 %1 / %2 字节 (磁盘已满或达到文件大小上限)")
+            .arg(e.written)
+            .arg(e.total);
+    case R::IsFolder:
+        return QStringLiteral("这是一个文件夹，不是文件");
+    case R::NoReader:
+        return QStringLiteral("没有程序在读取这个管道 (FIFO)");
+    case R::ReaderStopped:
+        return QStringLiteral("读取方停止了读取 (%1 秒内没有取走任何数据)")
+            .arg(StalledReaderMs / 1000);
+    case R::NotAFile:
+        return QStringLiteral("这不是普通文件 (是管道、设备或套接字)");
+    case R::OverOpenLimit:
+        return QStringLiteral("文件大于 %1 MB，打开最多显示 %1 MB")
+            .arg(MaxDataFileBytes / (1024 * 1024));
+    case R::NotGbk:
+        return QStringLiteral("列表中有 GBK 格式无法保存的字符 (第一个是 \"%1\")").arg(e.character);
+    case R::Other:
+        break;
+    }
+    return e.system;
+}
+
+QString SaveFailureText(const QString& path, const FileError& e) {
+    QString effect;
+    switch (e.effect) {
+    case FileError::Effect::OldFileKept:
+        effect = QStringLiteral("原有文件保持不变。");
+        break;
+    case FileError::Effect::NothingWritten:
+        effect = QStringLiteral("没有写入任何内容。");
+        break;
+    case FileError::Effect::PartlyWritten:
+        effect = QStringLiteral("文件只写入了一部分，内容不完整。");
+        break;
+    }
+    return QStringLiteral("未能保存 %1：%2。\n%3")
+        .arg(QDir::toNativeSeparators(path), FileReasonText(e), effect);
+}
+
+QString OpenFailureText(const QString& path, const FileError& e) {
+    return QStringLiteral("无法打开 %1：%2。")
+        .arg(QDir::toNativeSeparators(path), FileReasonText(e));
+}
+
+} // namespace velantis
