@@ -16,6 +16,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QImage>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -133,6 +134,32 @@ int main(int argc, char** argv) {
                 static_cast<double>(open.nsecsElapsed()) / 1e6,
                 static_cast<long long>(list->text().size()));
     std::printf("resident memory with it open: %.1f MB\n", ResidentKb() / 1024.0);
+
+    // The same size as one line (no line end at all): Open, then one paint scrolled to the
+    // middle of the line.
+    {
+        const QByteArray chunk = velantis::EncodeGbk(QStringLiteral("第0012组 100.0A 5.000A "));
+        QFile file(dialogs->path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 1;
+        const qint64 target = static_cast<qint64>(openMb) * 1024 * 1024;
+        for (qint64 n = 0; n + chunk.size() <= target; n += chunk.size())
+            file.write(chunk);
+    }
+    listWatch.painted = false;
+    open.restart();
+    window->Command1_Click();
+    list->viewport()->update();
+    WaitPainted(listWatch);
+    const double openMs = static_cast<double>(open.nsecsElapsed()) / 1e6;
+    list->horizontalScrollBar()->setValue(list->horizontalScrollBar()->maximum() / 2);
+    QCoreApplication::processEvents();
+    QElapsedTimer paint;
+    paint.start();
+    list->viewport()->repaint();
+    std::printf("Open of a %d MB file that is one line, to the list painted: %.0f ms; one paint "
+                "in the middle of the line: %.2f ms\n",
+                openMb, openMs, static_cast<double>(paint.nsecsElapsed()) / 1e6);
 
     // The trend chart full: ten minutes of readings at 500 ms, 1200 points per series.
     velantis::TrendChart chart;

@@ -20,11 +20,13 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPaintEngine>
 #include <QPointer>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -32,6 +34,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <csignal>
 #include <limits>
 #include <sys/resource.h>
@@ -368,6 +371,98 @@ TEST(ListView, SplitsLinesOnEveryLineEndAndCopiesWholeLines) {
     EXPECT_EQ(view.selectedText(), QStringLiteral("x\r\ny\r\n"));
 }
 
+// A paint device that keeps the texts handed to it and where they were drawn.
+class TextRecorder final : public QPaintDevice {
+public:
+    struct Drawn {
+        QPointF at;
+        QString text;
+    };
+    QList<Drawn> drawn;
+    QPaintEngine* paintEngine() const override { return &engine_; }
+
+protected:
+    int metric(PaintDeviceMetric m) const override {
+        switch (m) {
+        case PdmWidth:
+            return 800;
+        case PdmHeight:
+            return 400;
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY:
+            return 96;
+        case PdmDepth:
+            return 32;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return static_cast<int>(devicePixelRatioFScale());
+        default:
+            return 1;
+        }
+    }
+
+private:
+    struct Engine final : QPaintEngine {
+        explicit Engine(TextRecorder* r) : QPaintEngine(AllFeatures), recorder(r) {}
+        TextRecorder* recorder;
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState&) override {}
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+        void drawPath(const QPainterPath&) override {}
+        void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+        void drawTextItem(const QPointF& p, const QTextItem& item) override {
+            recorder->drawn.append({painter()->transform().map(p), item.text()});
+        }
+        Type type() const override { return User; }
+    };
+    mutable Engine engine_{this};
+};
+
+// A line of millions of characters paints only what is in sight, at its cells, wherever the
+// view is scrolled to: one paint of a 48 MB one-line file once took 11 s.
+TEST(ListView, PaintsOnlyTheCharactersInSightOfAVeryLongLine) {
+    QString line;
+    for (int i = 0; i < 200000; ++i) // cells: "ab" 1 each, "组" 2: 4 cells per 3 characters
+        line += QStringLiteral("ab组");
+    ListView view;
+    view.resize(400, 200);
+    view.setText(QStringLiteral("short\r\n") + line + QStringLiteral("\r\n"));
+    const int cell = view.fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    for (const qint64 at :
+         {qint64(0), qint64(4 * 100000 + 1), qint64(4 * 100000 + 2), qint64(4 * 200000)}) {
+        view.horizontalScrollBar()->setValue(
+            static_cast<int>(at * cell)); // the end: as far as it goes
+        const qint64 s = view.horizontalScrollBar()->value() / cell;
+        TextRecorder recorder;
+        view.viewport()->render(&recorder);
+        ASSERT_FALSE(recorder.drawn.isEmpty());
+        // The long line, below "short", as the runs of one script each that the painter was
+        // handed, joined.
+        TextRecorder::Drawn drawn = recorder.drawn.constLast();
+        drawn.text.clear();
+        for (const auto& run : recorder.drawn) {
+            if (run.at.y() == drawn.at.y()) {
+                drawn.at.setX(std::min(drawn.at.x(), run.at.x()));
+                drawn.text += run.text;
+            }
+        }
+        // Cells before the first character drawn: it starts at the view's left edge or just
+        // before it, never in the middle of a character.
+        const qint64 c =
+            std::llround((drawn.at.x() - 4 + view.horizontalScrollBar()->value()) / cell);
+        EXPECT_TRUE(c <= s && c >= s - 3) << s << " " << c;
+        ASSERT_NE(c % 4, 3) << s;
+        EXPECT_EQ(drawn.text, line.mid(c / 4 * 3 + c % 4, drawn.text.size())) << s;
+        // Enough to fill the view, and not much more.
+        EXPECT_GE(drawn.text.size(), view.viewport()->width() / cell / 2) << s;
+        EXPECT_LT(drawn.text.size(), view.viewport()->width() / cell + 8) << s;
+    }
+}
+
 } // namespace
 
 namespace {
@@ -393,6 +488,19 @@ TEST(TrendChart, BreaksLinesAtUnreadableValuesAndPausesAndForgetsOldReadings) {
 
     chart.addReading(t0 + TrendChart::SpanMs + 2001, {0, 1, 1, 1, 0, 0});
     EXPECT_EQ(chart.sampleCount(), 2); // older than ten minutes: dropped
+}
+
+// The window is disabled under the print-range dialog: a window-manager close does nothing
+// either, until the dialog is answered.
+TEST_F(MainWindowTest, CloseBoxDoesNothingWhileThePrintRangeDialogIsOpen) {
+    find<QPushButton>("Command6")->click();
+    PrintRangeDialog* dialog = window->printRangeDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(line->isOpen());
+    dialog->findChild<QPushButton*>(QStringLiteral("Command2"))->click();
+    EXPECT_TRUE(window->close());
 }
 
 TEST_F(MainWindowTest, TrendWindowFollowsLiveReadings) {

@@ -9,12 +9,15 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <climits>
 
 namespace velantis {
 
 namespace {
 
 constexpr int Margin = 4;
+// A long line gets a mark every this many characters.
+constexpr qsizetype MarkStep = 1024;
 
 // Cells a character takes in the list font: one for Latin text, two for the wide CJK forms.
 int Cells(QChar c) {
@@ -35,12 +38,13 @@ void ListView::setText(const QString& text) {
     text_ = text; // shared with the controller's copy, not duplicated
     starts_.clear();
     ends_.clear();
+    marks_.clear();
     widestCells_ = 0;
     anchor_ = cursor_ = -1;
     const QChar* d = text_.constData();
     const qsizetype n = text_.size();
     qsizetype start = 0;
-    int cells = 0;
+    qint64 cells = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = d[i].unicode();
         if (c == u'\r' || c == u'\n') {
@@ -52,6 +56,8 @@ void ListView::setText(const QString& text) {
                 ++i;
             start = i + 1;
         } else {
+            if (i > start && (i - start) % MarkStep == 0)
+                marks_.append({i, cells});
             cells += Cells(d[i]);
         }
     }
@@ -95,16 +101,52 @@ int ListView::lineHeight() const {
     return fontMetrics().height();
 }
 
+int ListView::cellWidth() const {
+    return std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('0')));
+}
+
+std::pair<qsizetype, qint64> ListView::positionAtCell(qsizetype i, qint64 cell) const {
+    const qsizetype start = starts_[i];
+    const qsizetype end = ends_[i];
+    auto byPosition = [](const std::pair<qsizetype, qint64>& m, qsizetype pos) {
+        return m.first < pos;
+    };
+    // The marks of this line, then the last of them at or before the cell.
+    const auto first = std::lower_bound(marks_.cbegin(), marks_.cend(), start, byPosition);
+    const auto last = std::lower_bound(first, marks_.cend(), end, byPosition);
+    const auto after =
+        std::upper_bound(first, last, cell, [](qint64 c, const std::pair<qsizetype, qint64>& m) {
+            return c < m.second;
+        });
+    qsizetype p = start;
+    qint64 cells = 0;
+    if (after != first) {
+        p = std::prev(after)->first;
+        cells = std::prev(after)->second;
+    }
+    const QChar* d = text_.constData();
+    while (p < end && cells + Cells(d[p]) <= cell) {
+        cells += Cells(d[p]);
+        ++p;
+    }
+    if (p > start && p < end && d[p].isLowSurrogate()) { // never half a character
+        --p;
+        cells -= Cells(d[p]);
+    }
+    return {p, cells};
+}
+
 void ListView::updateScrollBars() {
     const int visible = std::max(1, viewport()->height() / lineHeight());
     verticalScrollBar()->setRange(0,
                                   static_cast<int>(std::max<qsizetype>(0, lineCount() - visible)));
     verticalScrollBar()->setPageStep(visible);
     verticalScrollBar()->setSingleStep(1);
-    const int width = widestCells_ * fontMetrics().horizontalAdvance(QLatin1Char('0')) + 2 * Margin;
-    horizontalScrollBar()->setRange(0, std::max(0, width - viewport()->width()));
+    const qint64 width = widestCells_ * cellWidth() + 2 * Margin;
+    horizontalScrollBar()->setRange(
+        0, static_cast<int>(std::clamp<qint64>(width - viewport()->width(), 0, INT_MAX)));
     horizontalScrollBar()->setPageStep(viewport()->width());
-    horizontalScrollBar()->setSingleStep(fontMetrics().horizontalAdvance(QLatin1Char('0')) * 4);
+    horizontalScrollBar()->setSingleStep(cellWidth() * 4);
 }
 
 qsizetype ListView::lineAt(int y) const {
@@ -119,7 +161,12 @@ void ListView::paintEvent(QPaintEvent*) {
     const int ascent = fontMetrics().ascent();
     const qsizetype first = verticalScrollBar()->value();
     const qsizetype rows = viewport()->height() / h + 2;
-    const int x = Margin - horizontalScrollBar()->value();
+    // Only the characters in sight are drawn: a line of 48 million characters handed whole to
+    // the painter would take seconds for every paint.
+    const int cw = cellWidth();
+    const int scrolled = horizontalScrollBar()->value();
+    const qint64 firstCell = std::max(0, scrolled - Margin) / cw;
+    const qsizetype cellsInSight = viewport()->width() / cw + 3;
     const qsizetype selFirst = anchor_ < 0 ? -1 : std::min(anchor_, cursor_);
     const qsizetype selLast = anchor_ < 0 ? -2 : std::max(anchor_, cursor_);
     const QPalette& pal = palette();
@@ -130,7 +177,11 @@ void ListView::paintEvent(QPaintEvent*) {
         if (selected)
             painter.fillRect(0, y, viewport()->width(), h, pal.brush(QPalette::Highlight));
         painter.setPen(pal.color(selected ? QPalette::HighlightedText : QPalette::Text));
-        painter.drawText(x, y + ascent, line(i));
+        const auto [from, cellsBefore] = positionAtCell(i, firstCell);
+        // Each character takes at least one cell: this many cover the view.
+        const qsizetype count = std::min(ends_[i] - from, cellsInSight + 1);
+        const qint64 x = Margin - scrolled + cellsBefore * cw;
+        painter.drawText(static_cast<int>(x), y + ascent, text_.mid(from, count));
     }
 }
 

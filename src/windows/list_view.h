@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include <utility>
+
 namespace velantis {
 
 // A read-only view of the list's text. It keeps the text as given (CR LF included) and an index
@@ -38,12 +40,20 @@ private:
     void updateScrollBars();
     qsizetype lineAt(int y) const;
     int lineHeight() const;
+    int cellWidth() const;
+    // Where in line i the character at cell `cell` (counted from the line's start) begins, and
+    // the cells before it. Lines are scanned from the nearest mark, so a line of millions of
+    // characters costs no more than a short one.
+    std::pair<qsizetype, qint64> positionAtCell(qsizetype i, qint64 cell) const;
 
     QString text_;
     QList<qsizetype> starts_; // where each line starts in text_
     QList<qsizetype> ends_;   // where each line's text ends (before its CR LF, LF or CR)
-    int widestCells_ = 0;     // the widest line in ASCII cells (a CJK character takes two)
-    qsizetype anchor_ = -1;   // selection: lines anchor_..cursor_, none when anchor_ < 0
+    // Every MarkStep characters of a long line: its position in text_ and the cells before it
+    // in its line. Sorted by position.
+    QList<std::pair<qsizetype, qint64>> marks_;
+    qint64 widestCells_ = 0; // the widest line in ASCII cells (a CJK character takes two)
+    qsizetype anchor_ = -1;  // selection: lines anchor_..cursor_, none when anchor_ < 0
     qsizetype cursor_ = -1;
 };
 
