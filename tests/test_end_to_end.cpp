@@ -15,6 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include <sys/stat.h>
 
 using namespace velantis;
@@ -165,6 +168,28 @@ TEST(EndToEnd, OutputToStreamsAndFifos) {
     const CliResult noReader = Download(sim, {QStringLiteral("-o"), fifo});
     EXPECT_EQ(noReader.exitCode, 5);
     EXPECT_TRUE(noReader.err.contains("no reader")) << noReader.err.toStdString();
+}
+
+// Standard output that cannot be written (a full disk) is never reported as done: exit 5 with
+// the system's reason, for the list, the CSV and live readings.
+TEST(EndToEnd, UnwritableStandardOutputIsAFailure) {
+    SimulatedInstrument sim({.storedGroups = 5, .emulateByteTime = false});
+    ASSERT_TRUE(sim.start());
+    const QStringList commands[] = {{"download"},
+                                    {"download", "--csv"},
+                                    {"live", "--count", "2"},
+                                    {"live", "--csv", "--count", "2"}};
+    for (const QStringList& command : commands) {
+        QProcess cli;
+        cli.setStandardOutputFile(QStringLiteral("/dev/full"));
+        cli.start(QStringLiteral(VELANTIS_CLI),
+                  command + QStringList{"--port", "3=" + sim.devicePath(), "--timeout", "10"});
+        ASSERT_TRUE(cli.waitForFinished(60000));
+        const QString err = QString::fromUtf8(cli.readAllStandardError());
+        EXPECT_EQ(cli.exitCode(), 5) << command.join(' ').toStdString() << err.toStdString();
+        EXPECT_TRUE(err.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))))
+            << command.join(' ').toStdString() << err.toStdString();
+    }
 }
 
 // A port that another program holds is told as such, naming the lock.

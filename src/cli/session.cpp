@@ -13,6 +13,7 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -29,10 +30,37 @@ void Err(const QString& text) {
     std::fflush(stderr);
 }
 
-void Out(const QByteArray& bytes) {
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
-    std::fflush(stdout);
+// The reason standard output could not be written, empty while every write went through.
+QString g_outFailure;
+
+// Writes to standard output at once; false (and the system's reason kept) when the bytes did
+// not all go out - a full disk, a closed terminal. A reader that closed the pipe ends the
+// program by SIGPIPE, as usual for a command in a pipeline.
+bool Out(const QByteArray& bytes) {
+    errno = 0;
+    const std::size_t size = static_cast<std::size_t>(bytes.size());
+    const bool written = std::fwrite(bytes.constData(), 1, size, stdout) == size;
+    if (written && std::fflush(stdout) == 0)
+        return true;
+    if (g_outFailure.isEmpty())
+        g_outFailure = errno != 0 ? qt_error_string(errno) : QStringLiteral("write error");
+    return false;
 }
+
+// A command's exit code once its output is done: a write to standard output that failed turns
+// any other outcome into WriteFailed, told once.
+int Finish(const QString& command, int code) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        if (g_outFailure.isEmpty())
+            g_outFailure = errno != 0 ? qt_error_string(errno) : QStringLiteral("write error");
+    }
+    if (g_outFailure.isEmpty() || code == Usage)
+        return code;
+    Err(QStringLiteral("velantis-cli %1: cannot write standard output: %2")
+            .arg(command, g_outFailure));
+    return WriteFailed;
+}
+
 
 // The controller with a real serial line and the programs' timers, started as the main window
 // starts it. Ports given with --port are the only ones numbered; without them the system's
@@ -190,11 +218,12 @@ int RunLive(const QStringList& args, const CodecLookup& lookup) {
     if (!ApplyPorts(s, common, QStringLiteral("live")))
         return Usage;
     int shown = 0;
-    if (csv)
-        Out("1st R,1st S,1st T,2nd R,2nd S,2nd T,F.Er R,F.Er S,F.Er T,setting,ratio\n");
+    if (csv && !Out("1st R,1st S,1st T,2nd R,2nd S,2nd T,F.Er R,F.Er S,F.Er T,setting,ratio\n"))
+        return Finish(QStringLiteral("live"), WriteFailed);
     QObject::connect(&s.monitor, &Monitor::liveReadingShown, [&] {
-        Out(LiveLine(s.monitor.display(), csv).toUtf8() + '\n');
-        if (++shown == count)
+        if (!Out(LiveLine(s.monitor.display(), csv).toUtf8() + '\n'))
+            QCoreApplication::exit(WriteFailed); // told by Finish
+        else if (++shown == count)
             QCoreApplication::exit(Ok);
     });
     QTimer::singleShot(TimeoutMsecs(common), [&] {
@@ -205,7 +234,7 @@ int RunLive(const QStringList& args, const CodecLookup& lookup) {
         }
     });
     s.start();
-    return s.exec();
+    return Finish(QStringLiteral("live"), s.exec());
 }
 
 int RunDownload(const QStringList& args, const CodecLookup& lookup) {
@@ -255,7 +284,7 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
         const QString& list = s.monitor.history().listText();
         int code = how == DownloadEnd::EndFrame ? Ok : Incomplete;
         if (output.isEmpty()) {
-            Out(csv ? CsvBytes(s.monitor.store()) : DataFileBytes(list));
+            Out(csv ? CsvBytes(s.monitor.store()) : DataFileBytes(list)); // checked by Finish
         } else {
             QString error;
             if (!(csv ? SaveCsvFile(output, s.monitor.store(), &error)
@@ -275,7 +304,7 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
         }
     });
     s.start();
-    return s.exec();
+    return Finish(QStringLiteral("download"), s.exec());
 }
 
 } // namespace velantis
