@@ -1,13 +1,19 @@
 // The splash: its pictures, the blink cycle, where a click lands, and the start flow from the
 // splash to the main window on the real event loop.
 #define QTEST_QPA_MOUSE_HANDLING // clicks go through the window system, which picks the child
+#include "support/fake_serial_line.h"
+#include "support/window_stand_ins.h"
+#include "windows/main_window.h"
 #include "windows/splash_images.h"
 #include "windows/splash_window.h"
 #include "windows/start_flow.h"
 #include "windows/web_launcher.h"
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -220,11 +226,57 @@ TEST(StartFlow, AddressCornerStartsOneWebWindowAndLeavesTheSplash) {
     web.stop();
 }
 
-TEST(WebLauncher, MissingProgramIsReportedNotFatal) {
+// A web-page window that cannot start is told, the launcher is free again and the next click
+// tries afresh: a missing program, and one that ends before it reports back.
+TEST(WebLauncher, FailureIsToldAndTheNextClickTriesAgain) {
+    const struct {
+        const char* program;
+        const char* told;
+        int startsPerClick;
+    } cases[] = {
+        {"/nonexistent/velantis-web", "找不到程序", 0},
+        {"/bin/true", "启动后即退出", 1},
+    };
+    for (const auto& c : cases) {
+        WebLauncher web(c.program, {});
+        QSignalSpy failed(&web, &WebLauncher::failed);
+        for (int click = 1; click <= 2; ++click) {
+            web.show();
+            ASSERT_TRUE(failed.count() == click || failed.wait(5000)) << c.program;
+            EXPECT_TRUE(failed.last().first().toString().contains(QString::fromUtf8(c.told)))
+                << c.program;
+            EXPECT_EQ(web.state(), WebLauncher::State::NotRunning);
+            EXPECT_EQ(web.startCount(), c.startsPerClick * click);
+        }
+    }
+}
+
+// Told where the user is: a message on the splash, then the main window's title panel.
+TEST(StartFlow, WebWindowFailureIsToldOnTheSplashThenInTheTitlePanel) {
+    QTemporaryDir folder;
     WebLauncher web("/nonexistent/velantis-web", {});
-    QSignalSpy failed(&web, &WebLauncher::failed);
+    QPointer<velantis::MainWindow> main;
+    StartFlow flow(
+        [&] {
+            auto line = std::make_unique<velantis::testing::FakeSerialLine>();
+            main = new velantis::MainWindow(
+                {std::move(line), std::make_unique<velantis::PortMap>([] { return QStringList(); }),
+                 folder.path(), std::make_unique<velantis::testing::AnsweringDialogs>(),
+                 std::make_unique<velantis::testing::PdfChooser>()});
+            return main.data();
+        },
+        web);
+    flow.start(true);
+    ASSERT_TRUE(flow.splash());
+    emit flow.splash()->webPageRequested();
+    auto* box = flow.splash()->findChild<QMessageBox*>("webFailure");
+    ASSERT_TRUE(box && box->isVisible());
+    EXPECT_TRUE(box->text().contains(QString::fromUtf8("找不到程序")));
+    box->close();
+
+    emit flow.splash()->enterRequested();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !main.isNull(); }, 5000));
     web.show();
-    EXPECT_EQ(failed.count(), 1);
-    EXPECT_EQ(web.state(), WebLauncher::State::NotRunning);
-    EXPECT_EQ(web.startCount(), 0);
+    EXPECT_TRUE(main->titlePanelText().contains(QString::fromUtf8("找不到程序")));
+    delete main.data();
 }

@@ -187,9 +187,9 @@ void WebPageWindow::Command2_Click() {
 
 void WebPageWindow::Toolbar1_ButtonClick(const QString& key) {
     if (key == "j") {
-        browser_->back();
+        Step(-1);
     } else if (key == "k") {
-        browser_->forward();
+        Step(+1);
     } else if (key == "l") {
         Navigate(home_);
     } else if (key == "sho") {
@@ -199,11 +199,28 @@ void WebPageWindow::Toolbar1_ButtonClick(const QString& key) {
 }
 
 void WebPageWindow::fanhui_Click() {
-    browser_->back();
+    Step(-1);
 }
 
 void WebPageWindow::qian_Click() {
-    browser_->forward();
+    Step(+1);
+}
+
+void WebPageWindow::Step(int direction) {
+    QWebEngineHistory* history = browser_->history();
+    const QList<QWebEngineHistoryItem> items = history->items();
+    const QUrl home = AddressUrl(home_);
+    auto standsInFor = [&](qsizetype i) {
+        return i + 1 < items.size() && items[i + 1].url() == QUrl(kOfflinePage) &&
+               (SameAddress(items[i].url(), home) || SameAddress(items[i].originalUrl(), home));
+    };
+    for (qsizetype i = history->currentItemIndex() + direction; i >= 0 && i < items.size();
+         i += direction) {
+        if (!standsInFor(i)) {
+            history->goToItem(items[i]);
+            return;
+        }
+    }
 }
 
 // On the page that stands in for the home page, refresh tries the home page again.

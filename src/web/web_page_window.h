@@ -57,6 +57,9 @@ signals:
     void pageSettled(bool ok);
 
 private:
+    // Back (-1) or forward (+1) through the engine's history, the bundled page standing in for the
+    // failed home entry right before it: that entry is no stop of its own. Nothing at either end.
+    void Step(int direction);
     void Navigate(const QString& address);
     void OnLoading(const QWebEngineLoadingInfo& info);
     void OnTitle(const QString& title);

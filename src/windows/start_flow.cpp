@@ -1,14 +1,30 @@
 #include "windows/start_flow.h"
 
+#include "windows/main_window.h"
 #include "windows/splash_window.h"
 #include "windows/web_launcher.h"
 
 #include <QApplication>
+#include <QMessageBox>
 
 namespace velantis {
 
 StartFlow::StartFlow(std::function<QWidget*()> makeMainWindow, WebLauncher& web, QObject* parent)
-    : QObject(parent), makeMainWindow_(std::move(makeMainWindow)), web_(web) {}
+    : QObject(parent), makeMainWindow_(std::move(makeMainWindow)), web_(web) {
+    connect(&web_, &WebLauncher::failed, this, &StartFlow::WebFailed);
+}
+
+void StartFlow::WebFailed(const QString& reason) {
+    if (auto* main = qobject_cast<MainWindow*>(mainWindow_.data())) {
+        main->showStatusNotice(reason);
+    } else if (splash_) {
+        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("网页"), reason,
+                                    QMessageBox::Ok, splash_);
+        box->setObjectName(QStringLiteral("webFailure"));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open(); // the splash goes on blinking meanwhile
+    }
+}
 
 StartFlow::~StartFlow() {
     delete splash_;

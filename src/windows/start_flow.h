@@ -21,7 +21,9 @@ class WebLauncher;
 //   return app.exec();
 //
 // The factory is called once, after the splash has been closed and destroyed; the flow does not
-// own the window it returns (give it WA_DeleteOnClose or keep it yourself).
+// own the window it returns (give it WA_DeleteOnClose or keep it yourself). A web-page window
+// that cannot start is told where the user is: in a message on the splash, or in the main
+// window's title panel.
 class StartFlow : public QObject {
     Q_OBJECT
 public:
@@ -42,6 +44,7 @@ signals:
 
 private:
     void Enter();
+    void WebFailed(const QString& reason);
 
     std::function<QWidget*()> makeMainWindow_;
     WebLauncher& web_;

@@ -4,22 +4,54 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTimer>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace velantis {
+
+namespace {
+
+// Whether a process started detached still runs (a zombie that nobody reaped does not).
+bool ProcessRuns(qint64 pid) {
+#ifdef Q_OS_WIN
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                 static_cast<DWORD>(pid));
+    if (!process)
+        return false;
+    const bool runs = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return runs;
+#else
+    QFile status(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return !QFileInfo::exists(QStringLiteral("/proc/self")); // no /proc: cannot tell
+    const QByteArray stat = status.readAll();
+    const qsizetype afterName = stat.lastIndexOf(')');
+    return afterName > 0 && stat.mid(afterName + 2, 1) != "Z";
+#endif
+}
+
+} // namespace
 
 WebLauncher::WebLauncher(QObject* parent) : WebLauncher(DefaultProgram(), {}, parent) {}
 
 WebLauncher::WebLauncher(QString program, QStringList extraArguments, QObject* parent)
     : QObject(parent), program_(std::move(program)), extraArguments_(std::move(extraArguments)),
-      startTimer_(new QTimer(this)) {
+      startTimer_(new QTimer(this)), startCheck_(new QTimer(this)) {
     startTimer_->setSingleShot(true);
     startTimer_->setInterval(30000);
     connect(startTimer_, &QTimer::timeout, this, &WebLauncher::OnStartTimeout);
+    startCheck_->setInterval(200);
+    connect(startCheck_, &QTimer::timeout, this, &WebLauncher::OnStartCheck);
 }
 
 // The connection closes with the program; a window that has been greeted stays open on its own.
@@ -54,8 +86,13 @@ void WebLauncher::show() {
     }
     Listen();
     if (!server_->isListening()) {
-        emit failed(
-            tr("No control channel for the web-page window: %1").arg(server_->errorString()));
+        StartFailed(
+            QStringLiteral("网页窗口无法启动: 控制通道无法建立 (%1)").arg(server_->errorString()));
+        return;
+    }
+    if (!QFileInfo(program_).isFile()) {
+        StartFailed(QStringLiteral("网页窗口无法启动: 找不到程序 %1")
+                        .arg(QDir::toNativeSeparators(program_)));
         return;
     }
     QProcess process;
@@ -67,17 +104,20 @@ void WebLauncher::show() {
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
     if (!process.startDetached(&processId_)) {
-        emit failed(tr("Cannot start %1: %2").arg(program_, process.errorString()));
+        StartFailed(QStringLiteral("网页窗口无法启动: %1 (%2)")
+                        .arg(QDir::toNativeSeparators(program_), process.errorString()));
         return;
     }
     ++startCount_;
     state_ = State::Starting;
     raisePending_ = false;
     startTimer_->start();
+    startCheck_->start();
 }
 
 void WebLauncher::stop() {
     startTimer_->stop();
+    startCheck_->stop();
     raisePending_ = false;
     if (socket_) {
         Send(kQuit);
@@ -125,6 +165,7 @@ void WebLauncher::OnConnection() {
         connect(socket_, &QLocalSocket::disconnected, this, &WebLauncher::OnDisconnected);
         Send(kHello);
         startTimer_->stop();
+        startCheck_->stop();
         state_ = State::Running;
         emit started();
         if (raisePending_) {
@@ -151,8 +192,27 @@ void WebLauncher::OnDisconnected() {
 void WebLauncher::OnStartTimeout() {
     if (state_ != State::Starting)
         return;
+    StartFailed(QStringLiteral("网页窗口在 %1 秒内没有启动 (%2)")
+                    .arg(startTimer_->interval() / 1000.0)
+                    .arg(QDir::toNativeSeparators(program_)));
+}
+
+// A window that crashed or quit before it reported back: said at once, not after the timeout.
+void WebLauncher::OnStartCheck() {
+    if (state_ != State::Starting || socket_ || ProcessRuns(processId_))
+        return;
+    StartFailed(
+        QStringLiteral("网页窗口启动后即退出 (%1)").arg(QDir::toNativeSeparators(program_)));
+}
+
+void WebLauncher::StartFailed(const QString& reason) {
+    startTimer_->stop();
+    startCheck_->stop();
+    raisePending_ = false;
     state_ = State::NotRunning;
-    emit failed(tr("The web-page window did not start: %1").arg(program_));
+    if (server_)
+        server_->close(); // a window that still reports back later finds nobody and ends
+    emit failed(reason);
 }
 
 void WebLauncher::Send(const char* line) {

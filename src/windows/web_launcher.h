@@ -42,10 +42,12 @@ public:
     void setStartTimeout(int ms);
 
 signals:
-    void started();                     // the window's process reported back
-    void raised();                      // the running window confirmed a raise
-    void finished();                    // the window's process ended or went silent
-    void failed(const QString& reason); // it could not be started
+    void started();  // the window's process reported back
+    void raised();   // the running window confirmed a raise
+    void finished(); // the window's process ended or went silent
+    // It could not be started, or ended before it reported back; the launcher is not running
+    // again, and the next show() tries afresh.
+    void failed(const QString& reason);
 
 private:
     void Listen();
@@ -53,6 +55,8 @@ private:
     void OnReadyRead();
     void OnDisconnected();
     void OnStartTimeout();
+    void OnStartCheck();
+    void StartFailed(const QString& reason);
     void Send(const char* line);
     void DropConnection();
 
@@ -61,6 +65,7 @@ private:
     QLocalServer* server_ = nullptr;
     QLocalSocket* socket_ = nullptr;
     QTimer* startTimer_;
+    QTimer* startCheck_; // while starting: whether the process is still there
     State state_ = State::NotRunning;
     bool raisePending_ = false;
     int startCount_ = 0;
