@@ -1,11 +1,15 @@
-// The fault matrix: the controller with a real serial port and its timers against the simulated
-// instrument on a pseudo-terminal, one fault per test. Each case states how the download ends
-// and checks that every group stored is exactly the instrument's, in the list as Save writes it.
+// The fault matrix: the controller and its timers against the simulated instrument, one fault
+// per test, both through a real serial port on a pseudo-terminal (POSIX) and through the
+// in-process simulated line of the demos. Each case states how the download ends and checks that
+// every group stored is exactly the instrument's, in the list as Save writes it.
 #include "link/monitor.h"
 #include "link/monitor_timers.h"
 #include "link/qt_serial_line.h"
-#include "simulator/simulated_instrument.h"
+#include "simulator/simulated_line.h"
 #include "support/simulated_lists.h"
+#ifdef Q_OS_UNIX
+#include "simulator/simulated_instrument.h"
+#endif
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -42,22 +46,66 @@ SimulatorOptions Fast(int groups, SimulatorOptions o = {}) {
     return o;
 }
 
-class FaultMatrix : public ::testing::TestWithParam<FaultCase> {};
+// The simulated instrument and the line the controller reaches it through.
+struct Rig {
+    virtual ~Rig() = default;
+    virtual SerialLine& line() = 0;
+    virtual QString device() const = 0;
+    virtual const AnswerEngine& instrument() const = 0;
+    // The device came back after its unplug, under the name the controller knows.
+    virtual bool cameBack() const = 0;
+};
+
+struct InProcessRig final : Rig {
+    explicit InProcessRig(const SimulatorOptions& options) : sim(options) {}
+    SerialLine& line() override { return sim; }
+    QString device() const override { return SimulatedLine::DeviceName(); }
+    const AnswerEngine& instrument() const override { return sim.instrument(); }
+    bool cameBack() const override { return sim.replugCount() == 1; }
+    SimulatedLine sim;
+};
+
+#ifdef Q_OS_UNIX
+struct PtyRig final : Rig {
+    explicit PtyRig(const SimulatorOptions& options) : sim(options) {}
+    SerialLine& line() override { return port; }
+    QString device() const override { return sim.portPath(); }
+    const AnswerEngine& instrument() const override { return sim.engine(); }
+    bool cameBack() const override {
+        return sim.replugCount() == 1 &&
+               QFileInfo(sim.portPath()).symLinkTarget() == sim.devicePath();
+    }
+    SimulatedInstrument sim;
+    QtSerialLine port;
+};
+#endif
+
+enum class Through { Pty, InProcess };
+
+class FaultMatrix : public ::testing::TestWithParam<std::tuple<FaultCase, Through>> {};
 
 TEST_P(FaultMatrix, DownloadEndsAsStatedAndKeepsEveryGroup) {
-    const FaultCase& c = GetParam();
+    const FaultCase& c = std::get<0>(GetParam());
     QTemporaryDir dir;
     SimulatorOptions options = c.options;
-    if (c.comesBack)
-        options.linkPath = dir.filePath(QStringLiteral("ttyVELANTIS"));
-    SimulatedInstrument sim(options);
-    QString error;
-    ASSERT_TRUE(sim.start(&error)) << error.toStdString();
+    std::unique_ptr<Rig> rig;
+    if (std::get<1>(GetParam()) == Through::InProcess) {
+        rig = std::make_unique<InProcessRig>(options);
+    } else {
+#ifdef Q_OS_UNIX
+        if (c.comesBack)
+            options.linkPath = dir.filePath(QStringLiteral("ttyVELANTIS"));
+        auto pty = std::make_unique<PtyRig>(options);
+        QString error;
+        ASSERT_TRUE(pty->sim.start(&error)) << error.toStdString();
+        rig = std::move(pty);
+#endif
+    }
+    const AnswerEngine& sim = rig->instrument();
 
-    QtSerialLine line;
     PortMap ports([] { return QStringList(); });
-    ports.setOverride(3, sim.portPath());
-    Monitor monitor(line, ports, dir.path());
+    ports.setOverride(3, rig->device());
+    Monitor monitor(rig->line(), ports, dir.path());
     MonitorTimers timers(monitor);
     QSignalSpy countErrors(&monitor, &Monitor::groupCountError);
     bool ended = false;
@@ -92,14 +140,13 @@ TEST_P(FaultMatrix, DownloadEndsAsStatedAndKeepsEveryGroup) {
     }
 
     if (c.comesBack) {
-        // The device returns on a new pty behind the same name: the search finds it and live
-        // readings come again; the groups downloaded before stay in the list.
+        // The device returns behind the same name (on a pty: a new one): the search finds it and
+        // live readings come again; the groups downloaded before stay in the list.
         const QString before = monitor.history().listText();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return sim.replugCount() == 1; }, 5000));
-        EXPECT_EQ(QFileInfo(sim.portPath()).symLinkTarget(), sim.devicePath());
         QSignalSpy live(&monitor, &Monitor::liveReadingShown);
         ASSERT_TRUE(
             QTest::qWaitFor([&] { return monitor.linkUp == 1 && live.count() > 0; }, 10000));
+        EXPECT_TRUE(rig->cameBack());
         EXPECT_EQ(monitor.commPort(), 3);
         EXPECT_EQ(monitor.history().listText(), before);
     }
@@ -120,8 +167,20 @@ const FaultCase Cases[] = {
     {"CountAbove4000", Fast(4100), DownloadEnd::StoreFull, 4000, 4000},
 };
 
-INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(Cases),
-                         [](const auto& info) { return std::string(info.param.name); });
+#ifdef Q_OS_UNIX
+const Through Ways[] = {Through::Pty, Through::InProcess};
+#else
+const Through Ways[] = {Through::InProcess};
+#endif
+
+INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix,
+                         ::testing::Combine(::testing::ValuesIn(Cases), ::testing::ValuesIn(Ways)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    (std::get<1>(info.param) == Through::Pty ? "" : "InProcess");
+                         });
+
+#ifdef Q_OS_UNIX
 
 // A USB adapter's latency timer: no answer reaches the program before it has run out.
 TEST(SimulatedAdapter, LatencyTimerHoldsEveryAnswer) {
@@ -161,4 +220,5 @@ TEST(SimulatedAdapter, LinkPathNeverReplacesAFile) {
     EXPECT_EQ(file.readAll(), QByteArray("data"));
 }
 
+#endif
 } // namespace

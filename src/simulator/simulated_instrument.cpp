@@ -3,12 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cmath>
 #include <cstring>
 #include <deque>
-#include <numbers>
 #include <optional>
-#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -27,117 +24,11 @@ namespace velantis {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = AnswerEngine::Clock;
 
-constexpr long long BaudRate = 38400;
-constexpr long long BitsPerByte = 10; // start bit, 8 data bits, stop bit
-constexpr int RequestSize = 4;
 // Timer wake-ups come late by up to a few hundred microseconds on a busy machine, so the last
 // stretch before an answer is due is waited out by spinning.
 constexpr auto SpinMargin = std::chrono::microseconds(300);
-constexpr int ShortAnswerSize = 10;
-constexpr std::uint8_t RequestLead0 = 0x64;
-constexpr std::uint8_t RequestLead1 = 0x65;
-
-constexpr std::uint8_t RangeTenthAmp = 0x31; // raw = A x 10
-constexpr std::uint8_t RangeMilliAmp = 0x33; // raw = mA
-constexpr std::uint16_t OverloadMarker = 10000;
-constexpr std::uint16_t ErrorMarker = 20000;
-constexpr std::uint8_t NoRatioError = 0x6E;
-constexpr std::array<std::uint16_t, 6> RatedPrimaries = {100, 150, 200, 300, 400, 600};
-
-// Time the line needs for n bytes, rounded up to whole nanoseconds so that waiting for it never
-// comes out early.
-Clock::duration ByteTimes(int n) {
-    const long long bits = static_cast<long long>(n) * BitsPerByte;
-    return std::chrono::nanoseconds((bits * 1'000'000'000LL + BaudRate - 1) / BaudRate);
-}
-
-bool IsEvery(int every, int number) {
-    return every > 0 && number > 0 && number % every == 0;
-}
-
-// splitmix64 finaliser: a well-mixed 64-bit hash.
-std::uint64_t Mix(std::uint64_t x) {
-    x += 0x9E3779B97F4A7C15ULL;
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
-    return x ^ (x >> 31);
-}
-
-// Small deterministic generator; the same stream key always gives the same values.
-class Rng {
-public:
-    explicit Rng(std::uint64_t key) : state_(Mix(key)) {}
-    std::uint64_t next() {
-        state_ += 0x9E3779B97F4A7C15ULL;
-        return Mix(state_);
-    }
-    double uniform() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
-    // Uniform integer in lo..hi inclusive.
-    int between(int lo, int hi) {
-        return lo + static_cast<int>(next() % static_cast<std::uint64_t>(hi - lo + 1));
-    }
-
-private:
-    std::uint64_t state_;
-};
-
-// Separate streams per purpose, so that changing one kind of data leaves the others alone.
-std::uint64_t StreamKey(quint32 seed, std::uint64_t purpose, std::uint64_t index) {
-    return Mix(Mix((static_cast<std::uint64_t>(seed) << 8) ^ purpose) ^ index);
-}
-constexpr std::uint64_t TransformerStream = 1;
-constexpr std::uint64_t GroupStream = 2;
-constexpr std::uint64_t LiveStream = 3;
-constexpr std::uint64_t LiveNoiseStream = 4;
-constexpr std::uint64_t LineNoiseStream = 5;
-constexpr int MaxNoiseBytes = 8;
-
-std::uint8_t RatioErrorByte(int tenths) {
-    if (tenths >= 0)
-        return static_cast<std::uint8_t>(0x80 | std::min(tenths, 0x7F));
-    return static_cast<std::uint8_t>(std::min(-tenths, 0x7F));
-}
-
-std::uint16_t ClampRaw(double v) {
-    return static_cast<std::uint16_t>(std::clamp(std::lround(v), 0L, 9999L));
-}
-
-// One reading as the instrument would take it.
-struct SimulatedReading {
-    std::uint16_t primaryRaw = 0; // tenths of an ampere
-    std::uint16_t ratedPrimary = 100;
-    std::uint8_t ratedSecondaryTenths = 50;
-    int channel = 0;
-    std::optional<int> errorTenths; // ratio error in tenths of a percent; none when too low
-    bool hvLow = false;
-    bool lvLow = false;
-    std::array<std::uint16_t, 3> secondaryRaw{}; // mA per channel R, S, T
-};
-
-// Secondary current in mA that a transformer of the given rating with the given ratio error
-// delivers for a primary current (tenths of an ampere): Is = Ip / Kn * (1 + e).
-double SecondaryMilliamps(std::uint16_t primaryRaw, std::uint16_t ratedPrimary,
-                          std::uint8_t ratedSecondaryTenths, int errorTenths) {
-    const double primaryA = primaryRaw / 10.0;
-    const double ratedSecondaryA = ratedSecondaryTenths / 10.0;
-    return primaryA * ratedSecondaryA / ratedPrimary * (1.0 + errorTenths / 1000.0) * 1000.0;
-}
-
-MeasurementFrame BuildFrame(const SimulatedReading& r, std::uint16_t groupNo, FrameKind kind) {
-    return FrameBuilder()
-        .hv(r.primaryRaw, RangeTenthAmp)
-        .r(r.secondaryRaw[0], RangeMilliAmp)
-        .s(r.secondaryRaw[1], RangeMilliAmp)
-        .t(r.secondaryRaw[2], RangeMilliAmp)
-        .groupNo(groupNo)
-        .ratioError(r.errorTenths ? RatioErrorByte(*r.errorTenths) : NoRatioError)
-        .flags(r.hvLow, r.lvLow)
-        .rated(r.ratedPrimary, r.ratedSecondaryTenths)
-        .channelKind(static_cast<std::uint8_t>(r.channel), static_cast<std::uint8_t>(kind))
-        .build();
-}
 
 void CloseFd(int& fd) {
     if (fd >= 0)
@@ -185,7 +76,7 @@ timespec ToTimespec(Clock::duration d) {
 } // namespace
 
 SimulatedInstrument::SimulatedInstrument(const SimulatorOptions& options)
-    : options_(options), groupCount_(std::clamp(options.storedGroups, 0, MaxStoredGroups)) {}
+    : options_(options), engine_(options) {}
 
 SimulatedInstrument::~SimulatedInstrument() {
     stop();
@@ -198,92 +89,6 @@ QString SimulatedInstrument::devicePath() const {
 
 QString SimulatedInstrument::portPath() const {
     return options_.linkPath.isEmpty() ? devicePath() : options_.linkPath;
-}
-
-QList<std::uint16_t> SimulatedInstrument::requestCodes() const {
-    std::lock_guard lock(codesMutex_);
-    return codes_;
-}
-
-MeasurementFrame SimulatedInstrument::storedGroup(int n) const {
-    if (n < 1 || n > groupCount_)
-        return EndOfGroupsFrame();
-    return groupFrame(n);
-}
-
-// Stored groups come in threes: one transformer measured on R, S and T in turn. The transformer
-// fixes rating and a typical ratio error; each group adds its own load and scatter.
-MeasurementFrame SimulatedInstrument::groupFrame(int n) const {
-    const auto index = static_cast<std::uint64_t>(n - 1);
-    Rng transformer(StreamKey(options_.seed, TransformerStream, index / 3));
-    SimulatedReading r;
-    r.ratedPrimary = RatedPrimaries[static_cast<std::size_t>(
-        transformer.between(0, static_cast<int>(RatedPrimaries.size()) - 1))];
-    r.ratedSecondaryTenths = transformer.uniform() < 0.125 ? 10 : 50;
-    const int typicalError = transformer.between(-5, 5);
-    r.channel = static_cast<int>(index % 3);
-
-    Rng g(StreamKey(options_.seed, GroupStream, index));
-    const bool lowCurrent = g.uniform() < 0.05;
-    const double load = lowCurrent ? 0.02 + 0.04 * g.uniform() : 0.5 + 0.5 * g.uniform();
-    r.primaryRaw = ClampRaw(r.ratedPrimary * load * 10.0);
-    const int error = std::clamp(typicalError + g.between(-2, 2), -9, 9);
-    const double secondary =
-        SecondaryMilliamps(r.primaryRaw, r.ratedPrimary, r.ratedSecondaryTenths, error);
-    r.secondaryRaw[static_cast<std::size_t>(r.channel)] = ClampRaw(secondary);
-    if (lowCurrent) {
-        r.hvLow = true;
-        r.lvLow = true;
-    } else {
-        r.errorTenths = error;
-    }
-    // The idle channels read nothing or a few mA of pick-up; now and then a marker.
-    for (int c = 0; c < 3; ++c) {
-        if (c == r.channel)
-            continue;
-        const double roll = g.uniform();
-        auto& raw = r.secondaryRaw[static_cast<std::size_t>(c)];
-        if (roll < 0.02)
-            raw = OverloadMarker;
-        else if (roll < 0.04)
-            raw = ErrorMarker;
-        else if (roll < 0.5)
-            raw = static_cast<std::uint16_t>(g.between(1, 25));
-    }
-    return BuildFrame(r, static_cast<std::uint16_t>(n), FrameKind::StoredGroup);
-}
-
-// The live reading wanders smoothly: the load follows two slow sines, the ratio error a third.
-// The selected channel steps R, S, T every 20 s and a new transformer is "connected" every
-// minute.
-MeasurementFrame SimulatedInstrument::liveReading(double seconds) const {
-    constexpr double TwoPi = 2.0 * std::numbers::pi;
-    const double t = std::max(seconds, 0.0);
-    const auto minute = static_cast<std::uint64_t>(t / 60.0);
-    Rng transformer(StreamKey(options_.seed, LiveStream, minute));
-    SimulatedReading r;
-    r.ratedPrimary = RatedPrimaries[static_cast<std::size_t>(
-        transformer.between(0, static_cast<int>(RatedPrimaries.size()) - 1))];
-    r.ratedSecondaryTenths = 50;
-    r.channel = static_cast<int>(static_cast<std::uint64_t>(t / 20.0) % 3);
-    const double phase = TwoPi * transformer.uniform();
-
-    Rng noise(StreamKey(options_.seed, LiveNoiseStream, static_cast<std::uint64_t>(t * 20.0)));
-    const double load =
-        0.75 + 0.2 * std::sin(TwoPi * t / 17.0 + phase) + 0.03 * std::sin(TwoPi * t / 3.1);
-    r.primaryRaw = ClampRaw(r.ratedPrimary * load * 10.0 + noise.between(-2, 2));
-    const double errorPercent =
-        0.35 * std::sin(TwoPi * t / 41.0 + phase) + 0.1 * std::sin(TwoPi * t / 7.0);
-    const int error = static_cast<int>(std::lround(errorPercent * 10.0));
-    r.errorTenths = error;
-    r.secondaryRaw[static_cast<std::size_t>(r.channel)] =
-        ClampRaw(SecondaryMilliamps(r.primaryRaw, r.ratedPrimary, r.ratedSecondaryTenths, error));
-    for (int c = 0; c < 3; ++c) {
-        if (c != r.channel)
-            r.secondaryRaw[static_cast<std::size_t>(c)] =
-                static_cast<std::uint16_t>(noise.between(0, 12));
-    }
-    return BuildFrame(r, 0, FrameKind::LiveReading);
 }
 
 bool SimulatedInstrument::openLine(QString* error) {
@@ -372,16 +177,11 @@ bool SimulatedInstrument::start(QString* error) {
     if (!SetNonBlockingCloexec(stopPipe_[0]) || !SetNonBlockingCloexec(stopPipe_[1]))
         return fail(ErrnoText("fcntl on the stop pipe"));
 
-    requests_ = 0;
     answersSent_ = 0;
     replugs_ = 0;
-    {
-        std::lock_guard lock(codesMutex_);
-        codes_.clear();
-    }
+    engine_.restart(Clock::now());
     unplugged_ = false;
     running_ = true;
-    startTime_ = Clock::now();
     thread_ = std::thread([this] { run(); });
     return true;
 }
@@ -404,126 +204,13 @@ void SimulatedInstrument::stop() {
     }
 }
 
-// An answer waiting for the moment its last byte would have come down the line.
-struct SimulatedInstrument::Pending {
-    Clock::time_point due;
-    QByteArray bytes; // empty for a dropped answer
-    bool unplug = false;
-};
-
-// Everything the I/O thread keeps between wake-ups.
+// Everything the I/O thread keeps between wake-ups besides the engine's own state.
 struct SimulatedInstrument::LineState {
-    struct RxByte {
-        std::uint8_t value;
-        Clock::time_point at;
-    };
-    std::vector<RxByte> rx;
-    std::deque<Pending> pending;
+    std::deque<AnswerEngine::Answer> pending;
     QByteArray out;
-    bool unplugQueued = false;  // the plug goes once `out` is through
-    bool unplugPlanned = false; // the answer that pulls it is scheduled
-    int answerNo = 0;
-    int groupAnswerNo = 0;
-    int openers = 0; // the program's descriptors on the slave path (ours not counted)
-    Clock::time_point rxLineFree{};
-    Clock::time_point txLineFree{};
+    bool unplugQueued = false; // the plug goes once `out` is through
+    int openers = 0;           // the program's descriptors on the slave path (ours not counted)
 };
-
-void SimulatedInstrument::handleRequest(LineState& s, std::uint16_t code, Clock::time_point at) {
-    ++requests_;
-    {
-        std::lock_guard lock(codesMutex_);
-        if (codes_.size() >= 2 * MaxLoggedCodes)
-            codes_.remove(0, codes_.size() - MaxLoggedCodes);
-        codes_.append(code);
-    }
-    // Requests queued up in the pty would have followed one another on the line.
-    const auto requestStart = std::max(at, s.rxLineFree);
-    const auto requestEnd = requestStart + ByteTimes(RequestSize);
-    s.rxLineFree = requestEnd;
-    if (s.unplugPlanned)
-        return;
-
-    std::optional<MeasurementFrame> frame;
-    bool isGroup = false;
-    if (code >= 1 && code <= MaxStoredGroups) {
-        isGroup = code <= groupCount_;
-        frame = storedGroup(code);
-    } else if (code == LiveRequestCode) {
-        frame = liveReading(std::chrono::duration<double>(Clock::now() - startTime_).count());
-    } else if (code == CountRequestCode) {
-        frame = GroupCountFrame(static_cast<std::uint16_t>(groupCount_));
-    } else if (code > PortProbeBase && code <= PortProbeBase + 16) {
-        frame = PortNumberFrame(static_cast<std::uint8_t>(code - PortProbeBase));
-    }
-    if (!frame)
-        return;
-    if (options_.silentAfter >= 0 && s.answerNo >= options_.silentAfter)
-        return;
-
-    const int number = ++s.answerNo;
-    if (isGroup && IsEvery(options_.wrongGroupEvery, ++s.groupAnswerNo))
-        frame = groupFrame(code + 1);
-    QByteArray bytes = frame->toByteArray();
-    if (IsEvery(options_.corruptEvery, number))
-        bytes[MeasurementFrame::Size - 1] = static_cast<char>(frame->checksum() ^ 0xFF);
-    if (IsEvery(options_.shortEvery, number))
-        bytes.truncate(ShortAnswerSize);
-    if (IsEvery(options_.noiseEvery, number)) {
-        Rng noise(StreamKey(options_.seed, LineNoiseStream, static_cast<std::uint64_t>(number)));
-        QByteArray lead(noise.between(1, MaxNoiseBytes), '\0');
-        for (char& b : lead)
-            b = static_cast<char>(noise.next() & 0xFF);
-        bytes.prepend(lead);
-    }
-    if (IsEvery(options_.dropEvery, number))
-        bytes.clear();
-
-    Pending p;
-    p.unplug = options_.unplugAfter > 0 && number == options_.unplugAfter;
-    s.unplugPlanned = p.unplug;
-    // When the answer's first byte reaches the adapter.
-    Clock::time_point firstByte = Clock::now();
-    if (!options_.emulateByteTime) {
-        p.due = firstByte;
-    } else if (bytes.isEmpty()) {
-        p.due = requestEnd;
-    } else {
-        firstByte = std::max(requestEnd, s.txLineFree) + ByteTimes(1);
-        p.due = std::max(requestEnd, s.txLineFree) + ByteTimes(static_cast<int>(bytes.size()));
-        s.txLineFree = p.due;
-    }
-    // The adapter passes a short packet on only when its latency timer, started by the first
-    // byte, runs out (or once the packet is complete, were the wire slower than the timer).
-    if (!bytes.isEmpty() && options_.latencyTimerMs > 0)
-        p.due = std::max(p.due, firstByte + std::chrono::milliseconds(options_.latencyTimerMs));
-    p.bytes = std::move(bytes);
-    s.pending.push_back(std::move(p));
-}
-
-// Picks complete requests out of the received bytes; anything before a 0x64 0x65 lead is noise.
-void SimulatedInstrument::parseRequests(LineState& s) {
-    auto& rx = s.rx;
-    for (;;) {
-        std::size_t lead = 0;
-        while (lead + 1 < rx.size() &&
-               !(rx[lead].value == RequestLead0 && rx[lead + 1].value == RequestLead1))
-            ++lead;
-        if (lead + 1 >= rx.size()) {
-            // No lead pair yet; a trailing 0x64 may be the start of one.
-            const bool keepLast = !rx.empty() && rx.back().value == RequestLead0;
-            rx.erase(rx.begin(), keepLast ? rx.end() - 1 : rx.end());
-            return;
-        }
-        rx.erase(rx.begin(), rx.begin() + static_cast<std::ptrdiff_t>(lead));
-        if (rx.size() < RequestSize)
-            return;
-        const auto code = static_cast<std::uint16_t>(rx[2].value << 8 | rx[3].value);
-        const auto at = rx[0].at;
-        rx.erase(rx.begin(), rx.begin() + RequestSize);
-        handleRequest(s, code, at);
-    }
-}
 
 // Writes as much of `out` as the pty takes. False when the master is unusable.
 bool SimulatedInstrument::flush(LineState& s) {
@@ -647,7 +334,7 @@ void SimulatedInstrument::run() {
         const bool anyoneListening = openWatchFd_ < 0 || s.openers > 0;
         const auto now = Clock::now();
         while (!s.pending.empty() && s.pending.front().due <= now) {
-            Pending& p = s.pending.front();
+            AnswerEngine::Answer& p = s.pending.front();
             if (!p.bytes.isEmpty()) {
                 if (anyoneListening)
                     s.out += p.bytes; // otherwise it goes down the line into a closed port
@@ -662,11 +349,8 @@ void SimulatedInstrument::run() {
             if (!replug())
                 return;
             // A new line: nothing of the old one carries over but the answer numbers.
-            const int answerNo = s.answerNo;
-            const int groupAnswerNo = s.groupAnswerNo;
             s = LineState{};
-            s.answerNo = answerNo;
-            s.groupAnswerNo = groupAnswerNo;
+            engine_.newLine();
             masterResting.reset();
             continue;
         }
@@ -702,21 +386,18 @@ void SimulatedInstrument::run() {
 
         bool gotData = false;
         if (fds[2].revents & POLLIN) {
-            std::array<std::uint8_t, 256> buf{};
+            std::array<char, 256> buf{};
             for (;;) {
                 const auto n = ::read(masterFd_, buf.data(), buf.size());
                 if (n > 0) {
                     gotData = true;
-                    const auto at = Clock::now();
-                    for (ssize_t i = 0; i < n; ++i)
-                        s.rx.push_back({buf[static_cast<std::size_t>(i)], at});
+                    engine_.receive(buf.data(), n, Clock::now(), s.pending);
                     continue;
                 }
                 if (n < 0 && errno == EINTR)
                     continue;
                 break; // EAGAIN: drained; EIO or 0: no one on the slave side
             }
-            parseRequests(s);
         }
         // A hangup without data would wake poll again at once; rest the master for a moment
         // instead of spinning until the program reopens its port.

@@ -3,14 +3,14 @@
 #include "protocol/reading.h"
 #include "records/history.h"
 #include "records/record_store.h"
-#include "simulator/simulated_instrument.h"
 
 #include <QTemporaryDir>
 
 namespace velantis::testing {
 
-// The list text after groups 1..count of the simulated instrument were stored.
-inline QString ExpectedList(const SimulatedInstrument& sim, int count) {
+// The list text after groups 1..count of the simulated instrument were stored (on a pty or
+// inside the process: anything with its storedGroup(n)).
+template <typename Instrument> QString ExpectedList(const Instrument& sim, int count) {
     RecordStore store;
     for (int n = 1; n <= count; ++n)
         store.store(*SlotIndex::make(n), DeriveReading(sim.storedGroup(n)));
