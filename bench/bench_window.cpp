@@ -5,7 +5,9 @@
 // Usage: bench_window [--poll-seconds S] [--open-mb N]
 #include "link/port_map.h"
 #include "link/qt_serial_line.h"
+#include "records/test_report.h"
 #include "records/text_codec.h"
+#include "report/report_pages.h"
 #include "simulator/simulated_instrument.h"
 #include "windows/list_view.h"
 #include "windows/main_window.h"
@@ -16,6 +18,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QImage>
+#include <QPageLayout>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -184,6 +187,30 @@ int main(int argc, char** argv) {
     const double paintMs = static_cast<double>(trend.nsecsElapsed()) / 1e6 / Rounds;
     std::printf("trend chart with %lld readings: one update %.1f us, one paint %.2f ms\n",
                 static_cast<long long>(chart.sampleCount()), updateUs, paintMs);
+    // The test report of a full store, 4000 groups, as a PDF in memory (class 0.5).
+    {
+        velantis::RecordStore store;
+        for (int n = 1; n <= velantis::SlotIndex::Highest; ++n)
+            store.store(*velantis::SlotIndex::make(n),
+                        velantis::FrameBuilder()
+                            .hv(static_cast<std::uint16_t>(200 + n % 1000), 0x31)
+                            .r(static_cast<std::uint16_t>(1000 + n % 4000), 0x33)
+                            .groupNo(static_cast<std::uint16_t>(n))
+                            .ratioError(static_cast<std::uint8_t>(0x80 | (n % 8)))
+                            .rated(100, 50)
+                            .channelKind(0, 1)
+                            .build());
+        velantis::TestInfo info;
+        info.accuracy = velantis::AccuracyClass::C0_5;
+        QElapsedTimer report;
+        report.start();
+        const QByteArray pdf = velantis::PagesPdf(
+            velantis::ReportDrawer(velantis::MakeTestReport(store, info, {})),
+            velantis::A4Paper(), velantis::PdfResolution);
+        std::printf("test report of 4000 groups to PDF: %.0f ms (%lld bytes)\n",
+                    static_cast<double>(report.nsecsElapsed()) / 1e6,
+                    static_cast<long long>(pdf.size()));
+    }
     delete window;
     return 0;
 }

@@ -113,4 +113,40 @@ TEST(CsvExport, RoundTripThroughACsvParserMatchesTheStore) {
     EXPECT_EQ(rows, expected);
 }
 
+// With a class, three columns more: the load whenever it can be computed, the limit with a
+// verdict, and the verdict; a group stored without its frame has no rated primary to judge by.
+TEST(CsvExport, VerdictColumnsWithAClass) {
+    RecordStore store;
+    auto frame = [](std::uint16_t hvTenths, std::uint8_t error, std::uint16_t rated) {
+        return FrameBuilder()
+            .hv(hvTenths, 0x31)
+            .r(5000, 0x33)
+            .groupNo(1)
+            .ratioError(error)
+            .rated(rated, 50)
+            .channelKind(0, 1)
+            .build();
+    };
+    store.store(*SlotIndex::make(1), frame(1000, 0x85, 100)); // 100.0 A of 100 A, +0.5 %
+    store.store(*SlotIndex::make(2), frame(1000, 0x86, 100)); // +0.6 %
+    store.store(*SlotIndex::make(3), frame(40, 0x85, 100));   // 4.0 A: below 5 %
+    store.store(*SlotIndex::make(4),
+                Stored("100.0A", "5.000A", "0.0A", "0.0A", "-0.5%", "100/5A", 0));
+
+    const QList<QStringList> rows =
+        ParseCsv(QString::fromUtf8(CsvBytes(store, AccuracyClass::C0_5).mid(3)));
+    ASSERT_EQ(rows.size(), 5);
+    EXPECT_EQ(rows[0].mid(9), (QStringList{"负荷(%)", "限值(%)", "结论"}));
+    const QStringList verdicts[] = {{"100.0", "0.50", "合格"},
+                                    {"100.0", "0.50", "超差"},
+                                    {"4.0", "", "不判定"},
+                                    {"", "", "不判定"}};
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_EQ(rows[i + 1].size(), 12) << i;
+        EXPECT_EQ(rows[i + 1].mid(9), verdicts[i]) << i;
+    }
+    EXPECT_EQ(CsvBytes(store), CsvBytes(store, AccuracyClass::None)) << "no class: as before";
+    EXPECT_EQ(ParseCsv(QString::fromUtf8(CsvBytes(store).mid(3)))[1].size(), 9);
+}
+
 } // namespace

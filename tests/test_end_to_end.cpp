@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
@@ -189,6 +190,47 @@ TEST(EndToEnd, UnwritableStandardOutputIsAFailure) {
         EXPECT_EQ(cli.exitCode(), 5) << command.join(' ').toStdString() << err.toStdString();
         EXPECT_TRUE(err.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))))
             << command.join(' ').toStdString() << err.toStdString();
+    }
+}
+
+// The test report from the command line: read back with pdftotext it holds the information, the
+// summary and a 超差 row; a wrong class, key or date is a usage error, an unwritable report exit 5.
+TEST(EndToEnd, DownloadWritesTheTestReport) {
+    SimulatedInstrument sim({.storedGroups = 60, .emulateByteTime = false});
+    ASSERT_TRUE(sim.start());
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+    const QStringList info{
+        "--class",        "0.5",    "--info",         "station=城南变电站", "--info",
+        "serial=CT-2041", "--info", "date=2026-11-30"};
+    const CliResult r = Download(sim, info + QStringList{"--report", pdf});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, ExpectedDownload(sim, 60)) << "the list is as without a report";
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(20000));
+    const QString report = QString::fromUtf8(text.readAllStandardOutput());
+    QString packed = report; // pdftotext spaces Chinese text as it likes
+    packed.remove(QLatin1Char(' '));
+    for (const char* expected :
+         {"电流互感器变比试验报告", "城南变电站", "CT-2041", "2026-11-30", "组数60", "第1页/共"})
+        EXPECT_TRUE(packed.contains(QString::fromUtf8(expected))) << expected;
+    EXPECT_TRUE(report.contains(QRegularExpression(QStringLiteral("\\n\\s*\\d+ .*超差"))))
+        << "a 超差 row";
+
+    const struct {
+        QStringList args;
+        int exitCode;
+    } wrong[] = {
+        {{"--class", "0.3"}, 2},
+        {{"--info", "colour=red"}, 2},
+        {{"--info", "date=2026-13-01"}, 2},
+        {{"--report", "/dev/full"}, 5},
+    };
+    for (const auto& w : wrong) {
+        const CliResult bad = Download(sim, w.args);
+        EXPECT_EQ(bad.exitCode, w.exitCode)
+            << w.args.join(' ').toStdString() << bad.err.toStdString();
     }
 }
 

@@ -9,9 +9,12 @@
 #endif
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QStringList>
 
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -44,9 +47,18 @@ int main(int argc, char** argv) {
     // instrument; a headless tool has no use for GLib integration.
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", "1");
-    QCoreApplication app(argc, argv);
+    // The report's pages are drawn with fonts, which needs a GUI application; a headless tool
+    // draws on Qt's offscreen platform.
+    bool drawsPages = false;
+    for (int i = 1; i < argc; ++i)
+        drawsPages = drawsPages || std::strncmp(argv[i], "--report", 8) == 0;
+    if (drawsPages && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app =
+        drawsPages ? std::make_unique<QGuiApplication>(argc, argv)
+                   : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(VELANTIS_VERSION));
-    QStringList args = app.arguments().mid(1);
+    QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty()) {
         Usage(stderr);
         return 2;

@@ -7,9 +7,13 @@
 #include "link/qt_serial_line.h"
 #include "records/csv_export.h"
 #include "records/data_file.h"
+#include "records/test_report.h"
+#include "report/report_pages.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QPageLayout>
 #include <QTextStream>
 #include <QTimer>
 
@@ -60,7 +64,6 @@ int Finish(const QString& command, int code) {
             .arg(command, g_outFailure));
     return WriteFailed;
 }
-
 
 // The controller with a real serial line and the programs' timers, started as the main window
 // starts it. Ports given with --port are the only ones numbered; without them the system's
@@ -237,6 +240,50 @@ int RunLive(const QStringList& args, const CodecLookup& lookup) {
     return Finish(QStringLiteral("live"), s.exec());
 }
 
+// The test information --class and --info give; the reason when they are wrong.
+static QString ParseTestInfo(const QString& accuracy, const QStringList& pairs, TestInfo* info) {
+    info->date = QDate::currentDate();
+    if (!accuracy.isEmpty()) {
+        const auto c = ParseClass(accuracy);
+        if (!c || *c == AccuracyClass::None)
+            return QStringLiteral("--class takes 0.1, 0.2, 0.5, 1, 0.2S, 0.5S, 3 or 5, not '%1'")
+                .arg(accuracy);
+        info->accuracy = *c;
+    }
+    const struct {
+        const char* key;
+        QString TestInfo::*field;
+    } keys[] = {{"station", &TestInfo::station},   {"device", &TestInfo::device},
+                {"serial", &TestInfo::serial},     {"tester", &TestInfo::tester},
+                {"reviewer", &TestInfo::reviewer}, {"remarks", &TestInfo::remarks}};
+    for (const QString& pair : pairs) {
+        const qsizetype eq = pair.indexOf(QLatin1Char('='));
+        const QString key = pair.left(eq);
+        const QString value = eq < 0 ? QString() : pair.mid(eq + 1);
+        if (eq < 0)
+            return QStringLiteral("--info takes KEY=VALUE, not '%1'").arg(pair);
+        if (key == QLatin1String("date")) {
+            info->date = QDate::fromString(value, QStringLiteral("yyyy-MM-dd"));
+            if (!info->date.isValid())
+                return QStringLiteral("--info date takes a date as yyyy-MM-dd, not '%1'")
+                    .arg(value);
+            continue;
+        }
+        bool known = false;
+        for (const auto& k : keys) {
+            if (key == QLatin1String(k.key)) {
+                info->*k.field = value;
+                known = true;
+            }
+        }
+        if (!known)
+            return QStringLiteral("--info has no key '%1' (station, device, serial, tester, "
+                                  "reviewer, date, remarks)")
+                .arg(key);
+    }
+    return {};
+}
+
 int RunDownload(const QStringList& args, const CodecLookup& lookup) {
     if (GbkMissing(lookup))
         return NoGbkCodecExitCode;
@@ -247,11 +294,32 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
     parser.addOption(
         {QStringLiteral("csv"),
          QStringLiteral("Write the stored groups as CSV (UTF-8) instead of the list.")});
+    parser.addOption({QStringLiteral("class"),
+                      QStringLiteral("Judge each group against accuracy class CLASS (0.1, 0.2, "
+                                     "0.5, 1, 0.2S, 0.5S, 3, 5): verdict columns in the CSV, "
+                                     "verdicts in the report."),
+                      QStringLiteral("CLASS")});
+    parser.addOption({QStringLiteral("info"),
+                      QStringLiteral("Test information for the report (repeatable): station, "
+                                     "device, serial, tester, reviewer, date (yyyy-MM-dd), "
+                                     "remarks."),
+                      QStringLiteral("KEY=VALUE")});
+    parser.addOption({QStringLiteral("report"),
+                      QStringLiteral("Also write the test report as a PDF file."),
+                      QStringLiteral("FILE")});
     Common common;
     if (!Parse(parser, QStringLiteral("download"), args, common))
         return parser.isSet(QStringLiteral("help")) ? Ok : Usage;
     const QString output = parser.value(QStringLiteral("output"));
     const bool csv = parser.isSet(QStringLiteral("csv"));
+    const QString reportFile = parser.value(QStringLiteral("report"));
+    TestInfo info;
+    if (const QString why = ParseTestInfo(parser.value(QStringLiteral("class")),
+                                          parser.values(QStringLiteral("info")), &info);
+        !why.isEmpty()) {
+        Err(QStringLiteral("velantis-cli download: ") + why);
+        return Usage;
+    }
 
     Session s(common.ports.isEmpty());
     if (!ApplyPorts(s, common, QStringLiteral("download")))
@@ -284,13 +352,29 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
         const QString& list = s.monitor.history().listText();
         int code = how == DownloadEnd::EndFrame ? Ok : Incomplete;
         if (output.isEmpty()) {
-            Out(csv ? CsvBytes(s.monitor.store()) : DataFileBytes(list)); // checked by Finish
+            Out(csv ? CsvBytes(s.monitor.store(), info.accuracy)
+                    : DataFileBytes(list)); // checked by Finish
         } else {
             QString error;
-            if (!(csv ? SaveCsvFile(output, s.monitor.store(), &error)
+            if (!(csv ? SaveCsvFile(output, s.monitor.store(), info.accuracy, &error)
                       : SaveDataFile(output, list, &error))) {
                 Err(QStringLiteral("velantis-cli download: cannot write %1: %2")
                         .arg(output, error));
+                code = WriteFailed;
+            }
+        }
+        if (!reportFile.isEmpty()) {
+            const DownloadInfo from{QDateTime::currentDateTime(),
+                                    QStringLiteral("COM%1 (%2)")
+                                        .arg(s.monitor.commPort())
+                                        .arg(s.monitor.display().portDevice)};
+            const QByteArray pdf =
+                PagesPdf(ReportDrawer(MakeTestReport(s.monitor.store(), info, from)), A4Paper(),
+                         PdfResolution);
+            QString error;
+            if (pdf.isEmpty() || !SaveFileBytes(reportFile, pdf, &error)) {
+                Err(QStringLiteral("velantis-cli download: cannot write the report %1: %2")
+                        .arg(reportFile, pdf.isEmpty() ? QStringLiteral("no pages drawn") : error));
                 code = WriteFailed;
             }
         }

@@ -156,7 +156,7 @@ void Monitor::handleStoredGroup(const MeasurementFrame& frame, const Reading& re
     if (groupIndex == frame.groupNo()) {
         if (groupIndex <= groupTotal) {
             if (const auto slot = SlotIndex::make(groupIndex)) {
-                store_.store(*slot, reading);
+                store_.store(*slot, frame, reading);
                 ++storeRevision_;
                 ++groupsStored_;
             }

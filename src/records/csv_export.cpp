@@ -2,6 +2,7 @@
 
 #include "formats/display_numbers.h"
 #include "records/data_file.h"
+#include "records/verdict.h"
 
 #include <QStringList>
 
@@ -24,17 +25,19 @@ QString NumberOrText(const std::optional<QString>& number, const QString& text) 
 
 } // namespace
 
-QByteArray CsvBytes(const RecordStore& store) {
+QByteArray CsvBytes(const RecordStore& store, AccuracyClass accuracy) {
+    const bool judged = accuracy != AccuracyClass::None;
     QStringList lines;
     lines << QStringLiteral("组号,高压电流(A),R通道电流(A),S通道电流(A),T通道电流(A),F.Er(%),"
-                            "变比一次(A),变比二次(A),通道");
+                            "变比一次(A),变比二次(A),通道") +
+                 (judged ? QStringLiteral(",负荷(%),限值(%),结论") : QString());
     for (int n = 1; n <= SlotIndex::Highest; ++n) {
         const SlotIndex slot = *SlotIndex::make(n);
         if (store.isEmpty(slot))
             continue;
         const GroupRecord& g = store.at(slot);
         const RatioFigures ratio = SplitRatio(g.recRatio);
-        const QStringList cells{
+        QStringList cells{
             QString::number(n),
             NumberOrText(CurrentAmps(g.recHvCurrent), g.recHvCurrent),
             NumberOrText(CurrentAmps(g.recRCurrent), g.recRCurrent),
@@ -45,6 +48,11 @@ QByteArray CsvBytes(const RecordStore& store) {
             ratio.secondary,
             ChannelLetter(g.recChannel),
         };
+        if (judged) {
+            const GroupVerdict v = JudgeSlot(store, slot, accuracy);
+            cells << v.load.value_or(QString()) << v.limit.value_or(QString())
+                  << OutcomeName(v.outcome);
+        }
         QStringList escaped;
         for (const QString& c : cells)
             escaped << Cell(c);
@@ -54,9 +62,9 @@ QByteArray CsvBytes(const RecordStore& store) {
            (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
 }
 
-bool SaveCsvFile(const QString& path, const RecordStore& store, QString* error,
-                 FileError* failure) {
-    return SaveFileBytes(path, CsvBytes(store), error, failure);
+bool SaveCsvFile(const QString& path, const RecordStore& store, AccuracyClass accuracy,
+                 QString* error, FileError* failure) {
+    return SaveFileBytes(path, CsvBytes(store, accuracy), error, failure);
 }
 
 } // namespace velantis

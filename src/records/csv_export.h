@@ -2,6 +2,7 @@
 
 #include "records/data_file.h"
 #include "records/record_store.h"
+#include "records/verdict.h"
 
 #include <QByteArray>
 #include <QString>
@@ -12,11 +13,13 @@ namespace velantis {
 // heading reads right), CR LF line ends, one row per stored group with plain numbers taken from
 // the stored texts - group, high-voltage current A, R/S/T currents A (mA converted), ratio
 // error %, the ratio's primary and secondary figures, channel letter. Texts that show no number
-// ("OL", "err", "- -", "- - - -", "--%") stay as they are in their cells.
-QByteArray CsvBytes(const RecordStore& store);
+// ("OL", "err", "- -", "- - - -", "--%") stay as they are in their cells. With an accuracy
+// class, three columns more: the load point (whenever it can be computed), the limit (with a
+// verdict) and the verdict, as the report shows them.
+QByteArray CsvBytes(const RecordStore& store, AccuracyClass accuracy = AccuracyClass::None);
 
 // Writes CsvBytes to path, as Save writes a list; false with the reason.
-bool SaveCsvFile(const QString& path, const RecordStore& store, QString* error,
-                 FileError* failure = nullptr);
+bool SaveCsvFile(const QString& path, const RecordStore& store, AccuracyClass accuracy,
+                 QString* error, FileError* failure = nullptr);
 
 } // namespace velantis

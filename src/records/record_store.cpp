@@ -2,7 +2,7 @@
 
 namespace velantis {
 
-RecordStore::RecordStore() : slots_(SlotCount) {
+RecordStore::RecordStore() : slots_(SlotCount), frames_(SlotCount) {
     clear();
 }
 
@@ -22,6 +22,16 @@ GroupRecord RecordOf(const Reading& r) {
 
 void RecordStore::store(SlotIndex n, const Reading& reading) {
     slots_[static_cast<std::size_t>(n.value())] = RecordOf(reading);
+    frames_[static_cast<std::size_t>(n.value())].reset();
+}
+
+void RecordStore::store(SlotIndex n, const MeasurementFrame& frame) {
+    store(n, frame, DeriveReading(frame));
+}
+
+void RecordStore::store(SlotIndex n, const MeasurementFrame& frame, const Reading& reading) {
+    store(n, reading);
+    frames_[static_cast<std::size_t>(n.value())] = frame;
 }
 
 void RecordStore::clear() {
@@ -35,6 +45,8 @@ void RecordStore::clear() {
         slot.recLvLow = 0;
         slot.recChannel = 0;
     }
+    for (auto& frame : frames_)
+        frame.reset();
 }
 
 QString ZeroFill(std::uint8_t count) {

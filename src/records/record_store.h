@@ -60,12 +60,23 @@ public:
 
     // Writes all the fields of a slot together.
     void store(SlotIndex n, const Reading& reading);
+    // The same from the instrument's stored-group frame, which the slot keeps beside its texts
+    // (its rated primary decides the verdict; the archive keeps the frames).
+    void store(SlotIndex n, const MeasurementFrame& frame);
+    // The same when the caller has the frame's reading (DeriveReading(frame)) already.
+    void store(SlotIndex n, const MeasurementFrame& frame, const Reading& reading);
+    // The frame a slot was stored from; nothing for an empty slot or one stored from texts.
+    const std::optional<MeasurementFrame>& frame(SlotIndex n) const {
+        return frames_[static_cast<std::size_t>(n.value())];
+    }
 
-    // Marks every slot empty; the ratio texts stay as they were (a store always rewrites them).
+    // Marks every slot empty and forgets the frames; the ratio texts stay as they were (a store
+    // always rewrites them).
     void clear();
 
 private:
     std::vector<GroupRecord> slots_;
+    std::vector<std::optional<MeasurementFrame>> frames_;
 };
 
 // "0" x count.

@@ -2,13 +2,11 @@
 
 #include "records/data_file.h"
 #include "windows/file_messages.h"
-#include "windows/fonts.h"
+#include "report/fonts.h"
 
-#include <QBuffer>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QPrinter>
 
 namespace velantis {
@@ -16,8 +14,6 @@ namespace velantis {
 namespace {
 
 const QMarginsF ListMargins(20, 15, 15, 15); // millimetres
-// A file is drawn at the resolution a high-resolution PDF printer has.
-constexpr int PdfResolution = 1200;
 
 QPageLayout WithListMargins(const QPageLayout& paper) {
     return QPageLayout(paper.pageSize(), paper.orientation(), ListMargins, QPageLayout::Millimeter);
@@ -32,7 +28,28 @@ bool SavePdf(const QString& path, const QByteArray& pdf, QString* message) {
     return false;
 }
 
+PageDrawer ListDrawer(const QString& text) {
+    return [text](QPagedPaintDevice& device, int resolution) {
+        return DrawListPages(device, resolution, text);
+    };
+}
+
 } // namespace
+
+bool PrintPages(QPrinter& printer, const PageDrawer& draw, QString* message) {
+    const QString file = printer.outputFileName();
+    if (!file.isEmpty())
+        return SavePdf(file, PagesPdf(draw, printer.pageLayout(), printer.resolution()), message);
+    if (draw(printer, printer.resolution()))
+        return true;
+    if (message)
+        *message = QStringLiteral("打印机无法开始打印。");
+    return false;
+}
+
+bool ExportPagesPdf(const QString& path, const PageDrawer& draw, QString* message) {
+    return SavePdf(path, PagesPdf(draw, A4Paper(), PdfResolution), message);
+}
 
 bool DrawListPages(QPagedPaintDevice& device, int resolution, const QString& text) {
     device.setPageLayout(WithListMargins(device.pageLayout()));
@@ -70,35 +87,15 @@ bool DrawListPages(QPagedPaintDevice& device, int resolution, const QString& tex
 }
 
 QByteArray ListPdf(const QString& text, const QPageLayout& paper, int resolution) {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&buffer);
-        writer.setCreator(QStringLiteral("Velantis"));
-        writer.setTitle(QStringLiteral("Velantis"));
-        writer.setResolution(resolution);
-        writer.setPageLayout(paper);
-        if (!DrawListPages(writer, resolution, text))
-            return {};
-    }
-    return buffer.data();
+    return PagesPdf(ListDrawer(text), paper, resolution);
 }
 
 bool PrintListText(QPrinter& printer, const QString& text, QString* message) {
-    const QString file = printer.outputFileName();
-    if (!file.isEmpty())
-        return SavePdf(file, ListPdf(text, printer.pageLayout(), printer.resolution()), message);
-    if (DrawListPages(printer, printer.resolution(), text))
-        return true;
-    if (message)
-        *message = QStringLiteral("打印机无法开始打印。");
-    return false;
+    return PrintPages(printer, ListDrawer(text), message);
 }
 
 bool ExportListPdf(const QString& path, const QString& text, QString* message) {
-    const QPageLayout a4(QPageSize(QPageSize::A4), QPageLayout::Portrait, ListMargins,
-                         QPageLayout::Millimeter);
-    return SavePdf(path, ListPdf(text, a4, PdfResolution), message);
+    return ExportPagesPdf(path, ListDrawer(text), message);
 }
 
 } // namespace velantis

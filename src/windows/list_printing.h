@@ -1,5 +1,7 @@
 #pragma once
 
+#include "report/report_pages.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -9,6 +11,14 @@ class QPrinter;
 
 namespace velantis {
 
+// Prints pages. A printer that prints to a file (the printer dialog's "print to file") gets its
+// pages made in memory and written as Save writes: a failed write keeps the old file and is
+// told, never reported as printed. False with the message for the user.
+bool PrintPages(QPrinter& printer, const PageDrawer& draw, QString* message);
+
+// Writes pages as a PDF file on A4, as Save writes; false with the message for the user.
+bool ExportPagesPdf(const QString& path, const PageDrawer& draw, QString* message);
+
 // Lays the list's text out on pages: the list font, margins, as many lines as fit on a page, and
 // "第 n 页 / 共 m 页" at the foot of each page. False when the device cannot be painted on.
 bool DrawListPages(QPagedPaintDevice& device, int resolution, const QString& text);
@@ -17,12 +27,8 @@ bool DrawListPages(QPagedPaintDevice& device, int resolution, const QString& tex
 // the list's own).
 QByteArray ListPdf(const QString& text, const QPageLayout& paper, int resolution);
 
-// Prints the list. A printer that prints to a file (the printer dialog's "print to file") gets
-// its pages made in memory and written as Save writes: a failed write keeps the old file and is
-// told, never reported as printed. False with the message for the user.
+// The list printed, and written as a PDF file (A4).
 bool PrintListText(QPrinter& printer, const QString& text, QString* message);
-
-// Writes the list's pages as a PDF file on A4, as Save writes; false with the message.
 bool ExportListPdf(const QString& path, const QString& text, QString* message);
 
 } // namespace velantis

@@ -2,12 +2,13 @@
 
 #include "records/csv_export.h"
 #include "records/data_file.h"
+#include "report/fonts.h"
 #include "windows/file_messages.h"
-#include "windows/fonts.h"
 #include "windows/icons.h"
 #include "windows/list_printing.h"
 #include "windows/list_view.h"
 #include "windows/print_range_dialog.h"
+#include "windows/test_info_dialog.h"
 #include "windows/trend_window.h"
 #include "windows/twips.h"
 #include "windows/window_services.h"
@@ -31,6 +32,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryFile>
@@ -124,6 +126,10 @@ MainWindow::MainWindow(MainWindowParts parts) : parts_(std::move(parts)) {
     if (!parts_.printerChooser)
         parts_.printerChooser = std::make_unique<QtPrinterChooser>();
     monitor_ = std::make_unique<Monitor>(*parts_.line, *parts_.ports, parts_.programFolder);
+    {
+        QSettings settings(QStringLiteral("velantis"), QStringLiteral("velantis"));
+        testInfo_ = LoadTestInfo(settings);
+    }
     timers_ = std::make_unique<MonitorTimers>(*monitor_);
 
     // The layout's 887 x 641 pixels lie below the menu bar; every control sits at its place.
@@ -314,6 +320,7 @@ void MainWindow::buildMenus() {
     add(file, "打开", &MainWindow::Command1_Click);
     add(file, "保存", &MainWindow::Command3_Click);
     add(file, "导出 CSV", &MainWindow::ExportCsv);
+    add(file, "测试信息", &MainWindow::EditTestInfo);
     add(file, "退出", &MainWindow::Command5_Click);
     QMenu* operate = menuBar()->addMenu(QStringLiteral("操作"));
     operate->setObjectName(QStringLiteral("caozhou"));
@@ -323,6 +330,9 @@ void MainWindow::buildMenus() {
     operate->addSeparator();
     add(operate, "打印预览", &MainWindow::PrintPreview);
     add(operate, "导出 PDF", &MainWindow::ExportPdf);
+    add(operate, "打印报告", &MainWindow::PrintReport);
+    add(operate, "报告预览", &MainWindow::PreviewReport);
+    add(operate, "导出报告", &MainWindow::ExportReport);
     add(operate, "趋势图", &MainWindow::ShowTrend);
 }
 
@@ -380,6 +390,10 @@ QString MainWindow::titlePanelText() const {
 }
 
 void MainWindow::onDownloadEnded(DownloadEnd how) {
+    lastDownload_.at = QDateTime::currentDateTime();
+    lastDownload_.port = QStringLiteral("COM%1 (%2)")
+                             .arg(monitor_->commPort())
+                             .arg(QDir::toNativeSeparators(monitor_->display().portDevice));
     // An end frame ends a download only with every announced group stored; any other end is
     // told for a while in the title panel.
     if (how != DownloadEnd::EndFrame)
@@ -508,8 +522,61 @@ void MainWindow::ExportCsv() {
     if (path.isEmpty())
         return;
     FileError failure;
-    if (!SaveCsvFile(path, monitor_->store(), nullptr, &failure))
+    if (!SaveCsvFile(path, monitor_->store(), testInfo_.accuracy, nullptr, &failure))
         showMessage(QStringLiteral("导出 CSV"), SaveFailureText(path, failure));
+}
+
+void MainWindow::setTestInfo(const TestInfo& info) {
+    testInfo_ = info;
+    QSettings settings(QStringLiteral("velantis"), QStringLiteral("velantis"));
+    SaveTestInfo(settings, info);
+}
+
+TestReport MainWindow::currentReport() const {
+    return MakeTestReport(monitor_->store(), testInfo_, lastDownload_);
+}
+
+void MainWindow::EditTestInfo() {
+    TestInfoDialog dialog(testInfo_, MakeTestReport(monitor_->store(), {}, {}).ratedRatio, this);
+    if (dialog.exec() == QDialog::Accepted)
+        setTestInfo(dialog.info());
+}
+
+void MainWindow::PrintReport() {
+    const TestReport report = currentReport();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(QStringLiteral("Velantis"));
+    if (!parts_.printerChooser->choosePrinter(printer, this))
+        return;
+    QString message;
+    if (!PrintPages(printer, ReportDrawer(report), &message))
+        showMessage(QStringLiteral("打印报告"), message);
+}
+
+void MainWindow::PreviewReport() {
+    const TestReport report = currentReport();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(A4Paper());
+    QPrintPreviewDialog preview(&printer, this);
+    preview.setObjectName(QStringLiteral("reportPreview"));
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [&report](QPrinter* p) { DrawTestReport(*p, p->resolution(), report); });
+    preview.exec();
+}
+
+void MainWindow::ExportReport() {
+    const TestReport report = currentReport();
+    const QString name = QStringLiteral("QRTREPORT") +
+                         QDate::currentDate().toString(QStringLiteral("yyyy-M-d")) +
+                         QStringLiteral(".pdf");
+    const QString path = parts_.fileDialogs->saveFileName(
+        this, QDir(DataFolder(parts_.programFolder)).filePath(name),
+        {QStringLiteral("PDF Files (*.pdf) (*.pdf)")});
+    if (path.isEmpty())
+        return;
+    QString message;
+    if (!ExportPagesPdf(path, ReportDrawer(report), &message))
+        showMessage(QStringLiteral("导出报告"), message);
 }
 
 TrendWindow* MainWindow::trendWindow() const {

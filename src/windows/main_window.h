@@ -2,6 +2,7 @@
 
 #include "link/monitor.h"
 #include "link/monitor_timers.h"
+#include "records/test_report.h"
 #include "windows/window_services.h"
 
 #include <QDateTime>
@@ -65,6 +66,14 @@ public:
     void ExportCsv();
     void ShowTrend();
     TrendWindow* trendWindow() const;
+    // Beyond the six: the test information and the test report (printed, previewed, as PDF).
+    void EditTestInfo();
+    void PrintReport();
+    void PreviewReport();
+    void ExportReport();
+    const TestInfo& testInfo() const { return testInfo_; }
+    void setTestInfo(const TestInfo& info); // remembered for the next run
+    TestReport currentReport() const;
 
     // The file name both file dialogs start with: the program folder (the documents folder when
     // the program folder cannot be written), "QRTDATA" and today's date as yyyy-M-d.
@@ -121,6 +130,8 @@ private:
     PrintRangeDialog* printRange_ = nullptr;
     QPointer<TrendWindow> trend_;
 
+    TestInfo testInfo_;
+    DownloadInfo lastDownload_;
     QString statusNotice_;
     QDateTime statusNoticeUntil_;
     QString lastPortNotice_;

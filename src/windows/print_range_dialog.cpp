@@ -1,6 +1,6 @@
 #include "windows/print_range_dialog.h"
 
-#include "windows/fonts.h"
+#include "report/fonts.h"
 #include "windows/twips.h"
 
 #include <QCloseEvent>

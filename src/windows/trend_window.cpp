@@ -1,7 +1,7 @@
 #include "windows/trend_window.h"
 
 #include "link/monitor.h"
-#include "windows/fonts.h"
+#include "report/fonts.h"
 
 #include <QDateTime>
 #include <QPainter>

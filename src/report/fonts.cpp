@@ -1,4 +1,4 @@
-#include "windows/fonts.h"
+#include "report/fonts.h"
 
 #include <QFontDatabase>
 #include <QStringList>

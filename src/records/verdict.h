@@ -1,0 +1,55 @@
+#pragma once
+
+#include "records/record_store.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace velantis {
+
+// The accuracy classes of measuring current transformers a group is judged against.
+enum class AccuracyClass { None, C0_1, C0_2, C0_5, C1, C0_2S, C0_5S, C3, C5 };
+
+// Every class in the order they are offered, None ("不判定") first.
+const QList<AccuracyClass>& AllClasses();
+// "不判定", "0.1", ..., "0.2S", "0.5S", "3", "5".
+QString ClassName(AccuracyClass c);
+// The class a name gives, "s" or "S" alike; nothing for an unknown name.
+std::optional<AccuracyClass> ParseClass(const QString& name);
+
+// One point of a class's limit row: at p % of rated current, |ratio error| may be up to
+// limitHundredths / 100 %.
+struct LimitPoint {
+    int percent;
+    int limitHundredths;
+};
+// The class's points as the standard gives them (empty for None). Between two points the limit
+// goes linearly with the load; below the first point and above 120 % there is no verdict.
+QList<LimitPoint> LimitRow(AccuracyClass c);
+// "5 %: 1.5  20 %: 0.75  100 %: 0.5  120 %: 0.5"
+QString LimitRowText(AccuracyClass c);
+
+// A group's verdict against a class.
+struct GroupVerdict {
+    enum class Outcome { Pass, Fail, None };
+    Outcome outcome = Outcome::None;
+    QString reason;               // why there is no verdict
+    std::optional<QString> load;  // load point in %, rounded half up to one decimal, whenever the
+                                  // high-voltage current and the rated primary give one
+    std::optional<QString> limit; // the limit at that load in ±%, cut to two decimals (so a shown
+                                  // limit never contradicts the verdict); only with a verdict
+    bool voltageLow = false;      // a voltage-low flag was set; it does not stop a verdict
+};
+
+// "合格", "超差", "不判定".
+QString OutcomeName(GroupVerdict::Outcome o);
+
+// The verdict of a slot's texts, with the rated primary (A) of its frame. Decided in exact
+// rational arithmetic on the texts' decimals: no floating point decides a boundary.
+GroupVerdict Judge(const GroupRecord& slot, int ratedPrimary, AccuracyClass c);
+// The verdict of a stored slot; a slot kept without its frame has no rated primary to judge by.
+GroupVerdict JudgeSlot(const RecordStore& store, SlotIndex n, AccuracyClass c);
+
+} // namespace velantis
