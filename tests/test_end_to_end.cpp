@@ -4,6 +4,7 @@
 #include "link/monitor_timers.h"
 #include "link/qt_serial_line.h"
 #include "records/data_file.h"
+#include "records/live_record.h"
 #include "simulator/simulated_instrument.h"
 #include "support/simulated_lists.h"
 
@@ -190,6 +191,46 @@ TEST(EndToEnd, UnwritableStandardOutputIsAFailure) {
         EXPECT_EQ(cli.exitCode(), 5) << command.join(' ').toStdString() << err.toStdString();
         EXPECT_TRUE(err.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))))
             << command.join(' ').toStdString() << err.toStdString();
+    }
+}
+
+// live --csv writes the live record's rows, to standard output or through the record to a file.
+TEST(EndToEnd, LiveCsvHasTheRecordColumns) {
+    SimulatedInstrument sim({.storedGroups = 0, .emulateByteTime = false});
+    ASSERT_TRUE(sim.start());
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("live.csv"));
+    for (const QStringList& more : {QStringList{}, QStringList{"-o", file}}) {
+        QProcess cli;
+        cli.start(QStringLiteral(VELANTIS_CLI),
+                  QStringList{"live", "--csv", "--count", "2", "--port", "3=" + sim.devicePath()} +
+                      more);
+        ASSERT_TRUE(cli.waitForFinished(60000));
+        EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+        QFile written(file);
+        const QByteArray out = more.isEmpty()
+                                   ? cli.readAllStandardOutput()
+                                   : (written.open(QIODevice::ReadOnly), written.readAll());
+        ASSERT_TRUE(out.startsWith(LiveRecordHeading())) << out.toStdString();
+        const QList<QByteArray> rows = out.mid(LiveRecordHeading().size()).split('\n');
+        ASSERT_EQ(rows.size(), 3) << out.toStdString(); // two rows, nothing after the last
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_TRUE(rows[i].endsWith('\r'));
+            const QList<QByteArray> cells = rows[i].chopped(1).split(',');
+            ASSERT_EQ(cells.size(), 11) << rows[i].toStdString();
+            EXPECT_TRUE(QDateTime::fromString(QString::fromLatin1(cells[0]),
+                                              QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))
+                            .isValid());
+            for (int c : {1, 2, 3, 4, 5, 7, 8}) {
+                bool number = false;
+                cells[c].toDouble(&number);
+                EXPECT_TRUE(number || cells[c] == "OL" || cells[c] == "err")
+                    << cells[c].toStdString();
+            }
+            EXPECT_TRUE(QByteArrayList({"R", "S", "T", "- -"}).contains(cells[6]));
+            EXPECT_TRUE((QByteArrayList{"0", "1"}).contains(cells[9]) &&
+                        (QByteArrayList{"0", "1"}).contains(cells[10]));
+        }
     }
 }
 

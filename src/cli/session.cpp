@@ -7,6 +7,7 @@
 #include "link/qt_serial_line.h"
 #include "records/csv_export.h"
 #include "records/data_file.h"
+#include "records/live_record.h"
 #include "records/test_report.h"
 #include "report/report_pages.h"
 
@@ -178,15 +179,7 @@ bool ApplyPorts(Session& s, const Common& common, const QString& command) {
     return true;
 }
 
-QString LiveLine(const DisplayState& d, bool csv) {
-    if (csv) {
-        QStringList cells{d.Label8,  d.Label9,  d.Label10, d.Label2,  d.Label4, d.Label5,
-                          d.Label13, d.Label19, d.Label20, d.Label14, d.Label17};
-        for (QString& c : cells)
-            c = QLatin1Char('"') + c.trimmed().replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-                QLatin1Char('"');
-        return cells.join(QLatin1Char(','));
-    }
+QString LiveLine(const DisplayState& d) {
     auto cell = [](const QString& text) { return text.trimmed().rightJustified(8); };
     return QStringLiteral("1st R %1 S %2 T %3 | 2nd R %4 S %5 T %6 | F.Er R %7 S %8 T %9 | %10 %11")
         .arg(cell(d.Label8), cell(d.Label9), cell(d.Label10), cell(d.Label2), cell(d.Label4),
@@ -202,7 +195,12 @@ int RunLive(const QStringList& args, const CodecLookup& lookup) {
     QCommandLineParser parser;
     parser.addOption(
         {QStringLiteral("count"), QStringLiteral("Stop after N readings."), QStringLiteral("N")});
-    parser.addOption({QStringLiteral("csv"), QStringLiteral("Comma-separated cells.")});
+    parser.addOption({QStringLiteral("csv"),
+                      QStringLiteral("One CSV row per reading (UTF-8): time, currents in A, F.Er "
+                                     "in %, channel, rating and flags, as the window records.")});
+    parser.addOption({{QStringLiteral("o"), QStringLiteral("output")},
+                      QStringLiteral("With --csv: write to FILE instead of standard output."),
+                      QStringLiteral("FILE")});
     Common common;
     if (!Parse(parser, QStringLiteral("live"), args, common))
         return parser.isSet(QStringLiteral("help")) ? Ok : Usage;
@@ -216,17 +214,44 @@ int RunLive(const QStringList& args, const CodecLookup& lookup) {
         }
     }
     const bool csv = parser.isSet(QStringLiteral("csv"));
+    const QString output = parser.value(QStringLiteral("output"));
+    if (parser.isSet(QStringLiteral("output")) && !csv) {
+        Err(QStringLiteral("velantis-cli live: -o FILE goes with --csv"));
+        return Usage;
+    }
 
     Session s(common.ports.isEmpty());
     if (!ApplyPorts(s, common, QStringLiteral("live")))
         return Usage;
     int shown = 0;
-    if (csv && !Out("1st R,1st S,1st T,2nd R,2nd S,2nd T,F.Er R,F.Er S,F.Er T,setting,ratio\n"))
+    // With -o the rows go through the live record, as the window's 记录 writes them.
+    LiveRecorder record;
+    FileError failure;
+    if (!output.isEmpty() && !record.open(output, &failure)) {
+        Err(QStringLiteral("velantis-cli live: cannot write %1: %2").arg(output, failure.text()));
+        return WriteFailed;
+    }
+    if (csv && output.isEmpty() && !Out(LiveRecordHeading()))
         return Finish(QStringLiteral("live"), WriteFailed);
-    QObject::connect(&s.monitor, &Monitor::liveReadingShown, [&] {
-        if (!Out(LiveLine(s.monitor.display(), csv).toUtf8() + '\n'))
+    QObject::connect(&s.monitor, &Monitor::liveReading, [&](const Reading& reading) {
+        const QDateTime now = QDateTime::currentDateTime();
+        if (record.isOpen()) {
+            if (!record.append(now, reading, &failure)) {
+                Err(QStringLiteral("velantis-cli live: cannot write %1 after %2 rows: %3")
+                        .arg(output)
+                        .arg(record.rows())
+                        .arg(failure.reason == FileError::Reason::NoSuchPath
+                                 ? QStringLiteral("the file or its folder was removed or moved")
+                                 : failure.text()));
+                QCoreApplication::exit(WriteFailed);
+                return;
+            }
+        } else if (!Out(csv ? LiveRecordRow(now, reading)
+                            : LiveLine(s.monitor.display()).toUtf8() + '\n')) {
             QCoreApplication::exit(WriteFailed); // told by Finish
-        else if (++shown == count)
+            return;
+        }
+        if (++shown == count)
             QCoreApplication::exit(Ok);
     });
     QTimer::singleShot(TimeoutMsecs(common), [&] {

@@ -135,6 +135,7 @@ void Monitor::MSComm1_OnComm() {
         handleLiveReading(reading);
         changed();
         emit liveReadingShown();
+        emit liveReading(reading);
         emit liveNumbers(NumbersOf(reading));
         return;
     case static_cast<int>(FrameKind::PortNumber):

@@ -110,6 +110,8 @@ signals:
     void groupCountError();
     // A live reading has just been put on display.
     void liveReadingShown();
+    // The same live reading, whole (for the live record).
+    void liveReading(const velantis::Reading& reading);
     // The same live reading as numbers (for the trend chart).
     void liveNumbers(const velantis::ReadingNumbers& numbers);
     // A download ended (end frame, watchdog, lost link, full store).
