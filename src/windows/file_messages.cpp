@@ -62,6 +62,18 @@ QString SaveFailureText(const QString& path, const FileError& e) {
         .arg(QDir::toNativeSeparators(path), FileReasonText(e), effect);
 }
 
+QString RecordFailureText(const QString& path, const FileError& e, qint64 rows) {
+    const QString file = QDir::toNativeSeparators(path);
+    if (e.reason == FileError::Reason::NoSuchPath)
+        return QStringLiteral("记录已停止：%1 已被删除或移走 (文件或它所在的文件夹不在原处了)。\n"
+                              "此前写入了 %2 行。")
+            .arg(file)
+            .arg(rows);
+    return QStringLiteral("记录已停止：未能写入 %1：%2。\n已写入的 %3 行保留在文件中。")
+        .arg(file, FileReasonText(e))
+        .arg(rows);
+}
+
 QString OpenFailureText(const QString& path, const FileError& e) {
     return QStringLiteral("无法打开 %1：%2。")
         .arg(QDir::toNativeSeparators(path), FileReasonText(e));

@@ -14,6 +14,10 @@ QString FileReasonText(const FileError& error);
 // file kept, nothing written, or a file (or reader) left with a part.
 QString SaveFailureText(const QString& path, const FileError& error);
 
+// A live record stopped by a row that could not be written: the file, the reason and what
+// became of the rows already written.
+QString RecordFailureText(const QString& path, const FileError& error, qint64 rows);
+
 // "无法打开 <file>：<reason>。"
 QString OpenFailureText(const QString& path, const FileError& error);
 

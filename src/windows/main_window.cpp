@@ -2,6 +2,7 @@
 
 #include "records/csv_export.h"
 #include "records/data_file.h"
+#include "records/live_record.h"
 #include "report/fonts.h"
 #include "windows/file_messages.h"
 #include "windows/icons.h"
@@ -149,6 +150,7 @@ MainWindow::MainWindow(MainWindowParts parts) : parts_(std::move(parts)) {
         showMessage(QStringLiteral("  Error!"), QStringLiteral("Error\r\n"));
     });
     monitor_->setPrintList([this](const QString& text) { PrintList(text); });
+    connect(monitor_.get(), &Monitor::liveReading, this, &MainWindow::recordReading);
 
     // Loading the window starts the controller: port opened, store cleared, list refreshed.
     monitor_->Form_Load();
@@ -314,6 +316,7 @@ void MainWindow::buildMenus() {
         QAction* action = menu->addAction(QString::fromUtf8(name));
         action->setObjectName(QString::fromUtf8(name));
         connect(action, &QAction::triggered, this, handler);
+        return action;
     };
     QMenu* file = menuBar()->addMenu(QStringLiteral("文件"));
     file->setObjectName(QStringLiteral("at"));
@@ -334,6 +337,8 @@ void MainWindow::buildMenus() {
     add(operate, "报告预览", &MainWindow::PreviewReport);
     add(operate, "导出报告", &MainWindow::ExportReport);
     add(operate, "趋势图", &MainWindow::ShowTrend);
+    recordAction_ = add(operate, "记录", &MainWindow::ToggleRecording);
+    recordAction_->setText(QStringLiteral("记录…"));
 }
 
 void MainWindow::startTimers() {
@@ -372,7 +377,7 @@ void MainWindow::render() {
     const bool notice =
         statusNoticeUntil_.isValid() && QDateTime::currentDateTimeUtc() < statusNoticeUntil_;
     SetIfChanged(panels_[0], d.panel1);
-    SetIfChanged(panels_[1], notice ? statusNotice_ : d.panel2);
+    SetIfChanged(panels_[1], notice ? statusNotice_ : titleText());
     SetIfChanged(panels_[2], d.panel3);
 
     ShowListText(list_, monitor_->history().listText());
@@ -383,6 +388,14 @@ void MainWindow::showStatusNotice(const QString& text) {
     statusNotice_ = text;
     statusNoticeUntil_ = QDateTime::currentDateTimeUtc().addMSecs(StatusNoticeMs);
     panels_[1]->setText(text);
+}
+
+QString MainWindow::titleText() const {
+    if (!recording())
+        return monitor_->display().panel2;
+    return QStringLiteral("记录中：%1 行 → %2")
+        .arg(recorder_->rows())
+        .arg(QFileInfo(recorder_->path()).fileName());
 }
 
 QString MainWindow::titlePanelText() const {
@@ -584,11 +597,70 @@ TrendWindow* MainWindow::trendWindow() const {
 }
 
 void MainWindow::ShowTrend() {
-    if (!trend_)
-        trend_ = new TrendWindow(*monitor_, this);
+    if (!trend_) {
+        trend_ = new TrendWindow(*monitor_, *parts_.fileDialogs, this);
+        trend_->resize(trend_->sizeHint());
+        // Beside this window, the frame's decorations reckoned as this window's.
+        const QSize decorations = frameGeometry().size() - geometry().size();
+        if (const QScreen* s = screen())
+            trend_->move(
+                PlaceBeside(frameGeometry(), trend_->size() + decorations, s->availableGeometry()));
+    }
     trend_->show();
     trend_->raise();
     trend_->activateWindow();
+}
+
+QString MainWindow::DefaultRecordFileName() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-M-d_HHmmss"));
+    return QDir(folder).filePath(QStringLiteral("QRTLIVE") + stamp + QStringLiteral(".csv"));
+}
+
+bool MainWindow::recording() const {
+    return recorder_ && recorder_->isOpen();
+}
+
+void MainWindow::ToggleRecording() {
+    if (recording()) {
+        stopRecording();
+        return;
+    }
+    const QString path = parts_.fileDialogs->saveFileName(
+        this, DefaultRecordFileName(), {QStringLiteral("CSV Files (*.csv) (*.csv)")});
+    if (path.isEmpty())
+        return; // cancelled
+    auto recorder = std::make_unique<LiveRecorder>();
+    FileError failure;
+    if (!recorder->open(path, &failure)) {
+        showMessage(QStringLiteral("记录"), SaveFailureText(path, failure));
+        return;
+    }
+    recorder_ = std::move(recorder);
+    recordAction_->setText(QStringLiteral("停止记录"));
+    SetIfChanged(panels_[1], titleText());
+}
+
+void MainWindow::stopRecording() {
+    recorder_.reset();
+    recordAction_->setText(QStringLiteral("记录…"));
+    render();
+}
+
+void MainWindow::recordReading(const Reading& reading) {
+    if (!recording())
+        return;
+    FileError failure;
+    if (!recorder_->append(QDateTime::currentDateTime(), reading, &failure)) {
+        const QString text = RecordFailureText(recorder_->path(), failure, recorder_->rows());
+        stopRecording();
+        showMessage(QStringLiteral("记录"), text);
+        return;
+    }
+    const bool notice =
+        statusNoticeUntil_.isValid() && QDateTime::currentDateTimeUtc() < statusNoticeUntil_;
+    if (!notice)
+        SetIfChanged(panels_[1], titleText());
 }
 
 void MainWindow::Toolbar1_ButtonClick(const QString& key) {

@@ -11,6 +11,7 @@
 
 #include <memory>
 
+class QAction;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -21,6 +22,7 @@ class QToolBar;
 namespace velantis {
 
 class ListView;
+class LiveRecorder;
 class PrintRangeDialog;
 class TrendWindow;
 
@@ -74,6 +76,12 @@ public:
     const TestInfo& testInfo() const { return testInfo_; }
     void setTestInfo(const TestInfo& info); // remembered for the next run
     TestReport currentReport() const;
+    // 记录: asks for a file and records every live reading to it until chosen again (停止记录)
+    // or until a row cannot be written, which stops it with a message.
+    void ToggleRecording();
+    bool recording() const;
+    // The record's default name: the documents folder, "QRTLIVE", the date and the time.
+    static QString DefaultRecordFileName();
 
     // The file name both file dialogs start with: the program folder (the documents folder when
     // the program folder cannot be written), "QRTDATA" and today's date as yyyy-M-d.
@@ -108,6 +116,10 @@ private:
     void showMessage(const QString& title, const QString& text);
     void onDownloadEnded(DownloadEnd how);
     void releasePort();
+    void recordReading(const Reading& reading);
+    void stopRecording();
+    // What the title panel shows when no notice is up: the title, or the record's row count.
+    QString titleText() const;
 
     MainWindowParts parts_;
     std::unique_ptr<Monitor> monitor_;
@@ -129,6 +141,8 @@ private:
     QLabel* panels_[3] = {};
     PrintRangeDialog* printRange_ = nullptr;
     QPointer<TrendWindow> trend_;
+    std::unique_ptr<LiveRecorder> recorder_;
+    QAction* recordAction_ = nullptr;
 
     TestInfo testInfo_;
     DownloadInfo lastDownload_;

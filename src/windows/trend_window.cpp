@@ -1,15 +1,25 @@
 #include "windows/trend_window.h"
 
 #include "link/monitor.h"
+#include "records/data_file.h"
 #include "report/fonts.h"
+#include "windows/file_messages.h"
 
+#include <QBuffer>
 #include <QDateTime>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace velantis {
 
@@ -33,6 +43,16 @@ double NiceStep(double span) {
         if (raw <= m * power)
             return m * power;
     return 10 * power;
+}
+
+// A time-axis step that gives at most six ticks over the span.
+qint64 TimeStep(qint64 span) {
+    static const qint64 steps[] = {1000,  2000,  5000,   10000,  15000,
+                                   30000, 60000, 120000, 300000, 600000};
+    for (const qint64 step : steps)
+        if (span / step <= 6)
+            return step;
+    return steps[std::size(steps) - 1];
 }
 
 } // namespace
@@ -59,8 +79,13 @@ void TrendChart::setNow(qint64 nowMs) {
     update();
 }
 
+qint64 TrendChart::timeSpan() const {
+    const qint64 held = samples_.isEmpty() ? 0 : now_ - samples_.first().at;
+    return std::clamp(held, MinSpanMs, SpanMs);
+}
+
 double TrendChart::xOf(qint64 at, const QRectF& plot) const {
-    return plot.right() - static_cast<double>(now_ - at) / SpanMs * plot.width();
+    return plot.right() - static_cast<double>(now_ - at) / timeSpan() * plot.width();
 }
 
 QList<QPolygonF> TrendChart::linesOf(Series series, const QRectF& plot, double low,
@@ -86,8 +111,8 @@ QList<QPolygonF> TrendChart::linesOf(Series series, const QRectF& plot, double l
 }
 
 void TrendChart::valueRange(bool currents, double* low, double* high, double* step) const {
-    double lo = currents ? 0 : -0.5;
-    double hi = currents ? 0.001 : 0.5;
+    double lo = std::numeric_limits<double>::infinity();
+    double hi = -lo;
     for (const Sample& s : samples_) {
         for (int k = currents ? R : Error; k <= (currents ? T : Error); ++k) {
             const double v = s.value[k];
@@ -96,6 +121,17 @@ void TrendChart::valueRange(bool currents, double* low, double* high, double* st
             lo = std::min(lo, v);
             hi = std::max(hi, v);
         }
+    }
+    if (lo > hi) // nothing to show
+        lo = hi = 0;
+    const double least =
+        currents ? std::max(0.001, 0.02 * std::max(std::abs(lo), std::abs(hi))) : 0.5;
+    if (hi - lo < least) {
+        const double middle = (lo + hi) / 2;
+        // Currents that are all at or above zero keep zero as their floor.
+        const bool fromZero = currents && lo >= 0 && middle < least / 2;
+        lo = fromZero ? 0 : middle - least / 2;
+        hi = lo + least;
     }
     *step = NiceStep(hi - lo);
     *low = std::floor(lo / *step) * *step;
@@ -178,13 +214,16 @@ void TrendChart::paintEvent(QPaintEvent*) {
         p.drawText(QPointF(x + 22, fm.ascent() + 4), name);
     }
 
-    // Time axis: a tick every two minutes, labelled with the time of day.
+    // Time axis: ticks on whole steps of the local time, labelled with the time of day.
     p.setPen(palette().color(QPalette::Text));
-    const qint64 tick = 2 * 60 * 1000;
-    for (qint64 t = (now_ / tick) * tick; t >= now_ - SpanMs; t -= tick) {
+    const qint64 tick = TimeStep(timeSpan());
+    const qint64 offset =
+        static_cast<qint64>(QDateTime::fromMSecsSinceEpoch(now_).offsetFromUtc()) * 1000;
+    const QString format = tick < 60000 ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm");
+    for (qint64 t = (now_ + offset) / tick * tick - offset; t >= now_ - timeSpan(); t -= tick) {
         const double tx = xOf(t, lower);
         p.drawLine(QPointF(tx, lower.bottom()), QPointF(tx, lower.bottom() + 4));
-        const QString label = QDateTime::fromMSecsSinceEpoch(t).toString(QStringLiteral("HH:mm"));
+        const QString label = QDateTime::fromMSecsSinceEpoch(t).toString(format);
         const double w = fm.horizontalAdvance(label);
         p.drawText(QPointF(tx - w / 2, lower.bottom() + 4 + fm.ascent()), label);
     }
@@ -192,13 +231,22 @@ void TrendChart::paintEvent(QPaintEvent*) {
         p.drawText(upper, Qt::AlignCenter, QStringLiteral("等待实时读数…"));
 }
 
-TrendWindow::TrendWindow(Monitor& monitor, QWidget* parent) : QWidget(parent, Qt::Window) {
+TrendWindow::TrendWindow(Monitor& monitor, FileDialogs& dialogs, QWidget* parent)
+    : QWidget(parent, Qt::Window), dialogs_(dialogs) {
     setObjectName(QStringLiteral("TrendWindow"));
     setWindowTitle(QStringLiteral("趋势图 - Velantis"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFont(ListFont());
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
+    auto* buttons = new QHBoxLayout;
+    auto* save = new QPushButton(QStringLiteral("保存图片"), this);
+    save->setObjectName(QStringLiteral("SaveImage"));
+    save->setAutoDefault(false);
+    connect(save, &QPushButton::clicked, this, &TrendWindow::SaveImage);
+    buttons->addWidget(save);
+    buttons->addStretch();
+    layout->addLayout(buttons);
     chart_ = new TrendChart(this);
     layout->addWidget(chart_);
     connect(&monitor, &Monitor::liveNumbers, chart_, [this](const ReadingNumbers& n) {
@@ -210,6 +258,43 @@ TrendWindow::TrendWindow(Monitor& monitor, QWidget* parent) : QWidget(parent, Qt
             [this] { chart_->setNow(QDateTime::currentMSecsSinceEpoch()); });
     clock->start(1000);
     chart_->setNow(QDateTime::currentMSecsSinceEpoch());
+}
+
+void TrendWindow::SaveImage() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString name = QStringLiteral("QRTTREND") +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-M-d_HHmmss")) +
+                         QStringLiteral(".png");
+    const QString path = dialogs_.saveFileName(this, QDir(folder).filePath(name),
+                                               {QStringLiteral("PNG Files (*.png) (*.png)")});
+    if (path.isEmpty())
+        return; // cancelled
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    chart_->grab().save(&buffer, "PNG");
+    FileError failure;
+    if (!SaveFileBytes(path, png, nullptr, &failure)) {
+        auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("保存图片"),
+                                    SaveFailureText(path, failure), QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    }
+}
+
+QPoint PlaceBeside(const QRect& mainFrame, const QSize& size, const QRect& screen) {
+    const int roomRight = screen.right() - mainFrame.right();
+    const int roomLeft = mainFrame.left() - screen.left();
+    QPoint at(mainFrame.right() + 1, mainFrame.top());
+    // Where it fits on neither side: on the side with more room, against the screen's edge,
+    // so that it covers as little of the main window as it can.
+    if (roomRight < size.width() && (roomLeft >= size.width() || roomLeft > roomRight))
+        at.setX(mainFrame.left() - size.width());
+    at.setX(std::clamp(at.x(), screen.left(),
+                       std::max(screen.left(), screen.right() + 1 - size.width())));
+    at.setY(std::clamp(at.y(), screen.top(),
+                       std::max(screen.top(), screen.bottom() + 1 - size.height())));
+    return at;
 }
 
 } // namespace velantis
