@@ -21,9 +21,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "http://www.qintarnorvak.com")
 # Libraries the programs link, found by dpkg-shlibdeps (dpkg-dev; without it the package would
 # come out with no Depends at all), and what Qt loads at run time: the xcb platform plugin (only
-# a Recommends of the Qt GUI library) and the list font.
+# a Recommends of the Qt GUI library), the list font and the SQLite driver of the test records.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-wqy-zenhei")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-wqy-zenhei, libqt6sql6-sqlite")
 
 set(CPACK_GENERATOR DEB)
 include(CPack)

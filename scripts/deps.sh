@@ -4,7 +4,9 @@
 set -euo pipefail
 
 # dpkg-dev and file: cpack -G DEB finds the package's library dependencies with dpkg-shlibdeps.
+# libqt6sql6-sqlite: the SQLite driver of the test-record database.
 packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-webengine-dev qt6-qpa-plugins
+          libqt6sql6-sqlite
           libgtest-dev libbenchmark-dev fonts-wqy-zenhei poppler-utils
           dpkg-dev file
           locales "$@")

@@ -103,9 +103,10 @@ TEST_F(PackageTest, NameVersionAndDependencies) {
     // Libraries found in the binaries (an empty list here means dpkg-shlibdeps was missing),
     // and what Qt loads at run time.
     const QStringList depends = Field("Depends").split(QStringLiteral(", "));
-    for (const char* name : {"libc6", "libqt6core6", "libqt6gui6", "libqt6widgets6",
-                             "libqt6serialport6", "libqt6printsupport6", "libqt6network6",
-                             "libqt6webenginewidgets6", "qt6-qpa-plugins", "fonts-wqy-zenhei"}) {
+    for (const char* name :
+         {"libc6", "libqt6core6", "libqt6gui6", "libqt6widgets6", "libqt6serialport6",
+          "libqt6printsupport6", "libqt6network6", "libqt6webenginewidgets6", "qt6-qpa-plugins",
+          "fonts-wqy-zenhei", "libqt6sql6-sqlite"}) {
         const QString prefix = QString::fromLatin1(name);
         EXPECT_TRUE(std::any_of(depends.begin(), depends.end(),
                                 [&](const QString& d) {

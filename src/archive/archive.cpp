@@ -1,0 +1,590 @@
+#include "archive/archive.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QVariant>
+
+#include <atomic>
+
+namespace velantis {
+
+namespace {
+
+// SQLite's primary result codes that the archive tells apart.
+constexpr int SqliteBusy = 5;
+constexpr int SqliteLocked = 6;
+constexpr int SqliteReadOnly = 8;
+constexpr int SqliteCorrupt = 11;
+constexpr int SqliteFull = 13;
+constexpr int SqliteCantOpen = 14;
+constexpr int SqliteNotADb = 26;
+
+ArchiveError ErrorOf(const QSqlError& e) {
+    ArchiveError out;
+    out.system = e.databaseText().isEmpty() ? e.text() : e.databaseText();
+    bool ok = false;
+    const int code = e.nativeErrorCode().toInt(&ok) & 0xFF; // extended codes carry it low
+    const QString words = out.system.toLower();
+    if ((ok && (code == SqliteNotADb || code == SqliteCorrupt)) ||
+        words.contains(QLatin1String("not a database")) ||
+        words.contains(QLatin1String("malformed")))
+        out.reason = ArchiveError::Reason::NotADatabase;
+    else if ((ok && code == SqliteFull) || words.contains(QLatin1String("disk is full")))
+        out.reason = ArchiveError::Reason::DiskFull;
+    else if ((ok && code == SqliteReadOnly) || words.contains(QLatin1String("readonly")))
+        out.reason = ArchiveError::Reason::ReadOnly;
+    else if ((ok && (code == SqliteBusy || code == SqliteLocked)) ||
+             words.contains(QLatin1String("locked")))
+        out.reason = ArchiveError::Reason::Locked;
+    else if ((ok && code == SqliteCantOpen) || words.contains(QLatin1String("unable to open")))
+        out.reason = ArchiveError::Reason::CannotOpen;
+    else
+        out.reason = ArchiveError::Reason::Other;
+    return out;
+}
+
+void Set(ArchiveError* error, ArchiveError value) {
+    if (error)
+        *error = std::move(value);
+}
+
+bool Failed(ArchiveError* error, const QSqlError& e) {
+    Set(error, ErrorOf(e));
+    return false;
+}
+
+QString TimeText(const QDateTime& t) {
+    return t.toString(Qt::ISODateWithMs);
+}
+QDateTime TimeOf(const QVariant& v) {
+    return QDateTime::fromString(v.toString(), Qt::ISODateWithMs);
+}
+
+DownloadEnd EndingOf(const QString& name) {
+    for (DownloadEnd how : {DownloadEnd::EndFrame, DownloadEnd::Incomplete, DownloadEnd::Watchdog,
+                            DownloadEnd::LinkLost, DownloadEnd::StoreFull}) {
+        if (EndingName(how) == name)
+            return how;
+    }
+    return DownloadEnd::None;
+}
+
+const QString TestColumns = QStringLiteral(
+    "number, started, ended, port, ending, announced, stored, station, device, serial, "
+    "rated_ratio, class, tester, reviewer, test_date, remarks, pass, fail, undecided, version");
+
+TestRecord RecordOf(const QSqlQuery& q) {
+    TestRecord r;
+    r.number = q.value(0).toLongLong();
+    r.started = TimeOf(q.value(1));
+    r.ended = TimeOf(q.value(2));
+    r.port = q.value(3).toString();
+    r.ending = EndingOf(q.value(4).toString());
+    r.announced = q.value(5).toInt();
+    r.stored = q.value(6).toInt();
+    r.info.station = q.value(7).toString();
+    r.info.device = q.value(8).toString();
+    r.info.serial = q.value(9).toString();
+    r.info.ratedRatio = q.value(10).toString();
+    r.info.accuracy = ParseClass(q.value(11).toString()).value_or(AccuracyClass::None);
+    r.info.tester = q.value(12).toString();
+    r.info.reviewer = q.value(13).toString();
+    r.info.date = QDate::fromString(q.value(14).toString(), Qt::ISODate);
+    r.info.remarks = q.value(15).toString();
+    r.pass = q.value(16).toInt();
+    r.fail = q.value(17).toInt();
+    r.none = q.value(18).toInt();
+    r.version = q.value(19).toString();
+    return r;
+}
+
+// Every text column is NOT NULL: an empty field is kept as an empty text.
+QVariant NotNull(const QVariant& v) {
+    if (v.typeId() == QMetaType::QString && v.toString().isNull())
+        return QVariant(QStringLiteral(""));
+    return v;
+}
+
+QString ClassText(AccuracyClass c) {
+    return c == AccuracyClass::None ? QString() : ClassName(c);
+}
+
+// Version 1: the tests and their groups. AUTOINCREMENT keeps a deleted test's number unused.
+const char* const SchemaV1[] = {
+    "CREATE TABLE tests ("
+    " number INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " started TEXT NOT NULL, ended TEXT NOT NULL, port TEXT NOT NULL, ending TEXT NOT NULL,"
+    " announced INTEGER NOT NULL, stored INTEGER NOT NULL,"
+    " station TEXT NOT NULL, device TEXT NOT NULL, serial TEXT NOT NULL,"
+    " rated_ratio TEXT NOT NULL, class TEXT NOT NULL, tester TEXT NOT NULL,"
+    " reviewer TEXT NOT NULL, test_date TEXT NOT NULL, remarks TEXT NOT NULL,"
+    " pass INTEGER NOT NULL, fail INTEGER NOT NULL, undecided INTEGER NOT NULL,"
+    " version TEXT NOT NULL)",
+    "CREATE TABLE groups ("
+    " test INTEGER NOT NULL REFERENCES tests(number) ON DELETE CASCADE,"
+    " group_no INTEGER NOT NULL CHECK (group_no BETWEEN 0 AND 4000),"
+    " frame BLOB NOT NULL CHECK (length(frame) = 20),"
+    " PRIMARY KEY (test, group_no)) WITHOUT ROWID",
+    "CREATE INDEX tests_by_end ON tests(ended)",
+    "PRAGMA user_version = 1",
+};
+
+} // namespace
+
+QString ArchiveError::text() const {
+    switch (reason) {
+    case Reason::None:
+        return QString();
+    case Reason::NotADatabase:
+        return QStringLiteral("not a record database (%1)").arg(system);
+    case Reason::NewerVersion:
+        return QStringLiteral("written by a later version of the program; opened read only");
+    case Reason::ReadOnly:
+        return QStringLiteral("read-only (%1)").arg(system);
+    case Reason::DiskFull:
+        return QStringLiteral("no space left on the device (%1)").arg(system);
+    case Reason::Locked:
+        return QStringLiteral("locked by another program (%1)").arg(system);
+    case Reason::CannotOpen:
+        return QStringLiteral("cannot be opened (%1)").arg(system);
+    case Reason::NoSuchTest:
+        return QStringLiteral("no such test");
+    case Reason::Other:
+        break;
+    }
+    return system;
+}
+
+bool MatchesFilter(const TestRecord& r, const QString& filter) {
+    const QString f = filter.trimmed();
+    if (f.isEmpty())
+        return true;
+    for (const QString* field :
+         {&r.info.station, &r.info.device, &r.info.serial, &r.info.remarks}) {
+        if (field->contains(f, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+QString EndingName(DownloadEnd how) {
+    switch (how) {
+    case DownloadEnd::EndFrame:
+        return QStringLiteral("complete");
+    case DownloadEnd::Incomplete:
+        return QStringLiteral("incomplete");
+    case DownloadEnd::Watchdog:
+        return QStringLiteral("watchdog");
+    case DownloadEnd::LinkLost:
+        return QStringLiteral("link-lost");
+    case DownloadEnd::StoreFull:
+        return QStringLiteral("store-full");
+    case DownloadEnd::None:
+    case DownloadEnd::Running:
+        break;
+    }
+    return QStringLiteral("unknown");
+}
+
+QString Archive::DefaultPath() {
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(QStringLiteral("velantis/records.sqlite"));
+}
+
+Archive::Archive(const QString& path, int busyTimeoutMs)
+    : path_(path), busyTimeoutMs_(busyTimeoutMs) {
+    static std::atomic<int> counter{0};
+    connection_ = QStringLiteral("velantis-archive-%1").arg(++counter);
+}
+
+Archive::~Archive() {
+    closeFile();
+    QSqlDatabase::removeDatabase(connection_);
+}
+
+void Archive::closeFile() {
+    if (db_.isValid())
+        db_.close();
+    db_ = QSqlDatabase();
+    open_ = false;
+}
+
+QString Archive::takeNotice() {
+    return std::exchange(notice_, QString());
+}
+
+bool Archive::exec(const QString& sql, ArchiveError* error) {
+    QSqlQuery q(db_);
+    if (!q.exec(sql))
+        return Failed(error, q.lastError());
+    return true;
+}
+
+bool Archive::open(ArchiveError* error) {
+    if (open_)
+        return true;
+    const bool first = !checked_;
+    checked_ = true;
+    ArchiveError why;
+    if (openFile(&why))
+        return true;
+    if (!first || why.reason != ArchiveError::Reason::NotADatabase) {
+        Set(error, why);
+        return false;
+    }
+    // Only the first opening puts a damaged file aside: later failures are the system's.
+    if (!renameAside(why.system, error))
+        return false;
+    return openFile(error);
+}
+
+bool Archive::renameAside(const QString& reason, ArchiveError* error) {
+    closeFile();
+    const QFileInfo info(path_);
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString aside = info.dir().filePath(
+        QStringLiteral("%1.damaged-%2.%3").arg(info.completeBaseName(), stamp, info.suffix()));
+    for (int n = 2; QFileInfo::exists(aside); ++n)
+        aside = info.dir().filePath(QStringLiteral("%1.damaged-%2-%3.%4")
+                                        .arg(info.completeBaseName(), stamp)
+                                        .arg(n)
+                                        .arg(info.suffix()));
+    QFile file(path_);
+    if (!file.rename(aside)) {
+        Set(error,
+            {ArchiveError::Reason::NotADatabase, QStringLiteral("%1; renaming it to %2 failed: %3")
+                                                     .arg(reason, aside, file.errorString())});
+        return false;
+    }
+    // The old file's journal belongs to it, never to the new one.
+    for (const char* part : {"-wal", "-shm", "-journal"}) {
+        const QString from = path_ + QLatin1String(part);
+        if (QFileInfo::exists(from))
+            QFile::rename(from, aside + QLatin1String(part));
+    }
+    asideName_ = aside;
+    notice_ = QStringLiteral("%1 was not a readable record database (%2); it was renamed to %3 and "
+                             "a new one started")
+                  .arg(QDir::toNativeSeparators(path_), reason, QDir::toNativeSeparators(aside));
+    return true;
+}
+
+bool Archive::openFile(ArchiveError* error) {
+    closeFile();
+    if (!QDir().mkpath(QFileInfo(path_).absolutePath())) {
+        Set(error, {ArchiveError::Reason::CannotOpen,
+                    QStringLiteral("cannot make the folder %1")
+                        .arg(QDir::toNativeSeparators(QFileInfo(path_).absolutePath()))});
+        return false;
+    }
+    db_ = QSqlDatabase::contains(connection_)
+              ? QSqlDatabase::database(connection_, false)
+              : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+    if (!db_.isValid()) {
+        Set(error, {ArchiveError::Reason::Other,
+                    QStringLiteral("Qt's SQLite driver (QSQLITE) is not installed")});
+        return false;
+    }
+    db_.setDatabaseName(path_);
+    db_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs_));
+    if (!db_.open())
+        return Failed(error, db_.lastError());
+    readOnly_ = false;
+    if (!prepareSchema(error)) {
+        closeFile();
+        return false;
+    }
+    open_ = true;
+    return true;
+}
+
+bool Archive::prepareSchema(ArchiveError* error) {
+    QSqlQuery q(db_);
+    // The first statement reads the file: a file that is no database fails here.
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
+        return Failed(error, q.lastError());
+    fileVersion_ = q.value(0).toInt();
+    q.finish();
+    if (!quickChecked_) {
+        if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next())
+            return Failed(error, q.lastError());
+        const QString verdict = q.value(0).toString();
+        q.finish();
+        if (verdict != QLatin1String("ok")) {
+            Set(error, {ArchiveError::Reason::NotADatabase,
+                        QStringLiteral("quick_check: %1").arg(verdict)});
+            return false;
+        }
+        quickChecked_ = true;
+    }
+    if (!exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(busyTimeoutMs_), error) ||
+        !exec(QStringLiteral("PRAGMA foreign_keys = ON"), error))
+        return false;
+    if (fileVersion_ > SchemaVersion) {
+        // A later program's file: read here, never written, so nothing of it is spoilt.
+        readOnly_ = true;
+        notice_ = QStringLiteral("%1 was written by a later version of the program (schema %2, "
+                                 "this one knows %3): it is opened read only and new tests are "
+                                 "not archived")
+                      .arg(QDir::toNativeSeparators(path_))
+                      .arg(fileVersion_)
+                      .arg(SchemaVersion);
+        return exec(QStringLiteral("PRAGMA query_only = ON"), error);
+    }
+    if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")))
+        return Failed(error, q.lastError());
+    q.finish();
+    if (!exec(QStringLiteral("PRAGMA synchronous = FULL"), error))
+        return false;
+    if (fileVersion_ == SchemaVersion)
+        return true;
+    // A new (or 0-byte) file; another program may be making it at the same moment.
+    if (!begin(error))
+        return false;
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
+        const QSqlError e = q.lastError();
+        q.finish();
+        rollback();
+        return Failed(error, e);
+    }
+    fileVersion_ = q.value(0).toInt();
+    q.finish();
+    if (fileVersion_ == 0) {
+        for (const char* sql : SchemaV1) {
+            if (!exec(QString::fromLatin1(sql), error)) {
+                rollback();
+                return false;
+            }
+        }
+        fileVersion_ = SchemaVersion;
+    }
+    // Later versions add their migration steps here, each from the version before.
+    return commit(error);
+}
+
+bool Archive::begin(ArchiveError* error) {
+    // Qt's transaction() is a deferred BEGIN, which fails at once when two programs write:
+    // IMMEDIATE takes the write lock now, waiting up to the busy timeout.
+    return exec(QStringLiteral("BEGIN IMMEDIATE"), error);
+}
+
+bool Archive::commit(ArchiveError* error) {
+    if (exec(QStringLiteral("COMMIT"), error))
+        return true;
+    rollback();
+    return false;
+}
+
+void Archive::rollback() {
+    QSqlQuery q(db_);
+    q.exec(QStringLiteral("ROLLBACK"));
+}
+
+bool Archive::writable(ArchiveError* error) {
+    if (!open(error))
+        return false;
+    if (readOnly_) {
+        Set(error, {ArchiveError::Reason::NewerVersion,
+                    QStringLiteral("schema version %1").arg(fileVersion_)});
+        return false;
+    }
+    return true;
+}
+
+std::optional<qint64> Archive::add(const TestRecord& record, const RecordStore& store,
+                                   ArchiveError* error) {
+    if (!writable(error))
+        return std::nullopt;
+    const TestReport report = MakeTestReport(store, record.info, {});
+    if (!begin(error))
+        return std::nullopt;
+    {
+        QSqlQuery q(db_);
+        q.prepare(QStringLiteral("INSERT INTO tests (started, ended, port, ending, announced, "
+                                 "stored, station, device, serial, rated_ratio, class, tester, "
+                                 "reviewer, test_date, remarks, pass, fail, undecided, version) "
+                                 "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+        const TestInfo& i = record.info;
+        int stored = 0;
+        for (int n = 0; n < RecordStore::SlotCount; ++n)
+            stored += store.frame(*SlotIndex::make(n)) ? 1 : 0;
+        const QString version =
+            record.version.isEmpty() ? QCoreApplication::applicationVersion() : record.version;
+        for (const QVariant& v :
+             {QVariant(TimeText(record.started)), QVariant(TimeText(record.ended)),
+              QVariant(record.port), QVariant(EndingName(record.ending)),
+              QVariant(record.announced), QVariant(stored), QVariant(i.station), QVariant(i.device),
+              QVariant(i.serial), QVariant(i.ratedRatio), QVariant(ClassText(i.accuracy)),
+              QVariant(i.tester), QVariant(i.reviewer), QVariant(i.date.toString(Qt::ISODate)),
+              QVariant(i.remarks), QVariant(report.pass), QVariant(report.fail),
+              QVariant(report.none), QVariant(version)})
+            q.addBindValue(NotNull(v));
+        if (!q.exec()) {
+            const QSqlError e = q.lastError();
+            q.finish();
+            rollback();
+            Failed(error, e);
+            return std::nullopt;
+        }
+        const qint64 number = q.lastInsertId().toLongLong();
+        q.finish();
+        QVariantList tests, numbers, frames;
+        for (int n = 0; n < RecordStore::SlotCount; ++n) {
+            const auto& frame = store.frame(*SlotIndex::make(n));
+            if (!frame)
+                continue;
+            tests << number;
+            numbers << n;
+            frames << QByteArray(reinterpret_cast<const char*>(frame->bytes().data()),
+                                 MeasurementFrame::Size);
+        }
+        if (!frames.isEmpty()) {
+            QSqlQuery g(db_);
+            g.prepare(QStringLiteral("INSERT INTO groups (test, group_no, frame) VALUES (?,?,?)"));
+            g.addBindValue(tests);
+            g.addBindValue(numbers);
+            g.addBindValue(frames);
+            if (!g.execBatch()) {
+                const QSqlError e = g.lastError();
+                g.finish();
+                rollback();
+                Failed(error, e);
+                return std::nullopt;
+            }
+        }
+        if (!commit(error))
+            return std::nullopt;
+        return number;
+    }
+}
+
+bool Archive::list(QList<TestRecord>* tests, ArchiveError* error) {
+    if (!open(error))
+        return false;
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT %1 FROM tests ORDER BY number DESC").arg(TestColumns)))
+        return Failed(error, q.lastError());
+    tests->clear();
+    while (q.next())
+        tests->append(RecordOf(q));
+    if (q.lastError().isValid())
+        return Failed(error, q.lastError());
+    return true;
+}
+
+bool Archive::find(qint64 number, TestRecord* test, QList<ArchivedGroup>* groups,
+                   ArchiveError* error) {
+    if (!open(error))
+        return false;
+    // One read transaction, so the groups belong to the very test row read.
+    if (!exec(QStringLiteral("BEGIN"), error))
+        return false;
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT %1 FROM tests WHERE number = ?").arg(TestColumns));
+    q.addBindValue(number);
+    if (!q.exec()) {
+        const QSqlError e = q.lastError();
+        q.finish();
+        rollback();
+        return Failed(error, e);
+    }
+    if (!q.next()) {
+        q.finish();
+        rollback();
+        Set(error, {ArchiveError::Reason::NoSuchTest, QStringLiteral("no test %1").arg(number)});
+        return false;
+    }
+    if (test)
+        *test = RecordOf(q);
+    q.finish();
+    if (groups) {
+        groups->clear();
+        q.prepare(QStringLiteral("SELECT group_no, frame FROM groups WHERE test = ? "
+                                 "ORDER BY group_no"));
+        q.addBindValue(number);
+        if (!q.exec()) {
+            const QSqlError e = q.lastError();
+            q.finish();
+            rollback();
+            return Failed(error, e);
+        }
+        while (q.next()) {
+            const auto frame = MeasurementFrame::fromBlock(q.value(1).toByteArray());
+            if (frame)
+                groups->append({q.value(0).toInt(), *frame});
+        }
+        q.finish();
+    }
+    rollback(); // nothing was written
+    return true;
+}
+
+bool Archive::remove(qint64 number, ArchiveError* error) {
+    if (!writable(error) || !begin(error))
+        return false;
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("DELETE FROM tests WHERE number = ?"));
+    q.addBindValue(number);
+    if (!q.exec()) {
+        const QSqlError e = q.lastError();
+        q.finish();
+        rollback();
+        return Failed(error, e);
+    }
+    const int removed = q.numRowsAffected();
+    q.finish();
+    if (removed == 0) {
+        rollback();
+        Set(error, {ArchiveError::Reason::NoSuchTest, QStringLiteral("no test %1").arg(number)});
+        return false;
+    }
+    return commit(error);
+}
+
+bool Archive::updateInfo(qint64 number, const TestInfo& info, ArchiveError* error) {
+    QList<ArchivedGroup> groups;
+    if (!writable(error) || !find(number, nullptr, &groups, error))
+        return false;
+    RecordStore store;
+    FillStore(groups, &store);
+    const TestReport report = MakeTestReport(store, info, {});
+    if (!begin(error))
+        return false;
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("UPDATE tests SET station = ?, device = ?, serial = ?, "
+                             "rated_ratio = ?, class = ?, tester = ?, reviewer = ?, "
+                             "test_date = ?, remarks = ?, pass = ?, fail = ?, undecided = ? "
+                             "WHERE number = ?"));
+    for (const QVariant& v :
+         {QVariant(info.station), QVariant(info.device), QVariant(info.serial),
+          QVariant(info.ratedRatio), QVariant(ClassText(info.accuracy)), QVariant(info.tester),
+          QVariant(info.reviewer), QVariant(info.date.toString(Qt::ISODate)),
+          QVariant(info.remarks), QVariant(report.pass), QVariant(report.fail),
+          QVariant(report.none), QVariant(number)})
+        q.addBindValue(NotNull(v));
+    if (!q.exec()) {
+        const QSqlError e = q.lastError();
+        q.finish();
+        rollback();
+        return Failed(error, e);
+    }
+    q.finish();
+    return commit(error);
+}
+
+void FillStore(const QList<ArchivedGroup>& groups, RecordStore* store) {
+    store->clear();
+    for (const ArchivedGroup& g : groups) {
+        if (const auto slot = SlotIndex::make(g.group))
+            store->store(*slot, g.frame);
+    }
+}
+
+} // namespace velantis

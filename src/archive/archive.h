@@ -1,0 +1,139 @@
+#pragma once
+
+#include "link/monitor.h"
+#include "protocol/frame.h"
+#include "records/record_store.h"
+#include "records/test_report.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+
+#include <optional>
+
+namespace velantis {
+
+// Why the record database could not do what was asked.
+struct ArchiveError {
+    enum class Reason {
+        None,
+        NotADatabase, // the file is no SQLite database (or a damaged one)
+        NewerVersion, // written by a later version of the program: read only here
+        ReadOnly,     // read-only file or file system
+        DiskFull,     // no space left on the device
+        Locked,       // another program held the database past the busy timeout
+        CannotOpen,   // no such folder, no permission
+        NoSuchTest,   // no test with that number
+        Other,        // see system
+    };
+    Reason reason = Reason::None;
+    QString system; // SQLite's own words
+
+    // The reason in English, as the command line prints it.
+    QString text() const;
+};
+
+// One group of a test as the archive keeps it: its number and the instrument's frame.
+struct ArchivedGroup {
+    int group = 0;
+    MeasurementFrame frame;
+};
+
+// One test: when and where it was downloaded, how the download ended, the test information and
+// the verdict counts that information gives.
+struct TestRecord {
+    qint64 number = 0; // given by the archive, never reused
+    QDateTime started;
+    QDateTime ended;
+    QString port;
+    DownloadEnd ending = DownloadEnd::EndFrame;
+    int announced = -1; // groups the instrument announced; -1: no count arrived
+    int stored = 0;
+    TestInfo info;
+    int pass = 0;
+    int fail = 0;
+    int none = 0;
+    QString version; // the program that archived it
+};
+
+// Whether a test matches a filter text: the text (case ignored) in its station, equipment,
+// serial or remarks. An empty filter matches every test.
+bool MatchesFilter(const TestRecord& record, const QString& filter);
+// "complete", "incomplete", "watchdog", "link-lost", "store-full".
+QString EndingName(DownloadEnd how);
+
+// The test records: an SQLite database (Qt SQL's QSQLITE driver) with one row per test and one per
+// group, the group's 20-byte frame kept as it came. Write-ahead journal, synchronous=FULL, foreign
+// keys on, and every write in a BEGIN IMMEDIATE transaction that waits for another program's
+// write up to the busy timeout. The schema version is PRAGMA user_version.
+class Archive {
+public:
+    static constexpr int SchemaVersion = 1;
+    static constexpr int DefaultBusyTimeoutMs = 5000;
+
+    // velantis/records.sqlite in the user's data folder, the same for both programs.
+    static QString DefaultPath();
+
+    explicit Archive(const QString& path, int busyTimeoutMs = DefaultBusyTimeoutMs);
+    ~Archive();
+    Archive(const Archive&) = delete;
+    Archive& operator=(const Archive&) = delete;
+
+    const QString& path() const { return path_; }
+
+    // Opens the file, creating it (and its folder) when there is none. The first call of an
+    // Archive also checks the file (PRAGMA quick_check): one that is no database or fails the
+    // check is renamed aside with the date and time and a new one started (notice() says so).
+    // A file of a later schema version opens read only. Calls after a success do nothing; after
+    // a failure they try again.
+    bool open(ArchiveError* error);
+    bool isOpen() const { return open_; }
+    bool isReadOnly() const { return readOnly_; }
+    // What the first opening did beside opening: the file renamed aside, or opened read only.
+    // Empty when there is nothing to tell; taken once.
+    QString takeNotice();
+    // The name the damaged file was given, when the first opening renamed one aside.
+    const QString& asideName() const { return asideName_; }
+    int fileVersion() const { return fileVersion_; }
+
+    // Adds a test with the framed groups of store, in one transaction: its number, or nothing.
+    // record's number, counts and version are filled in here (counts from MakeTestReport).
+    std::optional<qint64> add(const TestRecord& record, const RecordStore& store,
+                              ArchiveError* error);
+    // Every test, newest first.
+    bool list(QList<TestRecord>* tests, ArchiveError* error);
+    // One test and its groups in group order.
+    bool find(qint64 number, TestRecord* test, QList<ArchivedGroup>* groups, ArchiveError* error);
+    bool remove(qint64 number, ArchiveError* error);
+    // Replaces a test's information and recounts its verdicts against the (new) class.
+    bool updateInfo(qint64 number, const TestInfo& info, ArchiveError* error);
+
+private:
+    bool openFile(ArchiveError* error);
+    bool prepareSchema(ArchiveError* error);
+    void closeFile();
+    bool renameAside(const QString& reason, ArchiveError* error);
+    bool exec(const QString& sql, ArchiveError* error);
+    bool writable(ArchiveError* error);
+    bool begin(ArchiveError* error);
+    bool commit(ArchiveError* error);
+    void rollback();
+
+    QString path_;
+    int busyTimeoutMs_;
+    QString connection_;
+    QSqlDatabase db_;
+    bool open_ = false;
+    bool readOnly_ = false;
+    bool checked_ = false;
+    bool quickChecked_ = false;
+    int fileVersion_ = 0;
+    QString notice_;
+    QString asideName_;
+};
+
+// The groups of a test put into a store, as the download stored them.
+void FillStore(const QList<ArchivedGroup>& groups, RecordStore* store);
+
+} // namespace velantis

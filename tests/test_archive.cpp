@@ -1,0 +1,210 @@
+// The test-record database: a round trip to the very bytes Save writes, and each way the file
+// can fail - none loses a test already kept or crashes.
+#include "archive/archive.h"
+#include "records/data_file.h"
+#include "records/history.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace velantis;
+
+namespace {
+
+MeasurementFrame Group(int n) {
+    return FrameBuilder()
+        .hv(static_cast<std::uint16_t>(100 + n % 900), 0x31)
+        .r(5000, 0x33)
+        .s(static_cast<std::uint16_t>(4900 + n % 97), 0x33)
+        .t(501, 0x32)
+        .groupNo(static_cast<std::uint16_t>(n))
+        .ratioError(static_cast<std::uint8_t>(0x80 + n % 9))
+        .rated(100, 50)
+        .channelKind(static_cast<std::uint8_t>(n % 3), 1)
+        .build();
+}
+
+RecordStore Downloaded(int groups) {
+    RecordStore store;
+    for (int n = 1; n <= groups; ++n)
+        store.store(*SlotIndex::make(n), Group(n));
+    return store;
+}
+
+QByteArray SavedBytes(const RecordStore& store, const QString& folder) {
+    HistoryList list(folder);
+    int first = 0, last = 0;
+    list.RefreshHistory(store, first, last);
+    return DataFileBytes(list.listText());
+}
+
+TestRecord Record(const QString& station) {
+    TestRecord r;
+    r.started = QDateTime::currentDateTime();
+    r.ended = r.started.addSecs(30);
+    r.port = QStringLiteral("COM3 (/dev/ttyUSB0)");
+    r.announced = 60;
+    r.info.station = station;
+    r.info.serial = QStringLiteral("CT-2041");
+    r.info.accuracy = AccuracyClass::C0_5;
+    return r;
+}
+
+// A root shell command (mounts); false where it cannot be had.
+bool Shell(const QString& command) {
+    return QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), command}) == 0;
+}
+
+TEST(Archive, ReopenedTestGivesSaveTheBytesOfTheDownloadAndNumbersAreNeverReused) {
+    QTemporaryDir dir;
+    const RecordStore store = Downloaded(60);
+    Archive archive(dir.filePath(QStringLiteral("records.sqlite")));
+    const auto first = archive.add(Record(QStringLiteral("城南变")), store, nullptr);
+    ASSERT_TRUE(first);
+    TestRecord kept;
+    QList<ArchivedGroup> groups;
+    ASSERT_TRUE(archive.find(*first, &kept, &groups, nullptr));
+    RecordStore reopened;
+    FillStore(groups, &reopened);
+    EXPECT_EQ(SavedBytes(reopened, dir.path()), SavedBytes(store, dir.path()));
+    EXPECT_EQ(kept.info.station, QStringLiteral("城南变"));
+    EXPECT_EQ(kept.stored, 60);
+    EXPECT_EQ(kept.pass + kept.fail + kept.none, 60);
+
+    // A class edited later recounts the verdicts from the frames.
+    TestInfo info = kept.info;
+    info.accuracy = AccuracyClass::None;
+    ASSERT_TRUE(archive.updateInfo(*first, info, nullptr));
+    ASSERT_TRUE(archive.find(*first, &kept, nullptr, nullptr));
+    EXPECT_EQ(kept.none, 60);
+
+    ASSERT_TRUE(archive.remove(*first, nullptr));
+    ArchiveError error;
+    EXPECT_FALSE(archive.find(*first, &kept, nullptr, &error));
+    EXPECT_EQ(error.reason, ArchiveError::Reason::NoSuchTest);
+    EXPECT_GT(archive.add(Record(QString()), store, nullptr).value_or(0), *first);
+}
+
+TEST(Archive, FilesThatAreNoDatabaseAreRenamedAsideOnceAndEmptyOrNewerFilesOpenAsTheyAre) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("records.sqlite"));
+    QByteArray noise(8192, '\0');
+    std::mt19937 random(7);
+    for (char& c : noise)
+        c = static_cast<char>(random());
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(noise);
+    }
+    Archive archive(path);
+    ASSERT_TRUE(archive.open(nullptr));
+    const QString notice = archive.takeNotice();
+    EXPECT_TRUE(notice.contains(path) && notice.contains(archive.asideName()))
+        << qPrintable(notice);
+    QFile aside(archive.asideName());
+    ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+    EXPECT_EQ(aside.readAll(), noise);
+    EXPECT_TRUE(archive.add(Record(QString()), Downloaded(3), nullptr));
+
+    // A 0-byte file is a new database.
+    const QString empty = dir.filePath(QStringLiteral("empty.sqlite"));
+    QFile(empty).open(QIODevice::WriteOnly);
+    Archive fresh(empty);
+    ASSERT_TRUE(fresh.open(nullptr));
+    EXPECT_EQ(fresh.fileVersion(), Archive::SchemaVersion);
+    EXPECT_TRUE(fresh.takeNotice().isEmpty());
+
+    // A later version's file: read, never written.
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA user_version = 2"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("v"));
+    Archive newer(path);
+    ASSERT_TRUE(newer.open(nullptr));
+    EXPECT_TRUE(newer.isReadOnly());
+    EXPECT_FALSE(newer.takeNotice().isEmpty());
+    ArchiveError error;
+    EXPECT_FALSE(newer.add(Record(QString()), Downloaded(3), &error));
+    EXPECT_EQ(error.reason, ArchiveError::Reason::NewerVersion);
+    QList<TestRecord> tests;
+    ASSERT_TRUE(newer.list(&tests, nullptr));
+    EXPECT_EQ(tests.size(), 1);
+}
+
+TEST(Archive, AWriteHeldByAnotherConnectionPastTheTimeoutFailsAndLosesNothing) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("records.sqlite"));
+    Archive archive(path, 200);
+    ASSERT_TRUE(archive.add(Record(QStringLiteral("kept")), Downloaded(5), nullptr));
+    Archive other(path, 200);
+    ASSERT_TRUE(other.open(nullptr));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("l"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        ASSERT_TRUE(QSqlQuery(db).exec(QStringLiteral("BEGIN IMMEDIATE")));
+        ArchiveError error;
+        EXPECT_FALSE(archive.add(Record(QStringLiteral("late")), Downloaded(5), &error));
+        EXPECT_EQ(error.reason, ArchiveError::Reason::Locked) << qPrintable(error.text());
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("l"));
+    ASSERT_TRUE(other.add(Record(QStringLiteral("after")), Downloaded(5), nullptr));
+    QList<TestRecord> tests;
+    ASSERT_TRUE(archive.list(&tests, nullptr));
+    ASSERT_EQ(tests.size(), 2);
+    EXPECT_EQ(tests[0].info.station, QStringLiteral("after"));
+}
+
+TEST(Archive, AFullOrReadOnlyFileSystemFailsTheWriteWithItsReasonAndKeepsTheTests) {
+    QTemporaryDir dir;
+    const QString mount = dir.filePath(QStringLiteral("m"));
+    QDir().mkpath(mount);
+    if (!Shell(QStringLiteral("mount -t tmpfs -o size=96k tmpfs '%1' 2>/dev/null").arg(mount)))
+        GTEST_SKIP() << "no tmpfs mount here";
+    const QString path = mount + QStringLiteral("/records.sqlite");
+    {
+        Archive archive(path);
+        ASSERT_TRUE(archive.add(Record(QStringLiteral("kept")), Downloaded(10), nullptr));
+        Shell(QStringLiteral("dd if=/dev/zero of='%1/fill' bs=4k 2>/dev/null").arg(mount));
+        ArchiveError error;
+        EXPECT_FALSE(archive.add(Record(QStringLiteral("big")), Downloaded(4000), &error));
+        EXPECT_EQ(error.reason, ArchiveError::Reason::DiskFull) << qPrintable(error.text());
+        QFile::remove(mount + QStringLiteral("/fill"));
+    }
+    const bool readOnly = Shell(QStringLiteral("mount -o remount,ro '%1'").arg(mount));
+    if (readOnly) {
+        Archive archive(path);
+        ArchiveError error;
+        EXPECT_FALSE(archive.add(Record(QStringLiteral("late")), Downloaded(10), &error));
+        EXPECT_TRUE(error.reason == ArchiveError::Reason::ReadOnly ||
+                    error.reason == ArchiveError::Reason::CannotOpen)
+            << qPrintable(error.text());
+        Shell(QStringLiteral("mount -o remount,rw '%1'").arg(mount));
+    }
+    {
+        Archive archive(path);
+        QList<TestRecord> tests;
+        ASSERT_TRUE(archive.list(&tests, nullptr));
+        ASSERT_EQ(tests.size(), 1);
+        EXPECT_EQ(tests[0].stored, 10);
+    }
+    Shell(QStringLiteral("umount '%1'").arg(mount));
+    if (!readOnly)
+        GTEST_SKIP() << "no read-only remount here";
+}
+
+} // namespace
