@@ -3,8 +3,13 @@
 #include "windows/trend_window.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
-#include <QImage>
+#include <QRegularExpression>
+
+#ifdef Q_OS_UNIX
+#include <sys/mount.h>
+#endif
 
 using namespace velantis;
 using velantis::testing::OpenMessageBox;
@@ -12,68 +17,83 @@ using velantis::testing::WindowFixture;
 
 namespace {
 
-MeasurementFrame Live(std::uint8_t channel) {
-    return FrameBuilder()
-        .hv(1000, 0x31)
-        .r(5000, 0x33)
-        .s(4000, 0x33)
-        .t(3000, 0x33)
-        .ratioError(0x8F)
-        .rated(100, 50)
-        .channelKind(channel, 2)
-        .build();
+MeasurementFrame Live() {
+    return FrameBuilder().hv(1000, 0x31).r(5000, 0x33).rated(100, 50).channelKind(0, 2).build();
 }
 
-qsizetype Lines(const QString& path) {
+QByteArray FileBytes(const QString& path) {
     QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll().count("\r\n") : -1;
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 using LiveRecordWindowTest = WindowFixture;
 
-TEST_F(LiveRecordWindowTest, RecordsEachReadingUntilStoppedOrTheFileGoes) {
+TEST_F(LiveRecordWindowTest, RecordsEachReadingUntilStopped) {
     QAction* record = window->findChild<QAction*>(QStringLiteral("记录"));
     ASSERT_NE(record, nullptr);
-    const QString first = folder.filePath(QStringLiteral("first.csv"));
-    files->answer = first;
+    files->answer = folder.filePath(QStringLiteral("live.csv"));
     record->trigger();
     EXPECT_TRUE(files->defaultSeen.contains(QStringLiteral("QRTLIVE")));
     EXPECT_EQ(record->text(), QStringLiteral("停止记录"));
-    send(Live(0));
-    send(Live(1));
-    EXPECT_EQ(Lines(first), 3);
-    EXPECT_TRUE(window->titlePanelText().startsWith(QStringLiteral("记录中：2 行")))
-        << window->titlePanelText().toStdString();
+    send(Live());
+    send(Live());
+    EXPECT_EQ(FileBytes(files->answer).count("\r\n"), 3);
+    EXPECT_TRUE(window->titlePanelText().startsWith(QStringLiteral("记录中：2 行")));
     record->trigger(); // 停止记录
-    send(Live(2));
-    EXPECT_EQ(Lines(first), 3);
-    EXPECT_FALSE(window->titlePanelText().contains(QStringLiteral("记录中")));
-
-    const QString second = folder.filePath(QStringLiteral("second.csv"));
-    files->answer = second;
-    record->trigger();
-    send(Live(0));
-    ASSERT_TRUE(QFile::remove(second));
-    send(Live(0));
-    send(Live(0)); // after the stop: no second message
-    QMessageBox* box = OpenMessageBox();
-    ASSERT_NE(box, nullptr);
-    EXPECT_TRUE(box->text().contains(QStringLiteral("second.csv"))) << box->text().toStdString();
-    EXPECT_FALSE(window->recording());
+    send(Live());
+    EXPECT_EQ(FileBytes(files->answer).count("\r\n"), 3);
     EXPECT_EQ(record->text(), QStringLiteral("记录…"));
 }
 
-TEST_F(LiveRecordWindowTest, TrendImageIsWrittenAsPngOrTheFailureTold) {
-    window->ShowTrend();
-    TrendWindow* trend = window->trendWindow();
-    files->answer = folder.filePath(QStringLiteral("trend.png"));
-    trend->SaveImage();
-    EXPECT_EQ(QImage(files->answer).size(), trend->chart()->size());
-    files->answer = folder.filePath(QStringLiteral("no/such/trend.png"));
-    trend->SaveImage();
-    QMessageBox* box = OpenMessageBox();
-    ASSERT_NE(box, nullptr);
-    EXPECT_TRUE(box->text().contains(QStringLiteral("trend.png")));
+// A row that cannot be written stops the recording with one message naming the file; the rows
+// written before stay whole in it.
+TEST_F(LiveRecordWindowTest, FailedRowStopsTheRecordingAndSaysSo) {
+    const QString small = folder.filePath(QStringLiteral("small"));
+    ASSERT_TRUE(QDir().mkpath(small) && QDir().mkpath(folder.filePath(QStringLiteral("dir"))));
+#ifdef Q_OS_UNIX
+    const bool mounted =
+        ::mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", 0, "size=16k") == 0;
+#else
+    const bool mounted = false;
+#endif
+    const struct {
+        const char* file;
+        const char* spoilt; // removed, or moved to `to`, after the first row
+        const char* to;
+    } cases[] = {{"gone.csv", "gone.csv", nullptr},
+                 {"dir/in.csv", "dir", "moved"},
+                 {"small/full.csv", nullptr, nullptr}};
+    for (const auto& c : cases) {
+        files->answer = folder.filePath(QString::fromUtf8(c.file));
+        if (files->answer.startsWith(small) && !mounted)
+            continue;
+        window->ToggleRecording();
+        send(Live());
+        QDir here(folder.path());
+        if (c.spoilt)
+            c.to ? here.rename(QString::fromUtf8(c.spoilt), QString::fromUtf8(c.to))
+                 : here.remove(QString::fromUtf8(c.spoilt));
+        for (int n = 0; n < 100000 && window->recording(); ++n)
+            send(Live());
+        EXPECT_FALSE(window->recording()) << c.file;
+        QMessageBox* box = OpenMessageBox();
+        ASSERT_NE(box, nullptr) << c.file;
+        EXPECT_TRUE(box->text().contains(QFileInfo(files->answer).fileName())) << c.file;
+        if (!c.spoilt) { // the full disk: the rows it names, whole
+            const auto said = QRegularExpression(QStringLiteral("(\\d+) 行")).match(box->text());
+            const QByteArray kept = FileBytes(files->answer);
+            EXPECT_TRUE(box->text().contains(QStringLiteral("磁盘已满")));
+            EXPECT_EQ(kept.count("\r\n"), said.captured(1).toLongLong() + 1);
+            EXPECT_TRUE(kept.endsWith("\r\n") && kept.size() > 8000);
+        }
+        box->close();
+    }
+#ifdef Q_OS_UNIX
+    if (mounted)
+        ::umount(QFile::encodeName(small).constData());
+    else
+        GTEST_SKIP() << "no tmpfs mount here: the full disk was not tried";
+#endif
 }
 
 TEST(TrendChart, AxesFitTheReadingsHeld) {
@@ -82,28 +102,18 @@ TEST(TrendChart, AxesFitTheReadingsHeld) {
     chart.addReading(t0, {5, 5.0, 5.01, 5.005, 1.5, 0});
     EXPECT_EQ(chart.timeSpan(), TrendChart::MinSpanMs);
     chart.addReading(t0 + 30'000, {5, 5.0, 5.01, 5.005, 1.5, 0});
-    EXPECT_EQ(chart.timeSpan(), 30'000);
-    const QRectF plot(0, 0, 600, 100);
-    EXPECT_DOUBLE_EQ(chart.linesOf(TrendChart::R, plot, 4, 6).first().first().x(), plot.left());
-
-    const struct {
-        bool currents;
-        double least, most; // the values held must lie in the range, within this span
-    } panels[] = {{true, 5.0, 5.01}, {false, 1.5, 1.5}};
-    for (const auto& p : panels) {
+    EXPECT_EQ(chart.timeSpan(), 30'000); // the first reading at the left edge
+    EXPECT_DOUBLE_EQ(chart.linesOf(TrendChart::R, {0, 0, 600, 100}, 4, 6)[0][0].x(), 0);
+    for (const bool currents : {true, false}) {
         double low = 0, high = 0, step = 0;
-        chart.valueRange(p.currents, &low, &high, &step);
-        EXPECT_LE(low, p.least) << p.currents;
-        EXPECT_GE(high, p.most) << p.currents;
-        EXPECT_LE(high - low, 1.0) << p.currents; // not 0..5 A, not -0.5..1.5 %
+        chart.valueRange(currents, &low, &high, &step);
+        EXPECT_LE(low, currents ? 5.0 : 1.5);
+        EXPECT_GE(high, currents ? 5.01 : 1.5);
+        EXPECT_LE(high - low, 1.0); // not 0..5 A, not -0.5..1.5 %
     }
-    chart.setNow(t0 + 20 * 60'000);
-    EXPECT_EQ(chart.timeSpan(), TrendChart::SpanMs);
 }
 
 TEST(TrendWindow, OpensBesideTheMainWindow) {
-    const QRect screen(0, 0, 1920, 1080);
-    const QSize size(900, 600);
     const struct {
         QRect main;
         QPoint at;
@@ -113,7 +123,7 @@ TEST(TrendWindow, OpensBesideTheMainWindow) {
         {QRect(500, 700, 887, 700), QPoint(1020, 480)}, // room on neither side: the larger one
     };
     for (const auto& c : cases)
-        EXPECT_EQ(PlaceBeside(c.main, size, screen), c.at) << c.main.x();
+        EXPECT_EQ(PlaceBeside(c.main, {900, 600}, {0, 0, 1920, 1080}), c.at) << c.main.x();
 }
 
 } // namespace
