@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // Settings (the remembered test information) go to a folder of the tests, not the user's.
     QStandardPaths::setTestModeEnabled(true);
+    // So is the record database of any velantis-cli a test starts.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

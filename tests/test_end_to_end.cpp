@@ -296,3 +296,49 @@ TEST(EndToEnd, CloseLetsQueuedRequestsLeave) {
 }
 
 } // namespace
+
+// Two downloads archiving into one database at the same moment: both kept; each reopened test
+// gives back exactly the bytes its download wrote; a test that is not there is exit 2.
+TEST(EndToEnd, ConcurrentDownloadsAreBothArchivedAndShowTheirBytes) {
+    QTemporaryDir dir;
+    const QString records = dir.filePath(QStringLiteral("records.sqlite"));
+    SimulatedInstrument a({.storedGroups = 300, .emulateByteTime = false});
+    SimulatedInstrument b({.storedGroups = 250, .emulateByteTime = false});
+    ASSERT_TRUE(a.start() && b.start());
+    QProcess runs[2];
+    const SimulatedInstrument* sims[2] = {&a, &b};
+    const char* serials[2] = {"serial=CT-A", "serial=CT-B"};
+    for (int i = 0; i < 2; ++i)
+        runs[i].start(QStringLiteral(VELANTIS_CLI),
+                      {QStringLiteral("download"), QStringLiteral("--port"),
+                       QStringLiteral("3=") + sims[i]->devicePath(), QStringLiteral("--records"),
+                       records, QStringLiteral("--info"), QString::fromLatin1(serials[i])});
+    QByteArray saved[2];
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(runs[i].waitForFinished(60000));
+        EXPECT_EQ(runs[i].exitCode(), 0) << runs[i].readAllStandardError().toStdString();
+        saved[i] = runs[i].readAllStandardOutput();
+    }
+    auto records_ = [&](const QStringList& args) {
+        QProcess cli;
+        cli.start(QStringLiteral(VELANTIS_CLI),
+                  QStringList{QStringLiteral("records")} + args +
+                      QStringList{QStringLiteral("--records"), records});
+        EXPECT_TRUE(cli.waitForFinished(30000));
+        return CliResult{cli.exitCode(), cli.readAllStandardOutput(), cli.readAllStandardError()};
+    };
+    const QStringList lines =
+        QString::fromUtf8(records_({QStringLiteral("list")}).out).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2);
+    for (const QString& line : lines) {
+        const QStringList cells = line.split(u'\t');
+        ASSERT_GE(cells.size(), 5) << line.toStdString();
+        const int i = cells[3] == QLatin1String("CT-A") ? 0 : 1;
+        EXPECT_EQ(cells[4], QString::number(i == 0 ? 300 : 250));
+        EXPECT_EQ(records_({QStringLiteral("show"), cells[0]}).out, saved[i]);
+    }
+    EXPECT_EQ(records_({QStringLiteral("list"), QStringLiteral("--filter"), QStringLiteral("ct-b")})
+                  .out.count('\n'),
+              1);
+    EXPECT_EQ(records_({QStringLiteral("show"), QStringLiteral("99")}).exitCode, 2);
+}

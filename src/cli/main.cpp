@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include "cli/decode.h"
+#include "cli/records.h"
 #include "cli/session.h"
 #ifdef Q_OS_UNIX
 #include "cli/simulate.h"
@@ -31,6 +32,10 @@ void Usage(FILE* to) {
         "                  e.g. velantis-cli live --port 3=/dev/ttyUSB0 --count 5\n"
         "  download        read every stored group and write the list as Save does\n"
         "                  e.g. velantis-cli download --port 3=/dev/ttyUSB0 -o groups.txt\n"
+        "                  each download is kept in the record database (--records PATH,\n"
+        "                  --no-archive)\n"
+        "  records         the tests kept: list [--filter TEXT], show N, export N --csv,\n"
+        "                  export N --report FILE, delete N\n"
         "\n"
         "  --help          this text;  COMMAND --help: the command's options\n"
         "  --version       the program's version\n"
@@ -74,6 +79,8 @@ int main(int argc, char** argv) {
         return velantis::RunLive(args);
     if (command == QLatin1String("download"))
         return velantis::RunDownload(args);
+    if (command == QLatin1String("records"))
+        return velantis::RunRecords(args);
     if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
         command == QLatin1String("help")) {
         Usage(stdout);

@@ -2,6 +2,8 @@
 // window, without windows.
 #include "cli/session.h"
 
+#include "cli/records.h"
+
 #include "link/monitor.h"
 #include "link/monitor_timers.h"
 #include "link/qt_serial_line.h"
@@ -14,6 +16,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QPageLayout>
 #include <QTextStream>
 #include <QTimer>
@@ -332,12 +335,22 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
     parser.addOption({QStringLiteral("report"),
                       QStringLiteral("Also write the test report as a PDF file."),
                       QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("records"),
+                      QStringLiteral("Keep the test in the record database PATH (default %1).")
+                          .arg(QDir::toNativeSeparators(Archive::DefaultPath())),
+                      QStringLiteral("PATH")});
+    parser.addOption(
+        {QStringLiteral("no-archive"), QStringLiteral("Keep no test record of this download.")});
     Common common;
     if (!Parse(parser, QStringLiteral("download"), args, common))
         return parser.isSet(QStringLiteral("help")) ? Ok : Usage;
     const QString output = parser.value(QStringLiteral("output"));
     const bool csv = parser.isSet(QStringLiteral("csv"));
     const QString reportFile = parser.value(QStringLiteral("report"));
+    const QString records = parser.isSet(QStringLiteral("no-archive")) ? QString()
+                            : parser.isSet(QStringLiteral("records"))
+                                ? parser.value(QStringLiteral("records"))
+                                : Archive::DefaultPath();
     TestInfo info;
     if (const QString why = ParseTestInfo(parser.value(QStringLiteral("class")),
                                           parser.values(QStringLiteral("info")), &info);
@@ -374,6 +387,11 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
                      [] { Err(QStringLiteral("the instrument reports no stored groups")); });
     QObject::connect(&s.monitor, &Monitor::downloadEnded, [&](DownloadEnd how) {
         Err(DownloadSummary(how, s.monitor.groupsStored(), s.monitor.groupTotal));
+        if (!records.isEmpty())
+            ArchiveDownload(records, s.monitor, how, info,
+                            QStringLiteral("COM%1 (%2)")
+                                .arg(s.monitor.commPort())
+                                .arg(s.monitor.display().portDevice));
         const QString& list = s.monitor.history().listText();
         int code = how == DownloadEnd::EndFrame ? Ok : Incomplete;
         if (output.isEmpty()) {

@@ -414,6 +414,7 @@ void Monitor::Timer5_Timer() {
 }
 
 void Monitor::Command2_Click() {
+    downloadStarted_ = QDateTime::currentDateTime();
     downloading = 1;
     downloadEnd_ = DownloadEnd::Running;
     groupsStored_ = 0;
@@ -450,6 +451,20 @@ void Monitor::Command4_Click() {
     store_.clear();
     refreshAll();
     changed();
+}
+
+bool Monitor::loadGroups(const std::vector<std::pair<int, MeasurementFrame>>& groups) {
+    if (downloading == 1)
+        return false;
+    store_.clear();
+    for (const auto& [group, frame] : groups) {
+        if (const auto slot = SlotIndex::make(group))
+            store_.store(*slot, frame);
+    }
+    ++storeRevision_;
+    refreshAll();
+    changed();
+    return true;
 }
 
 void Monitor::RefreshHistory(int& first, int& last) {

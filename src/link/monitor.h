@@ -8,12 +8,15 @@
 #include "records/history.h"
 #include "records/record_store.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QObject>
 #include <QSet>
 
 #include <cstdint>
 #include <functional>
+#include <utility>
+#include <vector>
 
 namespace velantis {
 
@@ -76,6 +79,12 @@ public:
     void setPortFieldText(const QString& text);
     // Text of the visible list (after Open of a file, say).
     void setListText(const QString& text) { history_.setListText(text); }
+    // Puts the groups of an earlier download (group number and frame) into the store in place of
+    // what it holds, and refreshes both lists as the end of a download does. Refused (false)
+    // while a download runs.
+    bool loadGroups(const std::vector<std::pair<int, MeasurementFrame>>& groups);
+    // When the last read command started.
+    const QDateTime& downloadStarted() const { return downloadStarted_; }
 
     const DisplayState& display() const { return display_; }
     const RecordStore& store() const { return store_; }
@@ -150,6 +159,7 @@ private:
     int timer4Interval_ = 0;
     DownloadEnd downloadEnd_ = DownloadEnd::None;
     int groupsStored_ = 0;
+    QDateTime downloadStarted_;
     quint64 storeRevision_ = 0;
     quint64 readGeneration_ = 0;
     // Whether a count has arrived since the running download sent its count request.

@@ -1,0 +1,201 @@
+// velantis-cli records: list, show, export and delete the tests kept in the record database.
+#include "cli/records.h"
+
+#include "records/csv_export.h"
+#include "records/data_file.h"
+#include "records/history.h"
+#include "report/report_pages.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QPageLayout>
+
+#include <cerrno>
+#include <cstdio>
+
+namespace velantis {
+
+namespace {
+
+enum ExitCode { Ok = 0, Usage = 2, Failed = 5 };
+
+void Err(const QString& text) {
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+// Writes to standard output; false with the system's reason told when not all went out.
+bool Out(const QByteArray& bytes) {
+    errno = 0;
+    const std::size_t size = static_cast<std::size_t>(bytes.size());
+    if (std::fwrite(bytes.constData(), 1, size, stdout) == size && std::fflush(stdout) == 0)
+        return true;
+    Err(QStringLiteral("velantis-cli records: cannot write standard output: %1")
+            .arg(errno != 0 ? qt_error_string(errno) : QStringLiteral("write error")));
+    return false;
+}
+
+QString Where(const Archive& archive) {
+    return QDir::toNativeSeparators(archive.path());
+}
+
+// Opens the archive, telling a renamed-aside or read-only file once; false when told why not.
+bool Open(Archive& archive, const QString& command) {
+    ArchiveError error;
+    const bool open = archive.open(&error);
+    if (const QString notice = archive.takeNotice(); !notice.isEmpty())
+        Err(notice);
+    if (!open)
+        Err(QStringLiteral("velantis-cli %1: %2: %3").arg(command, Where(archive), error.text()));
+    return open;
+}
+
+int Fail(const Archive& archive, const QString& command, const ArchiveError& error) {
+    Err(QStringLiteral("velantis-cli %1: %2: %3").arg(command, Where(archive), error.text()));
+    return error.reason == ArchiveError::Reason::NoSuchTest ? Usage : Failed;
+}
+
+} // namespace
+
+QString RecordsListLine(const TestRecord& t) {
+    return QStringLiteral("%1\t%2\t%3\t%4\t%5\t合格 %6\t超差 %7")
+        .arg(t.number)
+        .arg(t.ended.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), t.info.station, t.info.serial)
+        .arg(t.stored)
+        .arg(t.pass)
+        .arg(t.fail);
+}
+
+void ArchiveDownload(const QString& path, const Monitor& monitor, DownloadEnd how,
+                     const TestInfo& info, const QString& port) {
+    if (monitor.groupsStored() == 0)
+        return;
+    Archive archive(path);
+    ArchiveError error;
+    TestRecord record;
+    record.started = monitor.downloadStarted();
+    record.ended = QDateTime::currentDateTime();
+    record.port = port;
+    record.ending = how;
+    record.announced = monitor.groupTotal;
+    record.info = info;
+    const bool open = archive.open(&error);
+    if (const QString notice = archive.takeNotice(); !notice.isEmpty())
+        Err(notice);
+    const auto number = open ? archive.add(record, monitor.store(), &error) : std::nullopt;
+    if (number)
+        Err(QStringLiteral("archived as test %1 in %2").arg(*number).arg(Where(archive)));
+    else
+        Err(QStringLiteral("velantis-cli download: the test was not archived in %1: %2")
+                .arg(Where(archive), error.text()));
+}
+
+int RunRecords(const QStringList& args) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("velantis-cli records list [--filter TEXT] | show N | export N --csv "
+                       "[-o FILE] | export N --report FILE | delete N"));
+    parser.addOption({QStringLiteral("records"),
+                      QStringLiteral("The record database (default %1).")
+                          .arg(QDir::toNativeSeparators(Archive::DefaultPath())),
+                      QStringLiteral("PATH")});
+    parser.addOption({QStringLiteral("filter"),
+                      QStringLiteral("list: only tests whose station, equipment, serial or "
+                                     "remarks hold TEXT."),
+                      QStringLiteral("TEXT")});
+    parser.addOption({QStringLiteral("csv"), QStringLiteral("export: the groups as CSV.")});
+    parser.addOption({{QStringLiteral("o"), QStringLiteral("output")},
+                      QStringLiteral("export --csv: write to FILE instead of standard output."),
+                      QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("report"),
+                      QStringLiteral("export: write the test report as a PDF file."),
+                      QStringLiteral("FILE")});
+    parser.addHelpOption();
+    if (!parser.parse(QStringList{QStringLiteral("velantis-cli")} + args)) {
+        Err(QStringLiteral("velantis-cli records: %1").arg(parser.errorText()));
+        return Usage;
+    }
+    if (parser.isSet(QStringLiteral("help")))
+        return Out(parser.helpText().toUtf8()) ? Ok : Failed;
+    const QStringList words = parser.positionalArguments();
+    const QString action = words.value(0);
+    const QString command = QStringLiteral("records ") + action;
+    const bool numbered = action == QLatin1String("show") || action == QLatin1String("export") ||
+                          action == QLatin1String("delete");
+    bool isNumber = false;
+    const qint64 number = words.value(1).toLongLong(&isNumber);
+    if ((action != QLatin1String("list") && !numbered) || words.size() != (numbered ? 2 : 1) ||
+        (numbered && !isNumber)) {
+        Err(QStringLiteral("velantis-cli records: give list, show N, export N or delete N"));
+        return Usage;
+    }
+    const bool csv = parser.isSet(QStringLiteral("csv"));
+    const QString report = parser.value(QStringLiteral("report"));
+    if (action == QLatin1String("export") && csv == !report.isEmpty()) {
+        Err(QStringLiteral("velantis-cli records export: give --csv or --report FILE"));
+        return Usage;
+    }
+
+    Archive archive(parser.isSet(QStringLiteral("records"))
+                        ? parser.value(QStringLiteral("records"))
+                        : Archive::DefaultPath());
+    if (!Open(archive, command))
+        return Failed;
+    ArchiveError error;
+    if (action == QLatin1String("list")) {
+        QList<TestRecord> tests;
+        if (!archive.list(&tests, &error))
+            return Fail(archive, command, error);
+        QByteArray text;
+        const QString filter = parser.value(QStringLiteral("filter"));
+        for (const TestRecord& t : tests) {
+            if (MatchesFilter(t, filter))
+                text += RecordsListLine(t).toUtf8() + '\n';
+        }
+        return Out(text) ? Ok : Failed;
+    }
+    if (action == QLatin1String("delete")) {
+        if (!archive.remove(number, &error))
+            return Fail(archive, command, error);
+        Err(QStringLiteral("test %1 deleted").arg(number));
+        return Ok;
+    }
+    TestRecord test;
+    QList<ArchivedGroup> groups;
+    if (!archive.find(number, &test, &groups, &error))
+        return Fail(archive, command, error);
+    RecordStore store;
+    FillStore(groups, &store);
+    if (action == QLatin1String("show")) {
+        // The list as the download left it, through the same refresh as after a download.
+        HistoryList list(QCoreApplication::applicationDirPath());
+        int first = 0, last = 0;
+        list.RefreshHistory(store, first, last);
+        return Out(DataFileBytes(list.listText())) ? Ok : Failed;
+    }
+    if (csv) {
+        const QString output = parser.value(QStringLiteral("output"));
+        if (output.isEmpty())
+            return Out(CsvBytes(store, test.info.accuracy)) ? Ok : Failed;
+        QString why;
+        if (!SaveCsvFile(output, store, test.info.accuracy, &why)) {
+            Err(QStringLiteral("velantis-cli %1: cannot write %2: %3").arg(command, output, why));
+            return Failed;
+        }
+        return Ok;
+    }
+    const QByteArray pdf =
+        PagesPdf(ReportDrawer(MakeTestReport(store, test.info, {test.ended, test.port})), A4Paper(),
+                 PdfResolution);
+    QString why;
+    if (pdf.isEmpty() || !SaveFileBytes(report, pdf, &why)) {
+        Err(QStringLiteral("velantis-cli %1: cannot write the report %2: %3")
+                .arg(command, report, pdf.isEmpty() ? QStringLiteral("no pages drawn") : why));
+        return Failed;
+    }
+    return Ok;
+}
+
+} // namespace velantis
