@@ -5,6 +5,7 @@
 #include "support/fake_serial_line.h"
 #include "support/window_fixture.h"
 #include "support/window_stand_ins.h"
+#include "windows/list_printing.h"
 #include "windows/main_window.h"
 #include "windows/print_range_dialog.h"
 #include "windows/window_services.h"
@@ -118,6 +119,12 @@ TEST_F(FilesAndInputs, OpenOfAHundredMegabyteFileIsRefused) {
 // naming the file, the reason and what became of the file - and never more than is true.
 TEST_F(FilesAndInputs, WritersOntoAFullDiskSaySoAndKeepTheOldFile) {
     download(600);
+    // Written whole where it can be: 60 pages made in memory end in the PDF trailer.
+    QString message;
+    const QString whole = folder.filePath(QStringLiteral("whole.pdf"));
+    ASSERT_TRUE(ExportListPdf(whole, window->monitor().history().listText(), &message))
+        << message.toStdString();
+    EXPECT_TRUE(ReadAll(whole).trimmed().endsWith("%%EOF"));
     const QString mountPoint = folder.filePath(QStringLiteral("small"));
     ASSERT_TRUE(QDir().mkpath(mountPoint));
     const QByteArray where = QFile::encodeName(mountPoint);
