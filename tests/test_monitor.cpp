@@ -528,6 +528,34 @@ TEST_F(MonitorTest, DownloadIsCompleteOnlyWithEveryAnnouncedGroup) {
     EXPECT_EQ(monitor.lastDownloadEnd(), DownloadEnd::Watchdog);
 }
 
+// No answer for 10 s of searching is told, and again every 60 s, with the ports tried and the
+// one the system refused; once the instrument answers, the count starts afresh.
+TEST_F(MonitorTest, UnansweredSearchIsToldAfterTenSecondsThenEveryMinute) {
+    line.denied.insert(Dev(4));
+    QSignalSpy told(&monitor, &Monitor::searchUnanswered);
+    for (int i = 0; i < 4; ++i)
+        monitor.Timer2_Timer(); // ports 2..5 after port 1 at start
+    for (int t = 1; t < Monitor::SearchAdviceTicks; ++t)
+        monitor.Timer1_Timer();
+    EXPECT_EQ(told.count(), 0);
+    monitor.Timer1_Timer();
+    EXPECT_EQ(told.count(), 1);
+    const Monitor::SearchReport report = monitor.searchReport();
+    ASSERT_EQ(report.tried.size(), 5);
+    EXPECT_EQ(report.tried[3], std::make_pair(4, Dev(4)));
+    EXPECT_EQ(report.refused, QStringList{Dev(4)});
+    for (int t = 0; t < Monitor::SearchAdviceRepeatTicks; ++t)
+        monitor.Timer1_Timer();
+    EXPECT_EQ(told.count(), 2);
+    bringLinkUp();
+    EXPECT_TRUE(monitor.searchReport().tried.isEmpty());
+    for (int t = 0; t < Monitor::SearchAdviceTicks * 2; ++t) {
+        send(FrameBuilder().build()); // the instrument keeps answering
+        monitor.Timer1_Timer();
+    }
+    EXPECT_EQ(told.count(), 2);
+}
+
 TEST_F(MonitorTest, PortInUseIsNotAPermissionProblem) {
     line.busy.insert(Dev(3));
     line.denied.insert(Dev(4));

@@ -69,6 +69,22 @@ int Finish(const QString& command, int code) {
     return WriteFailed;
 }
 
+// What to try when no instrument answered: the ports tried, the cable and power, the dialout
+// group for a port the system refused, and the demo.
+QString SearchAdvice(const Monitor::SearchReport& report) {
+    QStringList tried;
+    for (const auto& [n, device] : report.tried)
+        tried << QStringLiteral("%1=%2").arg(n).arg(device);
+    QString text = tried.isEmpty() ? QStringLiteral("No serial port was found to search. ")
+                                   : QStringLiteral("Ports tried: %1. ").arg(tried.join(u' '));
+    text += QStringLiteral("Check the cable and that the instrument is switched on.");
+    if (!report.refused.isEmpty())
+        text += QStringLiteral(" No permission to open %1: add the user to the dialout group "
+                               "(sudo usermod -aG dialout $USER) and log in again.")
+                    .arg(report.refused.join(QStringLiteral(", ")));
+    return text + QStringLiteral(" To try the program without an instrument, use --demo.");
+}
+
 // The controller with a real serial line and the programs' timers, started as the main window
 // starts it. Ports given with --port are the only ones numbered; without them the system's
 // serial devices are.
@@ -261,6 +277,7 @@ int RunLive(const QStringList& args, const CodecLookup& lookup) {
         if (shown == 0) {
             Err(QStringLiteral("velantis-cli live: no instrument answered within %1 s")
                     .arg(common.timeout));
+            Err(SearchAdvice(s.monitor.searchReport()));
             QCoreApplication::exit(NoInstrument);
         }
     });
@@ -427,6 +444,7 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
         if (!started) {
             Err(QStringLiteral("velantis-cli download: no instrument answered within %1 s")
                     .arg(common.timeout));
+            Err(SearchAdvice(s.monitor.searchReport()));
             QCoreApplication::exit(NoInstrument);
         }
     });

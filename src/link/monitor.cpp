@@ -233,6 +233,8 @@ void Monitor::openPort(bool acceptMissingDevice) {
     display_.portDevice = device;
     if (device.isEmpty())
         return;
+    if (linkUp == 0)
+        triedPorts_.insert(commPort_, device);
     if (line_.open(device)) {
         toldOpenFailures_.remove(device);
         tellSlowAdapter(device);
@@ -248,6 +250,16 @@ void Monitor::tellSlowAdapter(const QString& device) {
         return;
     toldSlowAdapters_.insert(device);
     display_.portNotice = SlowAdapterNotice(device, adapter);
+}
+
+Monitor::SearchReport Monitor::searchReport() const {
+    SearchReport report;
+    for (auto it = triedPorts_.cbegin(); it != triedPorts_.cend(); ++it) {
+        report.tried.append({it.key(), it.value()});
+        if (toldOpenFailures_.value(it.value()) == SerialLine::OpenError::PermissionDenied)
+            report.refused << it.value();
+    }
+    return report;
 }
 
 void Monitor::tellOpenFailure(const QString& device) {
@@ -309,6 +321,13 @@ void Monitor::Timer1_Timer() {
 
     const int timer2Before = timer2Interval_;
     const int timer4Before = timer4Interval_;
+    if (linkUp == 1) {
+        searchTicks_ = 0;
+        triedPorts_.clear();
+    } else if (++searchTicks_ >= SearchAdviceTicks &&
+               (searchTicks_ - SearchAdviceTicks) % SearchAdviceRepeatTicks == 0) {
+        emit searchUnanswered();
+    }
     if (linkUp == 1) {
         display_.Text3 = LinkUpText;
         if (timer2Interval_ == 20)

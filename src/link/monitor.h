@@ -10,6 +10,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QMap>
 #include <QObject>
 #include <QSet>
 
@@ -83,6 +84,18 @@ public:
     // what it holds, and refreshes both lists as the end of a download does. Refused (false)
     // while a download runs.
     bool loadGroups(const std::vector<std::pair<int, MeasurementFrame>>& groups);
+    // While no instrument answers: the ports the search has tried, with their devices, and the
+    // devices the system refused to open for lack of permission.
+    struct SearchReport {
+        QList<std::pair<int, QString>> tried;
+        QStringList refused;
+    };
+    SearchReport searchReport() const;
+    // searchUnanswered comes after this many Timer1 ticks (70 ms) without an instrument: 10 s,
+    // then again every 60 s while the search goes on.
+    static constexpr int SearchAdviceTicks = 143;
+    static constexpr int SearchAdviceRepeatTicks = 857;
+
     // When the last read command started.
     const QDateTime& downloadStarted() const { return downloadStarted_; }
 
@@ -123,6 +136,8 @@ signals:
     void liveReading(const velantis::Reading& reading);
     // The same live reading as numbers (for the trend chart).
     void liveNumbers(const velantis::ReadingNumbers& numbers);
+    // No instrument has answered for 10 s of searching; again every 60 s while it goes on.
+    void searchUnanswered();
     // A download ended (end frame, watchdog, lost link, full store).
     void downloadEnded(velantis::DownloadEnd how);
 
@@ -168,6 +183,9 @@ private:
     // before, not to the one starting.
     bool inReadYield_ = false;
     QHash<QString, SerialLine::OpenError> toldOpenFailures_;
+    // Timer1 ticks since the link went down, and the ports tried meanwhile (number, device).
+    int searchTicks_ = 0;
+    QMap<int, QString> triedPorts_;
     QSet<QString> toldSlowAdapters_;
 };
 

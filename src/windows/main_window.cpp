@@ -102,6 +102,22 @@ void SetIfChanged(QLineEdit* field, const QString& text) {
         field->setText(text);
 }
 
+// What to try when no instrument answers: the ports tried, the cable and power, the dialout
+// group for a port the system refused, and the demo.
+QString SearchAdviceText(const Monitor::SearchReport& report) {
+    QStringList tried;
+    for (const auto& [n, device] : report.tried)
+        tried << QStringLiteral("COM%1 %2").arg(n).arg(QDir::toNativeSeparators(device));
+    QString text = tried.isEmpty() ? QStringLiteral("未找到仪器 (没有可用的串口)")
+                                   : QStringLiteral("未找到仪器 (已查找 %1)").arg(tried.join(u'、'));
+    text += QStringLiteral("：请检查电缆和仪器电源");
+    if (!report.refused.isEmpty())
+        text += QStringLiteral("；%1 无权打开，请把用户加入 dialout 组 (sudo usermod -aG dialout "
+                               "$USER) 后重新登录")
+                    .arg(report.refused.join(u'、'));
+    return text + QStringLiteral("；无仪器时可用 --demo 试用。");
+}
+
 bool FolderWritable(const QString& folder) {
     QTemporaryFile probe(folder + QStringLiteral("/.velantis-write-test-XXXXXX"));
     return probe.open();
@@ -150,6 +166,10 @@ MainWindow::MainWindow(MainWindowParts parts) : parts_(std::move(parts)) {
         showMessage(QStringLiteral("  Error!"), QStringLiteral("Error\r\n"));
     });
     monitor_->setPrintList([this](const QString& text) { PrintList(text); });
+    connect(monitor_.get(), &Monitor::searchUnanswered, this, [this] {
+        showStatusNotice(SearchAdviceText(monitor_->searchReport()));
+        adviceShown_ = true;
+    });
     connect(monitor_.get(), &Monitor::liveReading, this, &MainWindow::recordReading);
 
     // Loading the window starts the controller: port opened, store cleared, list refreshed.
@@ -347,6 +367,10 @@ void MainWindow::startTimers() {
 
 void MainWindow::render() {
     const DisplayState& d = monitor_->display();
+    if (adviceShown_ && monitor_->linkUp == 1) { // the instrument answered: the advice goes
+        adviceShown_ = false;
+        statusNoticeUntil_ = QDateTime();
+    }
     const QString* cells[9] = {&d.Label8, &d.Label9,  &d.Label10, &d.Label2, &d.Label4,
                                &d.Label5, &d.Label13, &d.Label19, &d.Label20};
     for (int i = 0; i < 9; ++i)
@@ -378,6 +402,9 @@ void MainWindow::render() {
         statusNoticeUntil_.isValid() && QDateTime::currentDateTimeUtc() < statusNoticeUntil_;
     SetIfChanged(panels_[0], d.panel1);
     SetIfChanged(panels_[1], notice ? statusNotice_ : titleText());
+    // A long notice is cut at the panel's edge: the whole of it as the panel's tip.
+    if (const QString tip = notice ? statusNotice_ : QString(); panels_[1]->toolTip() != tip)
+        panels_[1]->setToolTip(tip);
     SetIfChanged(panels_[2], d.panel3);
 
     ShowListText(list_, monitor_->history().listText());

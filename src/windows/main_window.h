@@ -146,6 +146,7 @@ private:
 
     TestInfo testInfo_;
     DownloadInfo lastDownload_;
+    bool adviceShown_ = false; // the title panel shows what to try when no instrument answers
     QString statusNotice_;
     QDateTime statusNoticeUntil_;
     QString lastPortNotice_;
