@@ -36,6 +36,9 @@ const char* const HelpText =
     "  --demo             run against a simulated instrument (on a pseudo-terminal, as port 3)\n"
     "  --demo-groups N    stored groups the simulated instrument holds (default 200)\n"
     "  --no-splash        start with the main window instead of the splash\n"
+    "  --records PATH     keep every download in the record database PATH\n"
+    "                     (default: velantis/records.sqlite in the user's data folder)\n"
+    "  --no-archive       keep no test records in this run\n"
     "  --version          print the version\n"
     "  --help             show this help\n";
 
@@ -94,7 +97,11 @@ int main(int argc, char** argv) {
     const QCommandLineOption groupsOption(QStringLiteral("demo-groups"), QString(),
                                           QStringLiteral("N"));
     const QCommandLineOption noSplashOption(QStringLiteral("no-splash"));
-    parser.addOptions({portOption, demoOption, groupsOption, noSplashOption});
+    const QCommandLineOption recordsOption(QStringLiteral("records"), QString(),
+                                           QStringLiteral("PATH"));
+    const QCommandLineOption noArchiveOption(QStringLiteral("no-archive"));
+    parser.addOptions(
+        {portOption, demoOption, groupsOption, noSplashOption, recordsOption, noArchiveOption});
     if (!parser.parse(QApplication::arguments()))
         return Fail(parser.errorText() + QStringLiteral(" (see --help)"));
     if (!parser.positionalArguments().isEmpty())
@@ -105,6 +112,10 @@ int main(int argc, char** argv) {
     parts.line = std::make_unique<velantis::QtSerialLine>();
     parts.ports = std::make_unique<velantis::PortMap>();
     parts.programFolder = QApplication::applicationDirPath();
+    // Every download is kept in the record database unless told otherwise.
+    const QString records = parser.isSet(noArchiveOption) ? QString()
+                            : parser.isSet(recordsOption) ? parser.value(recordsOption)
+                                                          : velantis::Archive::DefaultPath();
     for (const QString& mapping : parser.values(portOption)) {
         const QString error = parts.ports->addPortMapping(mapping);
         if (!error.isEmpty())
@@ -140,6 +151,7 @@ int main(int argc, char** argv) {
     velantis::StartFlow flow(
         [&] {
             auto* window = new velantis::MainWindow(std::move(parts));
+            window->setRecordsPath(records);
             QObject::connect(window, &velantis::MainWindow::exitRequested, &web,
                              &velantis::WebLauncher::stop);
             window->startTimers();

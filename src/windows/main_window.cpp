@@ -5,6 +5,7 @@
 #include "records/live_record.h"
 #include "report/fonts.h"
 #include "windows/file_messages.h"
+#include "windows/history_window.h"
 #include "windows/icons.h"
 #include "windows/list_printing.h"
 #include "windows/list_view.h"
@@ -344,6 +345,7 @@ void MainWindow::buildMenus() {
     add(file, "保存", &MainWindow::Command3_Click);
     add(file, "导出 CSV", &MainWindow::ExportCsv);
     add(file, "测试信息", &MainWindow::EditTestInfo);
+    add(file, "历史记录", &MainWindow::ShowHistory);
     add(file, "退出", &MainWindow::Command5_Click);
     QMenu* operate = menuBar()->addMenu(QStringLiteral("操作"));
     operate->setObjectName(QStringLiteral("caozhou"));
@@ -419,7 +421,7 @@ void MainWindow::showStatusNotice(const QString& text) {
 
 QString MainWindow::titleText() const {
     if (!recording())
-        return monitor_->display().panel2;
+        return openedTest_.isEmpty() ? monitor_->display().panel2 : openedTest_;
     return QStringLiteral("记录中：%1 行 → %2")
         .arg(recorder_->rows())
         .arg(QFileInfo(recorder_->path()).fileName());
@@ -434,10 +436,117 @@ void MainWindow::onDownloadEnded(DownloadEnd how) {
     lastDownload_.port = QStringLiteral("COM%1 (%2)")
                              .arg(monitor_->commPort())
                              .arg(QDir::toNativeSeparators(monitor_->display().portDevice));
+    openedTest_.clear();
     // An end frame ends a download only with every announced group stored; any other end is
-    // told for a while in the title panel.
-    if (how != DownloadEnd::EndFrame)
-        showStatusNotice(monitor_->display().downloadSummary);
+    // told for a while in the title panel, and so is the test's number in the record database.
+    const qint64 number = archiveDownload(how);
+    QString notice = how != DownloadEnd::EndFrame ? monitor_->display().downloadSummary : QString();
+    if (number != 0)
+        notice += (notice.isEmpty() ? QString() : QStringLiteral("；")) +
+                  QStringLiteral("已存档 第 %1 号").arg(number);
+    if (!notice.isEmpty())
+        showStatusNotice(notice);
+}
+
+void MainWindow::setRecordsPath(const QString& path) {
+    if (history_)
+        history_->close();
+    delete history_.data();
+    archive_.reset();
+    if (!path.isEmpty())
+        archive_ = std::make_unique<Archive>(path);
+}
+
+bool MainWindow::openArchive() {
+    ArchiveError error;
+    const bool open = archive_->open(&error);
+    if (const QString notice = archive_->takeNotice(); !notice.isEmpty())
+        showMessage(
+            QStringLiteral("记录数据库"),
+            archive_->isReadOnly()
+                ? QStringLiteral("记录数据库由更新版本的程序写入，只能查看，新的测试不再存档：\n%1")
+                      .arg(QDir::toNativeSeparators(archive_->path()))
+                : QStringLiteral("记录数据库无法读取，已改名保存为：\n%1\n并新建了：\n%2")
+                      .arg(QDir::toNativeSeparators(archive_->asideName()),
+                           QDir::toNativeSeparators(archive_->path())));
+    if (!open)
+        showMessage(QStringLiteral("记录数据库"), ArchiveFailureText(archive_->path(), error));
+    return open;
+}
+
+qint64 MainWindow::archiveDownload(DownloadEnd how) {
+    if (!archive_ || monitor_->groupsStored() == 0)
+        return 0;
+    TestRecord record;
+    record.started = monitor_->downloadStarted();
+    record.ended = lastDownload_.at;
+    record.port = lastDownload_.port;
+    record.ending = how;
+    record.announced = monitor_->groupTotal;
+    record.info = testInfo_;
+    if (!openArchive())
+        return 0;
+    ArchiveError error;
+    const auto number = archive_->add(record, monitor_->store(), &error);
+    if (!number) {
+        // Told once; the list and everything else go on as after any download.
+        showMessage(
+            QStringLiteral("存档"),
+            QStringLiteral(
+                "这次读取的数据未能存入记录数据库，列表中的数据不受影响，可以照常保存。\n") +
+                ArchiveFailureText(archive_->path(), error));
+        return 0;
+    }
+    if (history_)
+        history_->reload();
+    return *number;
+}
+
+HistoryWindow* MainWindow::historyWindow() const {
+    return history_;
+}
+
+void MainWindow::ShowHistory() {
+    if (!archive_) {
+        showMessage(QStringLiteral("历史记录"),
+                    QStringLiteral("本次运行不保存测试记录 (--no-archive)。"));
+        return;
+    }
+    if (!openArchive())
+        return;
+    if (!history_) {
+        history_ = new HistoryWindow(
+            *archive_, *parts_.fileDialogs, DataFolder(parts_.programFolder),
+            [this](const TestRecord& test, const QList<ArchivedGroup>& groups) {
+                return reopenTest(test, groups);
+            },
+            this);
+    } else {
+        history_->reload();
+    }
+    history_->show();
+    history_->raise();
+    history_->activateWindow();
+}
+
+bool MainWindow::reopenTest(const TestRecord& test, const QList<ArchivedGroup>& groups) {
+    std::vector<std::pair<int, MeasurementFrame>> frames;
+    frames.reserve(static_cast<std::size_t>(groups.size()));
+    for (const ArchivedGroup& g : groups)
+        frames.emplace_back(g.group, g.frame);
+    if (!monitor_->loadGroups(frames))
+        return false;
+    // The report, the CSV and the next Save speak of this test, as after its download.
+    lastDownload_ = {test.ended, test.port};
+    testInfo_ = test.info;
+    openedTest_ =
+        QStringLiteral("记录 第 %1 号 %2 %3")
+            .arg(test.number)
+            .arg(test.ended.toString(QStringLiteral("yyyy-MM-dd HH:mm")), test.info.station)
+            .trimmed();
+    render();
+    showStatusNotice(openedTest_);
+    return true;
 }
 
 void MainWindow::showMessage(const QString& title, const QString& text) {
@@ -473,6 +582,7 @@ void MainWindow::Command1_Click() {
         return;
     }
     monitor_->setListText(text);
+    openedTest_.clear();
     render();
 }
 
@@ -486,10 +596,12 @@ void MainWindow::Command3_Click() {
 }
 
 void MainWindow::Command2_Click() {
+    openedTest_.clear();
     monitor_->Command2_Click();
 }
 
 void MainWindow::Command4_Click() {
+    openedTest_.clear();
     monitor_->Command4_Click();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/archive.h"
 #include "link/monitor.h"
 #include "link/monitor_timers.h"
 #include "records/test_report.h"
@@ -21,6 +22,8 @@ class QToolBar;
 
 namespace velantis {
 
+class Archive;
+class HistoryWindow;
 class ListView;
 class LiveRecorder;
 class PrintRangeDialog;
@@ -76,6 +79,14 @@ public:
     const TestInfo& testInfo() const { return testInfo_; }
     void setTestInfo(const TestInfo& info); // remembered for the next run
     TestReport currentReport() const;
+    // 历史记录: the tests kept in the record database (a message when there is none).
+    void ShowHistory();
+    HistoryWindow* historyWindow() const;
+    // Keeps every download from now on in the database at path; empty: none kept.
+    void setRecordsPath(const QString& path);
+    // A kept test's groups into the store and the list, as if just downloaded; false while a
+    // download runs.
+    bool reopenTest(const TestRecord& test, const QList<ArchivedGroup>& groups);
     // 记录: asks for a file and records every live reading to it until chosen again (停止记录)
     // or until a row cannot be written, which stops it with a message.
     void ToggleRecording();
@@ -115,6 +126,10 @@ private:
     void PrintList(const QString& text);
     void showMessage(const QString& title, const QString& text);
     void onDownloadEnded(DownloadEnd how);
+    // Keeps the download that just ended in the record database; the number, or 0.
+    qint64 archiveDownload(DownloadEnd how);
+    // Opens the record database, telling once what the first opening did; false when told why not.
+    bool openArchive();
     void releasePort();
     void recordReading(const Reading& reading);
     void stopRecording();
@@ -142,6 +157,9 @@ private:
     PrintRangeDialog* printRange_ = nullptr;
     QPointer<TrendWindow> trend_;
     std::unique_ptr<LiveRecorder> recorder_;
+    std::unique_ptr<Archive> archive_;
+    QPointer<HistoryWindow> history_;
+    QString openedTest_; // the title panel's words for a reopened test
     QAction* recordAction_ = nullptr;
 
     TestInfo testInfo_;

@@ -1,0 +1,323 @@
+#include "windows/history_window.h"
+
+#include "records/csv_export.h"
+#include "report/report_pages.h"
+#include "windows/file_messages.h"
+#include "windows/list_printing.h"
+#include "windows/test_info_dialog.h"
+#include "windows/window_services.h"
+
+#include <QDir>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace velantis {
+
+QString ArchiveFailureText(const QString& path, const ArchiveError& error) {
+    QString reason;
+    switch (error.reason) {
+    case ArchiveError::Reason::DiskFull:
+        reason = QStringLiteral("磁盘已满");
+        break;
+    case ArchiveError::Reason::ReadOnly:
+        reason = QStringLiteral("文件或磁盘只读");
+        break;
+    case ArchiveError::Reason::Locked:
+        reason = QStringLiteral("被其他程序占用，等待后仍未释放");
+        break;
+    case ArchiveError::Reason::NotADatabase:
+        reason = QStringLiteral("不是记录数据库或已损坏");
+        break;
+    case ArchiveError::Reason::NewerVersion:
+        reason = QStringLiteral("由更新版本的程序写入，只能读取");
+        break;
+    case ArchiveError::Reason::CannotOpen:
+        reason = QStringLiteral("无法打开");
+        break;
+    case ArchiveError::Reason::NoSuchTest:
+        reason = QStringLiteral("没有这条记录");
+        break;
+    case ArchiveError::Reason::None:
+    case ArchiveError::Reason::Other:
+        break;
+    }
+    if (reason.isEmpty())
+        reason = error.system;
+    else if (!error.system.isEmpty())
+        reason += QStringLiteral(" (%1)").arg(error.system);
+    return QStringLiteral("记录数据库：%1\n原因：%2").arg(QDir::toNativeSeparators(path), reason);
+}
+
+void TestTableModel::setTests(QList<TestRecord> tests) {
+    beginResetModel();
+    tests_ = std::move(tests);
+    endResetModel();
+}
+
+int TestTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(tests_.size());
+}
+
+int TestTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant TestTableModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole && role != Qt::TextAlignmentRole)
+        return {};
+    const int column = index.column();
+    if (role == Qt::TextAlignmentRole)
+        return column == Number || column == Groups || column == Pass || column == Fail
+                   ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+                   : QVariant();
+    const TestRecord& t = tests_[index.row()];
+    switch (column) {
+    case Number:
+        return t.number;
+    case Time:
+        return t.ended.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    case Station:
+        return t.info.station;
+    case Device:
+        return t.info.device;
+    case Serial:
+        return t.info.serial;
+    case Groups:
+        return t.stored;
+    case Class:
+        return ClassName(t.info.accuracy);
+    case Pass:
+        return t.pass;
+    case Fail:
+        return t.fail;
+    default:
+        return {};
+    }
+}
+
+QVariant TestTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    static const char* const names[ColumnCount] = {"记录号", "日期时间", "站名", "设备", "编号",
+                                                   "组数",   "等级",     "合格", "超差"};
+    return QString::fromUtf8(names[section]);
+}
+
+void TestFilterModel::setFilterText(const QString& text) {
+    text_ = text;
+    invalidateFilter();
+}
+
+bool TestFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
+    return MatchesFilter(static_cast<const TestTableModel*>(sourceModel())->test(sourceRow), text_);
+}
+
+HistoryWindow::HistoryWindow(Archive& archive, FileDialogs& dialogs, QString folder, Opener open,
+                             QWidget* parent)
+    : QWidget(parent, Qt::Window), archive_(archive), dialogs_(dialogs), folder_(std::move(folder)),
+      open_(std::move(open)) {
+    setObjectName(QStringLiteral("historyWindow"));
+    setWindowTitle(QStringLiteral("历史记录"));
+    filter_.setSourceModel(&model_);
+
+    filterBox_ = new QLineEdit(this);
+    filterBox_->setObjectName(QStringLiteral("filter"));
+    filterBox_->setPlaceholderText(QStringLiteral("站名、设备、编号或备注"));
+    filterBox_->setClearButtonEnabled(true);
+    connect(filterBox_, &QLineEdit::textChanged, this, &HistoryWindow::setFilterText);
+    count_ = new QLabel(this);
+
+    table_ = new QTableView(this);
+    table_->setObjectName(QStringLiteral("tests"));
+    table_->setModel(&filter_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->verticalHeader()->hide();
+    table_->horizontalHeader()->setStretchLastSection(true);
+    // Fixed widths: sizing the columns to their contents would read every row.
+    const int widths[TestTableModel::ColumnCount] = {60, 140, 120, 110, 100, 50, 55, 50, 50};
+    for (int c = 0; c < TestTableModel::ColumnCount; ++c)
+        table_->setColumnWidth(c, widths[c]);
+    connect(table_, &QTableView::doubleClicked, this, &HistoryWindow::openSelected);
+
+    auto* filterRow = new QHBoxLayout;
+    filterRow->addWidget(new QLabel(QStringLiteral("查找："), this));
+    filterRow->addWidget(filterBox_, 1);
+    filterRow->addWidget(count_);
+    auto* buttons = new QHBoxLayout;
+    const struct {
+        const char* name;
+        void (HistoryWindow::*handler)();
+    } actions[] = {{"打开", &HistoryWindow::openSelected},
+                   {"导出报告", &HistoryWindow::exportReport},
+                   {"导出 CSV", &HistoryWindow::exportCsv},
+                   {"测试信息", &HistoryWindow::editInfo},
+                   {"删除", &HistoryWindow::deleteSelected}};
+    for (const auto& a : actions) {
+        auto* button = new QPushButton(QString::fromUtf8(a.name), this);
+        button->setObjectName(QString::fromUtf8(a.name));
+        connect(button, &QPushButton::clicked, this, a.handler);
+        buttons->addWidget(button);
+        actions_ << button;
+    }
+    buttons->addStretch(1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(filterRow);
+    layout->addWidget(table_, 1);
+    layout->addLayout(buttons);
+    resize(840, 480);
+
+    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &HistoryWindow::updateButtons);
+    confirm_ = [this](const QString& question) {
+        return QMessageBox::question(this, QStringLiteral("删除"), question) == QMessageBox::Yes;
+    };
+    reload();
+}
+
+bool HistoryWindow::reload() {
+    const qint64 keep = selectedNumber();
+    QList<TestRecord> tests;
+    ArchiveError error;
+    const bool read = archive_.list(&tests, &error);
+    model_.setTests(read ? std::move(tests) : QList<TestRecord>());
+    if (!read)
+        tell(QStringLiteral("历史记录"), ArchiveFailureText(archive_.path(), error));
+    if (keep != 0)
+        select(keep);
+    updateButtons();
+    return read;
+}
+
+void HistoryWindow::setFilterText(const QString& text) {
+    if (filterBox_->text() != text)
+        filterBox_->setText(text); // comes back here through textChanged
+    filter_.setFilterText(text);
+    updateButtons();
+}
+
+bool HistoryWindow::select(qint64 number) {
+    for (int row = 0; row < filter_.rowCount(); ++row) {
+        const QModelIndex index = filter_.index(row, 0);
+        if (filter_.data(index).toLongLong() == number) {
+            table_->selectRow(row);
+            table_->scrollTo(index);
+            return true;
+        }
+    }
+    return false;
+}
+
+qint64 HistoryWindow::selectedNumber() const {
+    const QModelIndexList rows = table_->selectionModel()->selectedRows();
+    return rows.isEmpty() ? 0 : filter_.data(rows.first()).toLongLong();
+}
+
+int HistoryWindow::shownCount() const {
+    return filter_.rowCount();
+}
+
+void HistoryWindow::updateButtons() {
+    const bool any = selectedNumber() != 0;
+    for (QPushButton* b : actions_)
+        b->setEnabled(any &&
+                      (!archive_.isReadOnly() || (b->objectName() != QLatin1String("删除") &&
+                                                  b->objectName() != QLatin1String("测试信息"))));
+    count_->setText(QStringLiteral("%1 / %2 条").arg(filter_.rowCount()).arg(model_.rowCount()));
+}
+
+void HistoryWindow::tell(const QString& title, const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+bool HistoryWindow::selected(TestRecord* test, QList<ArchivedGroup>* groups) {
+    const qint64 number = selectedNumber();
+    if (number == 0)
+        return false;
+    ArchiveError error;
+    if (archive_.find(number, test, groups, &error))
+        return true;
+    tell(QStringLiteral("历史记录"), ArchiveFailureText(archive_.path(), error));
+    reload();
+    return false;
+}
+
+void HistoryWindow::openSelected() {
+    TestRecord test;
+    QList<ArchivedGroup> groups;
+    if (selected(&test, &groups) && !open_(test, groups))
+        tell(QStringLiteral("打开"), QStringLiteral("正在读取数据，读取结束后再打开记录。"));
+}
+
+void HistoryWindow::exportReport() {
+    TestRecord test;
+    QList<ArchivedGroup> groups;
+    if (!selected(&test, &groups))
+        return;
+    const QString name = QStringLiteral("QRTREPORT-%1.pdf").arg(test.number);
+    const QString path = dialogs_.saveFileName(this, QDir(folder_).filePath(name),
+                                               {QStringLiteral("PDF Files (*.pdf) (*.pdf)")});
+    if (path.isEmpty())
+        return;
+    RecordStore store;
+    FillStore(groups, &store);
+    QString message;
+    if (!ExportPagesPdf(path,
+                        ReportDrawer(MakeTestReport(store, test.info, {test.ended, test.port})),
+                        &message))
+        tell(QStringLiteral("导出报告"), message);
+}
+
+void HistoryWindow::exportCsv() {
+    TestRecord test;
+    QList<ArchivedGroup> groups;
+    if (!selected(&test, &groups))
+        return;
+    const QString name = QStringLiteral("QRTDATA-%1.csv").arg(test.number);
+    const QString path = dialogs_.saveFileName(this, QDir(folder_).filePath(name),
+                                               {QStringLiteral("CSV Files (*.csv) (*.csv)")});
+    if (path.isEmpty())
+        return;
+    RecordStore store;
+    FillStore(groups, &store);
+    FileError failure;
+    if (!SaveCsvFile(path, store, test.info.accuracy, nullptr, &failure))
+        tell(QStringLiteral("导出 CSV"), SaveFailureText(path, failure));
+}
+
+void HistoryWindow::editInfo() {
+    TestRecord test;
+    QList<ArchivedGroup> groups;
+    if (!selected(&test, &groups))
+        return;
+    RecordStore store;
+    FillStore(groups, &store);
+    TestInfoDialog dialog(test.info, MakeTestReport(store, {}, {}).ratedRatio, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    ArchiveError error;
+    if (!archive_.updateInfo(test.number, dialog.info(), &error))
+        tell(QStringLiteral("测试信息"), ArchiveFailureText(archive_.path(), error));
+    reload();
+}
+
+void HistoryWindow::deleteSelected() {
+    const qint64 number = selectedNumber();
+    if (number == 0 || !confirm_(QStringLiteral("删除第 %1 号记录？").arg(number)))
+        return;
+    ArchiveError error;
+    if (!archive_.remove(number, &error))
+        tell(QStringLiteral("删除"), ArchiveFailureText(archive_.path(), error));
+    reload();
+}
+
+} // namespace velantis

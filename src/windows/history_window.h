@@ -1,0 +1,103 @@
+#pragma once
+
+#include "archive/archive.h"
+
+#include <QAbstractTableModel>
+#include <QSortFilterProxyModel>
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+namespace velantis {
+
+class FileDialogs;
+
+// The tests of the record database as a table, one row per test, newest first.
+class TestTableModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { Number, Time, Station, Device, Serial, Groups, Class, Pass, Fail, ColumnCount };
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void setTests(QList<TestRecord> tests);
+    const TestRecord& test(int row) const { return tests_[row]; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    QList<TestRecord> tests_;
+};
+
+// Keeps the tests whose station, equipment, serial or remarks hold the filter text.
+class TestFilterModel final : public QSortFilterProxyModel {
+    Q_OBJECT
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+    void setFilterText(const QString& text);
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
+
+private:
+    QString text_;
+};
+
+// 历史记录: the tests kept, a filter box, and for the selected test 打开 (its groups into the
+// main window's list, as if just downloaded), 导出报告, 导出 CSV, 测试信息 (edit what the test
+// says of itself, verdicts recounted) and 删除 (asked once).
+class HistoryWindow final : public QWidget {
+    Q_OBJECT
+public:
+    // open: puts a test into the main window; false when it cannot now (a download runs).
+    using Opener = std::function<bool(const TestRecord&, const QList<ArchivedGroup>&)>;
+    HistoryWindow(Archive& archive, FileDialogs& dialogs, QString folder, Opener open,
+                  QWidget* parent = nullptr);
+
+    // Reads the tests from the database again; false (told) when it cannot.
+    bool reload();
+    void setFilterText(const QString& text);
+    // Selects the test with that number; false when it is not shown.
+    bool select(qint64 number);
+    // The selected test's number, 0 for none.
+    qint64 selectedNumber() const;
+    int shownCount() const;
+
+    void openSelected();
+    void exportReport();
+    void exportCsv();
+    void editInfo();
+    void deleteSelected();
+    // Asks whether to delete; tests answer without a dialog.
+    void setConfirm(std::function<bool(const QString&)> confirm) { confirm_ = std::move(confirm); }
+
+private:
+    // The selected test and its groups; false (told) when none is selected or it cannot be read.
+    bool selected(TestRecord* test, QList<ArchivedGroup>* groups);
+    void tell(const QString& title, const QString& text);
+    void updateButtons();
+
+    Archive& archive_;
+    FileDialogs& dialogs_;
+    QString folder_;
+    Opener open_;
+    std::function<bool(const QString&)> confirm_;
+    TestTableModel model_;
+    TestFilterModel filter_;
+    QLineEdit* filterBox_ = nullptr;
+    QTableView* table_ = nullptr;
+    QLabel* count_ = nullptr;
+    QList<QPushButton*> actions_;
+};
+
+// What went wrong with the record database at path, in the window's words.
+QString ArchiveFailureText(const QString& path, const ArchiveError& error);
+
+} // namespace velantis
