@@ -50,6 +50,8 @@ TEST_F(ArchiveWindow, DownloadsAreKeptFoundByFilterAndReopenedToSavesBytes) {
     EXPECT_EQ(save(), first);
     EXPECT_TRUE(window->titlePanelText().contains(QStringLiteral("第 1 号")));
     EXPECT_EQ(window->currentReport().info.station, QStringLiteral("城南变"));
+    download(3); // a new download takes the remembered information, not the reopened test's
+    EXPECT_EQ(window->testInfo().station, QStringLiteral("北郊站"));
     EXPECT_EQ(OpenMessageBox(), nullptr);
 }
 

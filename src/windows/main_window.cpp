@@ -596,7 +596,12 @@ void MainWindow::Command3_Click() {
 }
 
 void MainWindow::Command2_Click() {
-    openedTest_.clear();
+    if (!openedTest_.isEmpty()) {
+        // A new download takes the dialog's remembered values again, not the reopened test's.
+        QSettings settings(QStringLiteral("velantis"), QStringLiteral("velantis"));
+        testInfo_ = LoadTestInfo(settings);
+        openedTest_.clear();
+    }
     monitor_->Command2_Click();
 }
 
