@@ -1,5 +1,6 @@
 // Timings of the hot paths: one received frame, one list row, one full list refresh, and Open of
 // the largest data file taken.
+#include "archive/archive.h"
 #include "protocol/frame.h"
 #include "protocol/reading.h"
 #include "records/data_file.h"
@@ -97,5 +98,28 @@ void BM_LoadLargestDataFile(benchmark::State& state) {
 BENCHMARK(BM_LoadLargestDataFile)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
+
+// One download of 4000 groups kept in the record database: one BEGIN IMMEDIATE transaction with
+// its test row and 4000 group rows, written through to the disk (synchronous=FULL).
+void BM_ArchiveDownload4000(benchmark::State& state) {
+    QTemporaryDir dir;
+    Archive archive(dir.filePath(QStringLiteral("records.sqlite")));
+    RecordStore store;
+    for (int n = 1; n <= SlotIndex::Highest; ++n)
+        store.store(*SlotIndex::make(n), FrameBuilder()
+                                             .hv(static_cast<std::uint16_t>(200 + n % 1000), 0x31)
+                                             .r(static_cast<std::uint16_t>(1000 + n), 0x33)
+                                             .groupNo(static_cast<std::uint16_t>(n))
+                                             .rated(100, 50)
+                                             .channelKind(0, 1)
+                                             .build());
+    TestRecord record;
+    record.info.accuracy = AccuracyClass::C0_5;
+    if (!archive.open(nullptr))
+        state.SkipWithError("the record database does not open");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(archive.add(record, store, nullptr));
+}
+BENCHMARK(BM_ArchiveDownload4000)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

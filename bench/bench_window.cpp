@@ -9,6 +9,7 @@
 #include "records/text_codec.h"
 #include "report/report_pages.h"
 #include "simulator/simulated_instrument.h"
+#include "windows/history_window.h"
 #include "windows/list_view.h"
 #include "windows/main_window.h"
 #include "windows/trend_window.h"
@@ -204,12 +205,63 @@ int main(int argc, char** argv) {
         info.accuracy = velantis::AccuracyClass::C0_5;
         QElapsedTimer report;
         report.start();
-        const QByteArray pdf = velantis::PagesPdf(
-            velantis::ReportDrawer(velantis::MakeTestReport(store, info, {})),
-            velantis::A4Paper(), velantis::PdfResolution);
+        const QByteArray pdf =
+            velantis::PagesPdf(velantis::ReportDrawer(velantis::MakeTestReport(store, info, {})),
+                               velantis::A4Paper(), velantis::PdfResolution);
         std::printf("test report of 4000 groups to PDF: %.0f ms (%lld bytes)\n",
                     static_cast<double>(report.nsecsElapsed()) / 1e6,
                     static_cast<long long>(pdf.size()));
+    }
+    // 历史记录 over 10 000 tests of 100 groups each: the first opening of the database (with
+    // its quick_check), the window made, filled and painted, and one filter keystroke repainted.
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("records.sqlite"));
+        {
+            velantis::Archive fill(path);
+            velantis::RecordStore store;
+            for (int n = 1; n <= 100; ++n)
+                store.store(*velantis::SlotIndex::make(n),
+                            velantis::FrameBuilder()
+                                .hv(static_cast<std::uint16_t>(200 + n), 0x31)
+                                .r(static_cast<std::uint16_t>(1000 + n), 0x33)
+                                .groupNo(static_cast<std::uint16_t>(n))
+                                .rated(100, 50)
+                                .channelKind(0, 1)
+                                .build());
+            velantis::TestRecord record;
+            record.started = record.ended = QDateTime::currentDateTime();
+            for (int t = 0; t < 10000; ++t) {
+                record.info.station = QStringLiteral("站%1").arg(t % 97);
+                record.info.serial = QStringLiteral("CT-%1").arg(t);
+                fill.add(record, store, nullptr);
+            }
+        }
+        Answer none;
+        QElapsedTimer opening;
+        opening.start();
+        velantis::Archive archive(path);
+        archive.open(nullptr);
+        const double openMs = static_cast<double>(opening.nsecsElapsed()) / 1e6;
+        QElapsedTimer shown;
+        shown.start();
+        auto* history = new velantis::HistoryWindow(archive, none, dir.path(),
+                                                    [](const auto&, const auto&) { return true; });
+        PaintWatch historyPaint(history);
+        history->show();
+        WaitPainted(historyPaint);
+        const double shownMs = static_cast<double>(shown.nsecsElapsed()) / 1e6;
+        QElapsedTimer key;
+        key.start();
+        historyPaint.painted = false;
+        history->setFilterText(QStringLiteral("CT-12"));
+        WaitPainted(historyPaint);
+        std::printf("record database of 10000 tests (1 000 000 groups): first opening with "
+                    "quick_check %.0f ms; 历史记录 made, filled and painted %.0f ms (%d tests); "
+                    "one filter keystroke to the repaint %.1f ms (%d shown)\n",
+                    openMs, shownMs, 10000, static_cast<double>(key.nsecsElapsed()) / 1e6,
+                    history->shownCount());
+        delete history;
     }
     delete window;
     return 0;
