@@ -3,15 +3,12 @@
 #include "link/port_map.h"
 #include "link/qt_serial_line.h"
 #include "records/text_codec.h"
+#include "simulator/simulated_line.h"
 #include "windows/icons.h"
 #include "windows/main_window.h"
 #include "windows/splash_window.h"
 #include "windows/start_flow.h"
 #include "windows/web_launcher.h"
-
-#ifdef Q_OS_UNIX
-#include "simulator/simulated_instrument.h"
-#endif
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -33,7 +30,7 @@ const char* const HelpText =
     "instrument's serial port by itself (ports 1 to 16).\n"
     "\n"
     "  --port N=DEVICE    port N is DEVICE (repeatable), e.g. 3=/dev/ttyUSB0\n"
-    "  --demo             run against a simulated instrument (on a pseudo-terminal, as port 3)\n"
+    "  --demo             run against a simulated instrument inside the program, as port 3\n"
     "  --demo-groups N    stored groups the simulated instrument holds (default 200)\n"
     "  --no-splash        start with the main window instead of the splash\n"
     "  --records PATH     keep every download in the record database PATH\n"
@@ -109,41 +106,37 @@ int main(int argc, char** argv) {
                         .arg(parser.positionalArguments().constFirst()));
 
     velantis::MainWindowParts parts;
-    parts.line = std::make_unique<velantis::QtSerialLine>();
-    parts.ports = std::make_unique<velantis::PortMap>();
     parts.programFolder = QApplication::applicationDirPath();
     // Every download is kept in the record database unless told otherwise.
     const QString records = parser.isSet(noArchiveOption) ? QString()
                             : parser.isSet(recordsOption) ? parser.value(recordsOption)
                                                           : velantis::Archive::DefaultPath();
-    for (const QString& mapping : parser.values(portOption)) {
-        const QString error = parts.ports->addPortMapping(mapping);
-        if (!error.isEmpty())
-            return Fail(error);
-    }
-
-#ifdef Q_OS_UNIX
-    std::unique_ptr<velantis::SimulatedInstrument> simulator;
     if (parser.isSet(demoOption)) {
+        // The simulated instrument is the only device: no system port is searched.
         velantis::SimulatorOptions options;
         if (parser.isSet(groupsOption)) {
             bool ok = false;
             options.storedGroups = parser.value(groupsOption).toInt(&ok);
             if (!ok || options.storedGroups < 0 ||
-                options.storedGroups > velantis::SimulatedInstrument::MaxStoredGroups)
+                options.storedGroups > velantis::AnswerEngine::MaxStoredGroups)
                 return Fail(QStringLiteral("--demo-groups takes a whole number from 0 to %1")
-                                .arg(velantis::SimulatedInstrument::MaxStoredGroups));
+                                .arg(velantis::AnswerEngine::MaxStoredGroups));
         }
-        simulator = std::make_unique<velantis::SimulatedInstrument>(options);
-        QString error;
-        if (!simulator->start(&error))
-            return Fail(QStringLiteral("the simulated instrument cannot start: ") + error);
-        parts.ports->setOverride(3, simulator->devicePath());
+        if (parser.isSet(portOption))
+            return Fail(QStringLiteral("--demo takes no --port (see --help)"));
+        parts.line = std::make_unique<velantis::SimulatedLine>(options);
+        parts.ports = std::make_unique<velantis::PortMap>([] { return QStringList(); });
+        parts.ports->setOverride(velantis::SimulatedLine::DemoPort,
+                                 velantis::SimulatedLine::DeviceName());
+    } else {
+        parts.line = std::make_unique<velantis::QtSerialLine>();
+        parts.ports = std::make_unique<velantis::PortMap>();
+        for (const QString& mapping : parser.values(portOption)) {
+            const QString error = parts.ports->addPortMapping(mapping);
+            if (!error.isEmpty())
+                return Fail(error);
+        }
     }
-#else
-    if (parser.isSet(demoOption))
-        return Fail(QStringLiteral("--demo needs a POSIX pseudo-terminal"));
-#endif
 
     // The splash leads to the main window (made only then, so that the port is opened then) and
     // to the web-page window; Exit of the main window ends the web-page window too.

@@ -32,6 +32,7 @@ void Usage(FILE* to) {
         "                  e.g. velantis-cli live --port 3=/dev/ttyUSB0 --count 5\n"
         "  download        read every stored group and write the list as Save does\n"
         "                  e.g. velantis-cli download --port 3=/dev/ttyUSB0 -o groups.txt\n"
+        "                  (live and download --demo: the simulated instrument inside the tool)\n"
         "                  each download is kept in the record database (--records PATH,\n"
         "                  --no-archive)\n"
         "  records         the tests kept: list [--filter TEXT], show N, export N --csv,\n"

@@ -9,6 +9,7 @@
 #include "link/qt_serial_line.h"
 #include "records/csv_export.h"
 #include "records/data_file.h"
+#include "simulator/simulated_line.h"
 #include "records/live_record.h"
 #include "records/test_report.h"
 #include "report/report_pages.h"
@@ -25,6 +26,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace velantis {
 
@@ -87,15 +89,21 @@ QString SearchAdvice(const Monitor::SearchReport& report) {
 
 // The controller with a real serial line and the programs' timers, started as the main window
 // starts it. Ports given with --port are the only ones numbered; without them the system's
-// serial devices are.
+// serial devices are. With --demo the simulated instrument inside the program is the only
+// device, as port 3.
 struct Session {
-    explicit Session(bool systemPorts)
-        : ports(systemPorts ? PortMap::DeviceLister(&PortMap::SystemDevices)
-                            : PortMap::DeviceLister([] { return QStringList(); })) {}
+    Session(bool systemPorts, const std::optional<SimulatorOptions>& demo)
+        : line(demo ? std::unique_ptr<SerialLine>(std::make_unique<SimulatedLine>(*demo))
+                    : std::make_unique<QtSerialLine>()),
+          ports(systemPorts && !demo ? PortMap::DeviceLister(&PortMap::SystemDevices)
+                                     : PortMap::DeviceLister([] { return QStringList(); })) {
+        if (demo)
+            ports.setOverride(SimulatedLine::DemoPort, SimulatedLine::DeviceName());
+    }
 
-    QtSerialLine line;
+    std::unique_ptr<SerialLine> line;
     PortMap ports;
-    Monitor monitor{line, ports, QCoreApplication::applicationDirPath()};
+    Monitor monitor{*line, ports, QCoreApplication::applicationDirPath()};
     MonitorTimers timers{monitor};
     QString lastNotice;
 
@@ -132,6 +140,7 @@ struct Session {
 struct Common {
     QStringList ports;
     double timeout = 10;
+    std::optional<SimulatorOptions> demo;
 };
 
 bool Parse(QCommandLineParser& parser, const QString& command, const QStringList& args,
@@ -143,6 +152,11 @@ bool Parse(QCommandLineParser& parser, const QString& command, const QStringList
     parser.addOption({QStringLiteral("timeout"),
                       QStringLiteral("Seconds to wait for the instrument (default 10)."),
                       QStringLiteral("S")});
+    parser.addOption({QStringLiteral("demo"),
+                      QStringLiteral("Use the simulated instrument inside the program (port 3).")});
+    parser.addOption({QStringLiteral("demo-groups"),
+                      QStringLiteral("Stored groups of the simulated instrument (default 200)."),
+                      QStringLiteral("N")});
     parser.addHelpOption();
     if (!parser.parse(QStringList{QStringLiteral("velantis-cli")} + args)) {
         Err(QStringLiteral("velantis-cli %1: %2").arg(command, parser.errorText()));
@@ -158,6 +172,23 @@ bool Parse(QCommandLineParser& parser, const QString& command, const QStringList
         return false;
     }
     common.ports = parser.values(QStringLiteral("port"));
+    if (parser.isSet(QStringLiteral("demo"))) {
+        SimulatorOptions demo;
+        bool ok = true;
+        if (parser.isSet(QStringLiteral("demo-groups")))
+            demo.storedGroups = parser.value(QStringLiteral("demo-groups")).toInt(&ok);
+        if (!ok || demo.storedGroups < 0 || demo.storedGroups > AnswerEngine::MaxStoredGroups) {
+            Err(QStringLiteral("velantis-cli %1: --demo-groups takes a whole number from 0 to %2")
+                    .arg(command)
+                    .arg(AnswerEngine::MaxStoredGroups));
+            return false;
+        }
+        if (!common.ports.isEmpty()) {
+            Err(QStringLiteral("velantis-cli %1: --demo takes no --port").arg(command));
+            return false;
+        }
+        common.demo = demo;
+    }
     if (parser.isSet(QStringLiteral("timeout"))) {
         bool ok = false;
         common.timeout = parser.value(QStringLiteral("timeout")).toDouble(&ok);
@@ -239,7 +270,7 @@ int RunLive(const QStringList& args, const CodecLookup& lookup) {
         return Usage;
     }
 
-    Session s(common.ports.isEmpty());
+    Session s(common.ports.isEmpty(), common.demo);
     if (!ApplyPorts(s, common, QStringLiteral("live")))
         return Usage;
     int shown = 0;
@@ -376,7 +407,7 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
         return Usage;
     }
 
-    Session s(common.ports.isEmpty());
+    Session s(common.ports.isEmpty(), common.demo);
     if (!ApplyPorts(s, common, QStringLiteral("download")))
         return Usage;
     bool started = false;
