@@ -4,6 +4,7 @@
 #include "records/data_file.h"
 #include "records/history.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -107,7 +108,8 @@ TEST(Archive, FilesThatAreNoDatabaseAreRenamedAsideOnceAndEmptyOrNewerFilesOpenA
     Archive archive(path);
     ASSERT_TRUE(archive.open(nullptr));
     const QString notice = archive.takeNotice();
-    EXPECT_TRUE(notice.contains(path) && notice.contains(archive.asideName()))
+    EXPECT_TRUE(notice.contains(QDir::toNativeSeparators(path)) &&
+                notice.contains(QDir::toNativeSeparators(archive.asideName())))
         << qPrintable(notice);
     QFile aside(archive.asideName());
     ASSERT_TRUE(aside.open(QIODevice::ReadOnly));

@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QDate>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -37,7 +38,9 @@
 #include <cmath>
 #include <csignal>
 #include <limits>
+#ifdef Q_OS_UNIX
 #include <sys/resource.h>
+#endif
 
 using namespace velantis;
 using velantis::testing::AnsweringDialogs;
@@ -57,6 +60,11 @@ MeasurementFrame Live(std::uint8_t channel) {
         .rated(100, 50)
         .channelKind(channel, 2)
         .build();
+}
+
+// PDFs are read back with poppler's pdftotext, which a Windows PC does not have.
+bool HasPdfToText() {
+    return !QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty();
 }
 
 QString PdfText(const QString& path) {
@@ -242,6 +250,8 @@ TEST_F(MainWindowTest, PrintsTheRangeToPaperAndRefreshesAfterwards) {
     monitor().form2dybiaozi = 1;
     monitor().Timer5_Timer();
     EXPECT_EQ(printer->shown, 1);
+    if (!HasPdfToText())
+        GTEST_SKIP() << "no pdftotext to read the printout back";
     QString printed = PdfText(printer->pdf);
     EXPECT_TRUE(printed.contains(QStringLiteral("高压电流"))) << qPrintable(printed);
     EXPECT_FALSE(printed.contains(QStringLiteral("0005"))) << qPrintable(printed);
@@ -286,7 +296,10 @@ TEST_F(MainWindowTest, SaveAndOpenRoundTripByteForByte) {
     // Export PDF: the same pages as a print of the whole list.
     files->answer = folder.filePath(QStringLiteral("list.pdf"));
     window->menuBar()->findChild<QAction*>(QStringLiteral("导出 PDF"))->trigger();
-    EXPECT_TRUE(PdfText(files->answer).contains(QStringLiteral("第0012组")));
+    if (HasPdfToText())
+        EXPECT_TRUE(PdfText(files->answer).contains(QStringLiteral("第0012组")));
+    else
+        EXPECT_TRUE(QFileInfo(files->answer).size() > 0) << "no pdftotext: the PDF is there";
 
     files->answer = saved.fileName();
     find<QPushButton>("Command4")->click(); // clear: the list is the heading only
@@ -318,6 +331,7 @@ TEST_F(MainWindowTest, FailedSaveSaysSoAndKeepsTheOldFile) {
     EXPECT_TRUE(box->text().contains(QStringLiteral("list.txt")));
     box->close();
 
+#ifdef Q_OS_UNIX
     // An existing file whose replacement cannot be written whole (a file size limit gives
     // EFBIG even to root): the message, and the old bytes untouched.
     files->answer = folder.filePath(QStringLiteral("old.txt"));
@@ -339,6 +353,7 @@ TEST_F(MainWindowTest, FailedSaveSaysSoAndKeepsTheOldFile) {
     box = OpenMessageBox();
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(box->text().contains(QStringLiteral("old.txt")));
+#endif
 }
 
 } // namespace

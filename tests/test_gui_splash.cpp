@@ -207,6 +207,9 @@ TEST(StartFlow, NoSplashShowsTheMainWindowAtOnce) {
 }
 
 TEST(StartFlow, AddressCornerStartsOneWebWindowAndLeavesTheSplash) {
+#ifdef Q_OS_WIN
+    GTEST_SKIP() << "the Windows build opens the maker's page in the browser: no web-page window";
+#endif
     // A program that starts but never reports back keeps the launcher in its starting state.
     WebLauncher web("/bin/sleep", {"2"});
     QSignalSpy failed(&web, &WebLauncher::failed);
@@ -229,6 +232,9 @@ TEST(StartFlow, AddressCornerStartsOneWebWindowAndLeavesTheSplash) {
 // A web-page window that cannot start is told, the launcher is free again and the next click
 // tries afresh: a missing program, and one that ends before it reports back.
 TEST(WebLauncher, FailureIsToldAndTheNextClickTriesAgain) {
+#ifdef Q_OS_WIN
+    GTEST_SKIP() << "the Windows build opens the maker's page in the browser: no web-page window";
+#endif
     const struct {
         const char* program;
         const char* told;
@@ -253,6 +259,9 @@ TEST(WebLauncher, FailureIsToldAndTheNextClickTriesAgain) {
 
 // Told where the user is: a message on the splash, then the main window's title panel.
 TEST(StartFlow, WebWindowFailureIsToldOnTheSplashThenInTheTitlePanel) {
+#ifdef Q_OS_WIN
+    GTEST_SKIP() << "the Windows build opens the maker's page in the browser: no web-page window";
+#endif
     QTemporaryDir folder;
     WebLauncher web("/nonexistent/velantis-web", {});
     QPointer<velantis::MainWindow> main;

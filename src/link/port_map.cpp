@@ -39,11 +39,7 @@ QString PortMap::deviceFor(int n) const {
         return {};
     if (const auto it = overrides_.constFind(n); it != overrides_.constEnd())
         return *it;
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(n);
-#else
     return n - 1 < system_.size() ? system_.at(n - 1) : QString();
-#endif
 }
 
 QStringList PortMap::OrderLinuxDevices(QStringList names) {
@@ -73,7 +69,11 @@ void PortMap::rescan() {
 
 QStringList PortMap::SystemDevices() {
     QStringList paths;
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+    // Port n is COMn whether or not the system lists it now: opening tells.
+    for (int n = FirstPort; n <= LastPort; ++n)
+        paths << QStringLiteral("COM%1").arg(n);
+#else
     QStringList names;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
         names << info.portName();

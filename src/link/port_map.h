@@ -22,7 +22,7 @@ public:
     static constexpr int FirstPort = 1;
     static constexpr int LastPort = 16;
 
-    // The system's serial devices as paths, in port order.
+    // The system's serial devices as paths, in port order: COM1..COM16 on Windows.
     using DeviceLister = std::function<QStringList()>;
     static QStringList SystemDevices();
 

@@ -3,6 +3,7 @@
 #include "windows/main_window.h"
 #include "windows/splash_window.h"
 #include "windows/web_launcher.h"
+#include "windows/web_page_opener.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -42,7 +43,7 @@ void StartFlow::start(bool withSplash) {
     splash_ = new SplashWindow;
     // Entering is queued: the splash is destroyed outside its own mouse handler.
     connect(splash_, &SplashWindow::enterRequested, this, &StartFlow::Enter, Qt::QueuedConnection);
-    connect(splash_, &SplashWindow::webPageRequested, &web_, &WebLauncher::show);
+    connect(splash_, &SplashWindow::webPageRequested, &web_, [this] { OpenWebPage(web_); });
     splash_->show();
 }
 

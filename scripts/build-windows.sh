@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Cross-builds velantis.exe, velantis-cli.exe and the tests for 64-bit Windows into build-win/
+# with the Qt 6.4.2 MinGW-w64 kit (../shared/toolchains), warnings as errors, then lays out
+# build-win/velantis-VERSION-win64/ (and its .zip), which runs on a Windows PC as it is: the
+# programs, the Qt and MinGW runtime DLLs and the plugins they load.
+# Usage: scripts/build-windows.sh   (VELANTIS_WIN_KIT=path/to/qt-6.4.2-mingw-w64.tar.xz to
+#                                    take the kit from elsewhere)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+out=$root/build-win
+kit=${VELANTIS_WIN_KIT:-$root/../shared/toolchains/qt-6.4.2-mingw-w64.tar.xz}
+
+# qt6-base-dev-tools: the kit runs Debian's own moc, rcc and uic; googletest: its sources are
+# built for MinGW below.
+bash scripts/deps.sh g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev qt6-base-dev-tools \
+    googletest zip
+
+start=$(date +%s)
+mkdir -p "$out"
+
+# The kit, unpacked once (again only when the archive changes).
+if [ ! -x "$out/qt/bin/qt-cmake" ] || [ "$kit" -nt "$out/qt/.unpacked" ]; then
+    [ -f "$kit" ] || { echo "build-windows: no Qt kit at $kit" >&2; exit 1; }
+    echo "Unpacking $kit" >&2
+    rm -rf "$out/qt"
+    tar xf "$kit" -C "$out"
+    touch "$out/qt/.unpacked"
+fi
+
+# GoogleTest from Debian's sources, built once with the same compilers.
+if [ ! -f "$out/gtest/lib/cmake/GTest/GTestConfig.cmake" ]; then
+    nice -n 5 cmake -S /usr/src/googletest -B "$out/gtest-build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$out/toolchain-mingw64.cmake" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_INSTALL_PREFIX="$out/gtest" >/dev/null
+    nice -n 5 ninja -C "$out/gtest-build" -j2 install >/dev/null
+fi
+
+if [ ! -f "$out/app/CMakeCache.txt" ]; then
+    nice -n 5 "$out/qt/bin/qt-cmake" -S "$root" -B "$out/app" -G Ninja \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_COMPILE_WARNING_AS_ERROR=ON \
+        -DVELANTIS_BENCH=OFF -DGTest_DIR="$out/gtest/lib/cmake/GTest" >/dev/null
+fi
+nice -n 5 ninja -C "$out/app" -j2
+
+# The folder for Windows: the programs, every DLL they load (followed through the import tables
+# of the programs, the plugins and the DLLs themselves), the plugins Qt loads by name, and Qt Sql
+# with its SQLite driver for the test archive.
+version=$(sed -n 's/^project(velantis VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+name=velantis-$version-win64
+dist=$out/$name
+rm -rf "$dist" "$out/$name.zip"
+mkdir -p "$dist/platforms" "$dist/styles" "$dist/sqldrivers"
+cp "$out/app/src/app/velantis.exe" "$out/app/src/velantis-cli.exe" "$dist/"
+# qoffscreen: velantis-cli draws report pages without a display.
+cp "$out/qt/plugins/platforms/qwindows.dll" "$out/qt/plugins/platforms/qoffscreen.dll" \
+    "$dist/platforms/"
+cp "$out/qt/plugins/styles/qwindowsvistastyle.dll" "$dist/styles/"
+cp "$out/qt/plugins/sqldrivers/qsqlite.dll" "$dist/sqldrivers/"
+cp "$out/qt/bin/Qt6Sql.dll" "$dist/"
+
+gcc_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
+search=("$out/qt/bin" "$gcc_dir" /usr/x86_64-w64-mingw32/lib)
+declare -A seen=()
+deploy() {
+    local dll
+    for dll in $(x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p'); do
+        [ -n "${seen[${dll,,}]:-}" ] && continue
+        seen[${dll,,}]=1
+        local dir
+        for dir in "${search[@]}"; do
+            if [ -f "$dir/$dll" ]; then
+                cp "$dir/$dll" "$dist/"
+                deploy "$dist/$dll"
+                break
+            fi
+        done # not found: a DLL of Windows itself
+    done
+}
+for f in "$dist"/*.exe "$dist"/*/*.dll "$dist/Qt6Sql.dll"; do
+    deploy "$f"
+done
+# Symbols are of no use on the user's PC: without them the folder is half the size.
+x86_64-w64-mingw32-strip --strip-unneeded "$dist"/*.exe "$dist"/*.dll "$dist"/*/*.dll
+
+(cd "$out" && zip -qr "$name.zip" "$name")
+echo "build-windows: $(($(date +%s) - start)) s; $dist: $(du -sh "$dist" | cut -f1)," \
+    "$name.zip: $(du -sh "$out/$name.zip" | cut -f1)" >&2

@@ -1,0 +1,11 @@
+#include "windows/web_page_opener.h"
+
+#include "windows/web_launcher.h"
+
+namespace velantis {
+
+void OpenWebPage(WebLauncher& web) {
+    web.show();
+}
+
+} // namespace velantis
