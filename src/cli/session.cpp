@@ -9,10 +9,10 @@
 #include "link/qt_serial_line.h"
 #include "records/csv_export.h"
 #include "records/data_file.h"
-#include "simulator/simulated_line.h"
 #include "records/live_record.h"
 #include "records/test_report.h"
 #include "report/report_pages.h"
+#include "simulator/simulated_line.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
