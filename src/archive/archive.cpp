@@ -114,6 +114,23 @@ QString ClassText(AccuracyClass c) {
     return c == AccuracyClass::None ? QString() : ClassName(c);
 }
 
+// The test information's columns and the verdict counts, in the order both the insert and the
+// update name them: station .. remarks, pass, fail, undecided.
+QVariantList InfoColumns(const TestInfo& i, const TestReport& report) {
+    return {i.station,
+            i.device,
+            i.serial,
+            i.ratedRatio,
+            ClassText(i.accuracy),
+            i.tester,
+            i.reviewer,
+            i.date.toString(Qt::ISODate),
+            i.remarks,
+            report.pass,
+            report.fail,
+            report.none};
+}
+
 // Version 1: the tests and their groups. AUTOINCREMENT keeps a deleted test's number unused.
 const char* const SchemaV1[] = {
     "CREATE TABLE tests ("
@@ -416,13 +433,9 @@ std::optional<qint64> Archive::add(const TestRecord& record, const RecordStore& 
         const QString version =
             record.version.isEmpty() ? QCoreApplication::applicationVersion() : record.version;
         for (const QVariant& v :
-             {QVariant(TimeText(record.started)), QVariant(TimeText(record.ended)),
-              QVariant(record.port), QVariant(EndingName(record.ending)),
-              QVariant(record.announced), QVariant(stored), QVariant(i.station), QVariant(i.device),
-              QVariant(i.serial), QVariant(i.ratedRatio), QVariant(ClassText(i.accuracy)),
-              QVariant(i.tester), QVariant(i.reviewer), QVariant(i.date.toString(Qt::ISODate)),
-              QVariant(i.remarks), QVariant(report.pass), QVariant(report.fail),
-              QVariant(report.none), QVariant(version)})
+             QVariantList{TimeText(record.started), TimeText(record.ended), record.port,
+                          EndingName(record.ending), record.announced, stored} +
+                 InfoColumns(i, report) + QVariantList{version})
             q.addBindValue(NotNull(v));
         if (!q.exec()) {
             const QSqlError e = q.lastError();
@@ -562,12 +575,7 @@ bool Archive::updateInfo(qint64 number, const TestInfo& info, ArchiveError* erro
                              "rated_ratio = ?, class = ?, tester = ?, reviewer = ?, "
                              "test_date = ?, remarks = ?, pass = ?, fail = ?, undecided = ? "
                              "WHERE number = ?"));
-    for (const QVariant& v :
-         {QVariant(info.station), QVariant(info.device), QVariant(info.serial),
-          QVariant(info.ratedRatio), QVariant(ClassText(info.accuracy)), QVariant(info.tester),
-          QVariant(info.reviewer), QVariant(info.date.toString(Qt::ISODate)),
-          QVariant(info.remarks), QVariant(report.pass), QVariant(report.fail),
-          QVariant(report.none), QVariant(number)})
+    for (const QVariant& v : InfoColumns(info, report) + QVariantList{number})
         q.addBindValue(NotNull(v));
     if (!q.exec()) {
         const QSqlError e = q.lastError();
