@@ -64,9 +64,10 @@ check gbk_table_same cmp "$logs/gbk-linux.txt" "$logs/gbk-wine.txt"
 
 # End to end from the folder as shipped: the in-process simulated instrument's download writes
 # the same bytes under Wine as on Linux.
-check download_demo_linux "$linux/src/velantis-cli" download --demo -o "$logs/demo-linux.txt"
+check download_demo_linux "$linux/src/velantis-cli" download --demo --no-archive \
+    -o "$logs/demo-linux.txt"
 check download_demo_wine timeout 300 env WINEPATH= "$wine" "$dist/velantis-cli.exe" \
-    download --demo -o "$logs/demo-wine.txt"
+    download --demo --no-archive -o "$logs/demo-wine.txt"
 check download_demo_same cmp "$logs/demo-linux.txt" "$logs/demo-wine.txt"
 
 # Through a COM port: COM3 is the Linux simulator's pseudo-terminal. Debian 12's Wine (8.0)
@@ -82,7 +83,7 @@ if [ "${VELANTIS_WINE_COM:-0}" = 1 ]; then
         ln -sfn "$(head -1 "$sim")" "$WINEPREFIX/dosdevices/com3"
         local rc=0
         timeout 300 env WINEPATH= "$wine" "$dist/velantis-cli.exe" download --port 3=COM3 \
-            -o "$logs/com3-wine.txt" || rc=$?
+            --no-archive -o "$logs/com3-wine.txt" || rc=$?
         kill "$pid"
         wait "$pid" || true
         return $rc

@@ -5,6 +5,7 @@
 #include "support/window_fixture.h"
 #include "windows/history_window.h"
 
+#include <QDir>
 #include <QFile>
 #include <QMessageBox>
 
@@ -62,7 +63,8 @@ TEST_F(ArchiveWindow, AnUnwritableDatabaseIsToldOnceAndTheListGoesOn) {
     download(4);
     QMessageBox* box = OpenMessageBox();
     ASSERT_NE(box, nullptr);
-    EXPECT_TRUE(box->text().contains(blocker)) << box->text().toStdString();
+    EXPECT_TRUE(box->text().contains(QDir::toNativeSeparators(blocker)))
+        << box->text().toStdString();
     box->close();
     EXPECT_EQ(OpenMessageBox(), nullptr);
     EXPECT_EQ(save(), DataFileBytes(monitor().history().listText()));
