@@ -1,8 +1,8 @@
 #include "windows/list_printing.h"
 
 #include "records/data_file.h"
-#include "windows/file_messages.h"
 #include "report/fonts.h"
+#include "windows/file_messages.h"
 
 #include <QFontMetricsF>
 #include <QPageLayout>

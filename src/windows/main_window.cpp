@@ -109,8 +109,9 @@ QString SearchAdviceText(const Monitor::SearchReport& report) {
     QStringList tried;
     for (const auto& [n, device] : report.tried)
         tried << QStringLiteral("COM%1 %2").arg(n).arg(QDir::toNativeSeparators(device));
-    QString text = tried.isEmpty() ? QStringLiteral("未找到仪器 (没有可用的串口)")
-                                   : QStringLiteral("未找到仪器 (已查找 %1)").arg(tried.join(u'、'));
+    QString text = tried.isEmpty()
+                       ? QStringLiteral("未找到仪器 (没有可用的串口)")
+                       : QStringLiteral("未找到仪器 (已查找 %1)").arg(tried.join(u'、'));
     text += QStringLiteral("：请检查电缆和仪器电源");
     if (!report.refused.isEmpty())
         text += QStringLiteral("；%1 无权打开，请把用户加入 dialout 组 (sudo usermod -aG dialout "
