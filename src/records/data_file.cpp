@@ -123,13 +123,6 @@ bool SaveAtomically(const QString& path, const QByteArray& bytes, QString* error
 // FIFOs, devices and the standard streams (/dev/stdout, /proc/self/fd/1) are written where
 // they are: renaming a new file over them would replace the node and the reader would get
 // nothing.
-bool IsStreamPath(const QString& absolutePath) {
-    return absolutePath.startsWith(QLatin1String("/proc/")) ||
-           absolutePath.startsWith(QLatin1String("/dev/fd/")) ||
-           absolutePath == QLatin1String("/dev/stdout") ||
-           absolutePath == QLatin1String("/dev/stderr");
-}
-
 bool IsWrittenInPlace(const QString& absolutePath, const struct stat& st) {
     return !S_ISREG(st.st_mode) || IsStreamPath(absolutePath);
 }
@@ -223,6 +216,15 @@ bool SaveInPlace(const QString& path, const struct stat& st, const QByteArray& b
 #endif
 
 } // namespace
+
+#ifdef Q_OS_UNIX
+bool IsStreamPath(const QString& absolutePath) {
+    return absolutePath.startsWith(QLatin1String("/proc/")) ||
+           absolutePath.startsWith(QLatin1String("/dev/fd/")) ||
+           absolutePath == QLatin1String("/dev/stdout") ||
+           absolutePath == QLatin1String("/dev/stderr");
+}
+#endif
 
 QString FileError::text() const {
     switch (reason) {

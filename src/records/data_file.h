@@ -48,6 +48,12 @@ struct FileError {
     static FileError FromSystemText(const QString& text);
 };
 
+// A standard stream reached through a path (/dev/stdout, /dev/fd/N, /proc/self/fd/N): it may
+// stand for a file the shell opened, which is written at its end, never replaced.
+#ifdef Q_OS_UNIX
+bool IsStreamPath(const QString& absolutePath);
+#endif
+
 // A FIFO whose reader takes no byte for this long is given up.
 inline constexpr int StalledReaderMs = 5000;
 

@@ -38,17 +38,6 @@ QString NumberOrText(const std::optional<QString>& number, const QString& text) 
     return number ? *number : text.trimmed();
 }
 
-#ifdef Q_OS_UNIX
-// A standard stream (/dev/stdout, /proc/self/fd/1) may stand for a file the shell opened with
-// ">>": it is written at its end, never emptied.
-bool IsStreamPath(const QString& absolutePath) {
-    return absolutePath.startsWith(QLatin1String("/proc/")) ||
-           absolutePath.startsWith(QLatin1String("/dev/fd/")) ||
-           absolutePath == QLatin1String("/dev/stdout") ||
-           absolutePath == QLatin1String("/dev/stderr");
-}
-#endif
-
 } // namespace
 
 QByteArray LiveRecordHeading() {
