@@ -364,10 +364,7 @@ bool Archive::prepareSchema(ArchiveError* error) {
     if (!begin(error))
         return false;
     if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
-        const QSqlError e = q.lastError();
-        q.finish();
-        rollback();
-        return Failed(error, e);
+        return abandon(q, error);
     }
     fileVersion_ = q.value(0).toInt();
     q.finish();
@@ -395,6 +392,13 @@ bool Archive::commit(ArchiveError* error) {
         return true;
     rollback();
     return false;
+}
+
+bool Archive::abandon(QSqlQuery& q, ArchiveError* error) {
+    const QSqlError e = q.lastError();
+    q.finish();
+    rollback();
+    return Failed(error, e);
 }
 
 void Archive::rollback() {
@@ -438,10 +442,7 @@ std::optional<qint64> Archive::add(const TestRecord& record, const RecordStore& 
                  InfoColumns(i, report) + QVariantList{version})
             q.addBindValue(NotNull(v));
         if (!q.exec()) {
-            const QSqlError e = q.lastError();
-            q.finish();
-            rollback();
-            Failed(error, e);
+            abandon(q, error);
             return std::nullopt;
         }
         const qint64 number = q.lastInsertId().toLongLong();
@@ -463,10 +464,7 @@ std::optional<qint64> Archive::add(const TestRecord& record, const RecordStore& 
             g.addBindValue(numbers);
             g.addBindValue(frames);
             if (!g.execBatch()) {
-                const QSqlError e = g.lastError();
-                g.finish();
-                rollback();
-                Failed(error, e);
+                abandon(g, error);
                 return std::nullopt;
             }
         }
@@ -503,10 +501,7 @@ bool Archive::find(qint64 number, TestRecord* test, QList<ArchivedGroup>* groups
     q.prepare(QStringLiteral("SELECT %1 FROM tests WHERE number = ?").arg(TestColumns));
     q.addBindValue(number);
     if (!q.exec()) {
-        const QSqlError e = q.lastError();
-        q.finish();
-        rollback();
-        return Failed(error, e);
+        return abandon(q, error);
     }
     if (!q.next()) {
         q.finish();
@@ -523,10 +518,7 @@ bool Archive::find(qint64 number, TestRecord* test, QList<ArchivedGroup>* groups
                                  "ORDER BY group_no"));
         q.addBindValue(number);
         if (!q.exec()) {
-            const QSqlError e = q.lastError();
-            q.finish();
-            rollback();
-            return Failed(error, e);
+            return abandon(q, error);
         }
         while (q.next()) {
             const auto frame = MeasurementFrame::fromBlock(q.value(1).toByteArray());
@@ -546,10 +538,7 @@ bool Archive::remove(qint64 number, ArchiveError* error) {
     q.prepare(QStringLiteral("DELETE FROM tests WHERE number = ?"));
     q.addBindValue(number);
     if (!q.exec()) {
-        const QSqlError e = q.lastError();
-        q.finish();
-        rollback();
-        return Failed(error, e);
+        return abandon(q, error);
     }
     const int removed = q.numRowsAffected();
     q.finish();
@@ -578,10 +567,7 @@ bool Archive::updateInfo(qint64 number, const TestInfo& info, ArchiveError* erro
     for (const QVariant& v : InfoColumns(info, report) + QVariantList{number})
         q.addBindValue(NotNull(v));
     if (!q.exec()) {
-        const QSqlError e = q.lastError();
-        q.finish();
-        rollback();
-        return Failed(error, e);
+        return abandon(q, error);
     }
     q.finish();
     return commit(error);

@@ -12,6 +12,8 @@
 
 #include <optional>
 
+class QSqlQuery;
+
 namespace velantis {
 
 // Why the record database could not do what was asked.
@@ -119,6 +121,9 @@ private:
     bool begin(ArchiveError* error);
     bool commit(ArchiveError* error);
     void rollback();
+    // A statement failed inside a write transaction: its error told, the transaction undone.
+    // Always false.
+    bool abandon(QSqlQuery& q, ArchiveError* error);
 
     QString path_;
     int busyTimeoutMs_;
