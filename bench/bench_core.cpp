@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timings of the hot paths: one received frame, one list row, one full list refresh, and Open of
 // the largest data file taken.
 #include "archive/archive.h"

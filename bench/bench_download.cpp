@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End-to-end download timing: the controller with a real serial port and the programs' timers
 // against the simulated instrument on a pseudo-terminal.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's own costs, measured on the real widgets (xcb under Xvfb, or offscreen):
 //   - start to the main window painted: from main() to the first paint of the window;
 //   - Open of the largest data file: from the dialog's answer to the list painted;

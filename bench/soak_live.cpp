@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Soak of live polling: the controller with a real serial port against the simulated instrument
 // answering at once (no byte time), its live poll and supervision ticks driven back to back, so
 // a long run of polling (500 ms apart in the programs) passes in minutes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary 20-byte blocks through the frame check, the decoder, the record store, the group rows
 // and the list built from them, each held against what the frame rules give for the bytes
 // (fuzz_check.h's model), never against the program's own functions.

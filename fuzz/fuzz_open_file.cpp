@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary file contents through Open, the list view and Save.
 //
 // Open must take any file within the size limit and show what the system's own converter (iconv)

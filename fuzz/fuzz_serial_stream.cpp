@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary byte streams, cut into arbitrary chunks, through the serial line's receive path into
 // the controller, with timer ticks, read, clear and print requests in between.
 //

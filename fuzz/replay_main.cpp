@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a fuzz target over stored inputs, as an ordinary program: every file named on the
 // command line, and every file in every folder named. Exit 0 when all ran without a broken
 // invariant (a broken one aborts), 1 when nothing could be read.

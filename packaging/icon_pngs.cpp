@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the window icon as PNG files for the desktop's icon theme, one per size, drawn by the
 // same code as the window icon: <folder>/<N>x<N>/apps/velantis.png. Run at build time on the
 // offscreen platform.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-builds velantis.exe, velantis-cli.exe and the tests for 64-bit Windows into build-win/
 # with the Qt 6.4.2 MinGW-w64 kit (../shared/toolchains), warnings as errors, then lays out
 # build-win/velantis-VERSION-win64/ (and its .zip), which runs on a Windows PC as it is: the

@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what building and testing need on Debian 12, only when something is missing.
 # Usage: scripts/deps.sh [extra-package...]
 set -euo pipefail
 
 # dpkg-dev and file: cpack -G DEB finds the package's library dependencies with dpkg-shlibdeps.
 # libqt6sql6-sqlite: the SQLite driver of the test-record database.
+# qt6-tools-dev (the Linguist CMake package) and qt6-l10n-tools (lupdate, lrelease) build the
+# programs' translations; qt6-translations-l10n holds Qt's own dialog texts.
+# lintian, desktop-file-utils and appstream check the Debian package, its desktop entry and metadata.
 packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-webengine-dev qt6-qpa-plugins
-          libqt6sql6-sqlite
+          libqt6sql6-sqlite qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
+          lintian desktop-file-utils appstream
           libgtest-dev libbenchmark-dev fonts-wqy-zenhei poppler-utils
           dpkg-dev file
           locales "$@")

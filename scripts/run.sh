@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the program and runs it against the built-in simulated instrument: the desktop program
 # when a display is there, otherwise the command-line tool's live readings and download.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The core and controller tests and the fuzz corpus replay once more, built with g++ under
 # AddressSanitizer and UndefinedBehaviorSanitizer, in a build directory of their own.
 # Usage: scripts/sanitize.sh [BUILD_DIR]   (default build-asan)

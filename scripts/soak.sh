@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Soak: (1) live polling against the simulated instrument answering at once, a long run of polls
 # back to back (bench/soak_live); (2) the desktop program `velantis --demo --no-splash` under
 # xvfb-run for SOAK_SECONDS (default 600): resident memory and CPU use are sampled every minute

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the Windows build (scripts/build-windows.sh) under Wine: every cross-built test program
 # (window tests on Qt's offscreen platform), the GBK table of code page 936 against the Linux
 # one, and velantis-cli download --demo from the program folder against the Linux program's

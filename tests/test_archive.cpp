@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The test-record database: a round trip to the very bytes Save writes, and each way the file
 // can fail - none loses a test already kept or crashes.
 #include "archive/archive.h"

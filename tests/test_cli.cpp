@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command-line tool's own surface: its help, its version, the options it refuses, and the
 // start-up check of the GBK codec.
 #include "cli/session.h"

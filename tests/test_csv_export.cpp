@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plain numbers from display texts, and the CSV export read back with a CSV parser.
 #include "formats/display_numbers.h"
 #include "records/csv_export.h"

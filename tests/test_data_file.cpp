@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Save and Open of data files: what lands where, and what a failure leaves behind.
 #include "records/data_file.h"
 #include "records/text_codec.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole chain over a pseudo-terminal: the simulated instrument on one side, the controller
 // with a real serial port (in this process, or in velantis-cli) on the other.
 #include "link/monitor.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fault matrix: the controller and its timers against the simulated instrument, one fault
 // per test, both through a real serial port on a pseudo-terminal (POSIX) and through the
 // in-process simulated line of the demos. Each case states how the download ends and checks that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Downloads kept in the record database through the main window, found again in 历史记录 and
 // reopened to the very bytes Save wrote after the download; a database that cannot be written
 // is told once and the list goes on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files and inputs at the main window: print-range entries, Open of a file too large, Save onto
 // a full disk (a device and a small file system) and through a path in Chinese. Each failure
 // gives a message naming the file, keeps the old file and loses nothing of the list.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // 记录 in the main window, and the trend window fitting what it shows.
 #include "support/window_fixture.h"
 #include "windows/trend_window.h"

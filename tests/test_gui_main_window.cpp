@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window offscreen: controls found by their names, the controller behind a fake line,
 // ticks called by hand, file dialogs and the printer answered without a dialog.
 #include "records/data_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The splash: its pictures, the blink cycle, where a click lands, and the start flow from the
 // splash to the main window on the real event loop.
 #define QTEST_QPA_MOUSE_HANDLING // clicks go through the window system, which picks the child

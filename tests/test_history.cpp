@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/frame.h"
 #include "records/history.h"
 #include "records/text_codec.h"

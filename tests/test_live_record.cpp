@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live record: its rows for a table of frames, each on disk as soon as it is written. (A
 // record stopped by a failing write: test_gui_live_record.)
 #include "records/live_record.h"

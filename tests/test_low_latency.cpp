@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // USB adapters that hold short answers back: the decision from the driver's answer and the
 // adapter's latency timer (read below a sysfs folder the test makes), and the one-off notice.
 #include "link/monitor.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller at tick level: a fake line, ticks called by hand, frames handed in directly.
 #include "link/monitor.h"
 #include "support/fake_serial_line.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Debian package: built with cpack from this build tree into a temporary folder, then read
 // back with dpkg-deb (control fields, file list) and unpacked to check what it installs.
 #include <QDir>

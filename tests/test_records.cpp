@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/frame.h"
 #include "records/record_store.h"
 #include "records/text_codec.h"

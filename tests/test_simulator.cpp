@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/simulate.h"
 #include "protocol/frame.h"
 #include "simulator/simulated_instrument.h"

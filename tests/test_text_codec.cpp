@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GBK through whichever codec the build has: Qt's (from ICU) on Linux, the system's code page 936
 // on Windows. With VELANTIS_GBK_TABLE set, the test also writes what every code decodes to, so
 // that the two builds can be compared byte for byte (scripts/test-windows.sh compares them).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The verdict of a group against an accuracy class: each class row's points, a value just
 // inside and just outside, the middle of segments, and every reason for no verdict.
 #include "records/verdict.h"

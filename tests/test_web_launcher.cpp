@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The launcher with the real velantis-web: one window, raise, stop, and a window that outlives
 // the program when the program ends without stop().
 #include "windows/web_launcher.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The web-page window in-process, offscreen, on local pages.
 #include "web/web_page_window.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program: the main window over the controller, on a real serial port or, with
 // --demo, on the simulated instrument.
 #include "link/port_map.h"

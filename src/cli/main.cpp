@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // velantis-cli: the program's work without windows — decode a captured frame, run the simulated
 // instrument, show live readings, download the stored groups.
 #include <QtGlobal>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // velantis-cli records: list, show, export and delete the tests kept in the record database.
 #include "cli/records.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command-line tool drives the same controller, start-up, port search and timers as the main
 // window, without windows.
 #include "cli/session.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/monitor_timers.h"
 
 #include "link/monitor.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "records/live_record.h"
 
 #include "formats/display_numbers.h"

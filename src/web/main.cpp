@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // velantis-web: the web-page window, in a process of its own so that the web engine's memory and
 // any crash of it stay away from the program that shows the readings.
 

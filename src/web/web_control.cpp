@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "web/web_control.h"
 
 #include "windows/web_site.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/history_window.h"
 
 #include "records/csv_export.h"

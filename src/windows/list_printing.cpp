@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/list_printing.h"
 
 #include "records/data_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/print_range_dialog.h"
 
 #include "report/fonts.h"

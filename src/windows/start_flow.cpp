@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/start_flow.h"
 
 #include "windows/main_window.h"

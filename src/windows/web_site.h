@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The maker's name and web site, shown on the splash picture and by the web-page window, and the
