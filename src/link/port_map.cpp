@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/port_map.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <QSerialPortInfo>
 
@@ -30,8 +31,8 @@ QString PortMap::addPortMapping(const QString& mapping) {
     bool ok = false;
     const int n = eq > 0 ? mapping.left(eq).trimmed().toInt(&ok) : 0;
     if (!ok || !setOverride(n, mapping.mid(eq + 1).trimmed()))
-        return QStringLiteral(
-            "--port takes N=DEVICE with N from 1 to 16, e.g. --port 3=/dev/pts/4");
+        return QCoreApplication::translate(
+            "PortMap", "--port takes N=DEVICE with N from 1 to 16, e.g. --port 3=/dev/pts/4");
     return {};
 }
 

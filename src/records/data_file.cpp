@@ -3,6 +3,7 @@
 
 #include "records/text_codec.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -232,26 +233,32 @@ QString FileError::text() const {
     case Reason::None:
         return {};
     case Reason::NoName:
-        return QStringLiteral("no file name given");
+        return QCoreApplication::translate("FileError", "no file name given");
     case Reason::IsFolder:
-        return QStringLiteral("this is a folder, not a file");
+        return QCoreApplication::translate("FileError", "this is a folder, not a file");
     case Reason::NoReader:
-        return QStringLiteral("no reader: nothing is reading from this FIFO");
+        return QCoreApplication::translate("FileError",
+                                           "no reader: nothing is reading from this FIFO");
     case Reason::ReaderStopped:
-        return QStringLiteral("the reader stopped reading: it took nothing for %1 s")
+        return QCoreApplication::translate("FileError",
+                                           "the reader stopped reading: it took nothing for %1 s")
             .arg(StalledReaderMs / 1000);
     case Reason::NotAFile:
-        return QStringLiteral("this is not a regular file (a FIFO, a device or a socket)");
+        return QCoreApplication::translate(
+            "FileError", "this is not a regular file (a FIFO, a device or a socket)");
     case Reason::OverOpenLimit:
-        return QStringLiteral("the file is larger than %1 MB, the most that Open shows")
+        return QCoreApplication::translate(
+                   "FileError", "the file is larger than %1 MB, the most that Open shows")
             .arg(MaxDataFileBytes / (1024 * 1024));
     case Reason::NotGbk:
-        return QStringLiteral("the list has characters that the GBK file format cannot hold (the "
-                              "first is \"%1\", %2); nothing was written")
+        return QCoreApplication::translate(
+                   "FileError", "the list has characters that the GBK file format cannot hold (the "
+                                "first is \"%1\", %2); nothing was written")
             .arg(character, CodePointName(character));
     case Reason::ShortWrite:
-        return QStringLiteral("only %1 of %2 bytes could be written (the disk is full or a file "
-                              "size limit was reached)")
+        return QCoreApplication::translate(
+                   "FileError", "only %1 of %2 bytes could be written (the disk is full or a file "
+                                "size limit was reached)")
             .arg(written)
             .arg(total);
     default:

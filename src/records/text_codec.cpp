@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "records/text_codec.h"
 
+#include <QCoreApplication>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -34,7 +35,8 @@ bool GbkCodecAvailable(const CodecLookup& lookup) {
 }
 
 QString NoGbkCodecMessage() {
-    return QStringLiteral(
+    return QCoreApplication::translate(
+        "TextCodec",
         "This build of Qt has no GBK text codec (Qt needs ICU for it), so the program cannot "
         "read or write its data files. Install a Qt built with ICU and start it again.");
 }

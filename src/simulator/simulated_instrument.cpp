@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "simulator/simulated_instrument.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -59,9 +61,12 @@ bool MakeRaw38400(int fd) {
     return ::tcsetattr(fd, TCSANOW, &tio) == 0;
 }
 
+// What failed and the system's reason. `what` is a system call's name or a text marked for
+// translation; errno is read before anything else can change it.
 QString ErrnoText(const char* what) {
-    return QStringLiteral("%1: %2").arg(QString::fromLatin1(what),
-                                        QString::fromLocal8Bit(std::strerror(errno)));
+    const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+    return QStringLiteral("%1: %2").arg(QCoreApplication::translate("SimulatedInstrument", what),
+                                        reason);
 }
 
 timespec ToTimespec(Clock::duration d) {
@@ -110,12 +115,12 @@ bool SimulatedInstrument::openLine(QString* error) {
     if (::ptsname_r(masterFd_, name, sizeof name) != 0)
         return fail(ErrnoText("ptsname"));
     if (!SetNonBlockingCloexec(masterFd_))
-        return fail(ErrnoText("fcntl on the pty master"));
+        return fail(ErrnoText(QT_TRANSLATE_NOOP("SimulatedInstrument", "fcntl on the pty master")));
     // Keeping one slave descriptor open for the simulator's whole life keeps the line settings
     // and stops the master from seeing a hangup each time the program closes its port.
     slaveFd_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (slaveFd_ < 0)
-        return fail(ErrnoText("open pty slave"));
+        return fail(ErrnoText(QT_TRANSLATE_NOOP("SimulatedInstrument", "open pty slave")));
     if (!MakeRaw38400(slaveFd_) || !MakeRaw38400(masterFd_))
         return fail(ErrnoText("tcsetattr"));
 #ifdef __linux__
@@ -132,14 +137,16 @@ bool SimulatedInstrument::openLine(QString* error) {
         struct stat st {};
         if (::lstat(link.constData(), &st) == 0 && !S_ISLNK(st.st_mode)) {
             errno = EEXIST;
-            return fail(ErrnoText("the link path is taken by something that is not a link"));
+            return fail(ErrnoText(QT_TRANSLATE_NOOP(
+                "SimulatedInstrument", "the link path is taken by something that is not a link")));
         }
         const QByteArray fresh = link + ".new";
         ::unlink(fresh.constData());
         if (::symlink(name, fresh.constData()) != 0)
             return fail(ErrnoText("symlink"));
         if (::rename(fresh.constData(), link.constData()) != 0) {
-            const QString message = ErrnoText("rename of the link");
+            const QString message =
+                ErrnoText(QT_TRANSLATE_NOOP("SimulatedInstrument", "rename of the link"));
             ::unlink(fresh.constData());
             return fail(message);
         }
@@ -158,7 +165,8 @@ void SimulatedInstrument::closeLine() {
 bool SimulatedInstrument::start(QString* error) {
     if (thread_.joinable() && running_.load()) {
         if (error)
-            *error = QStringLiteral("the simulator is already running");
+            *error = QCoreApplication::translate("SimulatedInstrument",
+                                                 "the simulator is already running");
         return false;
     }
     stop(); // the thread of an earlier run may have ended by itself (unplugged)
@@ -176,7 +184,7 @@ bool SimulatedInstrument::start(QString* error) {
     if (::pipe(stopPipe_) != 0)
         return fail(ErrnoText("pipe"));
     if (!SetNonBlockingCloexec(stopPipe_[0]) || !SetNonBlockingCloexec(stopPipe_[1]))
-        return fail(ErrnoText("fcntl on the stop pipe"));
+        return fail(ErrnoText(QT_TRANSLATE_NOOP("SimulatedInstrument", "fcntl on the stop pipe")));
 
     answersSent_ = 0;
     replugs_ = 0;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "simulator/simulated_line.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <chrono>
 
@@ -30,12 +32,12 @@ bool SimulatedLine::open(const QString& device) {
     const bool comesBack = engine_.options().replugAfterMs >= 0 && Clock::now() >= backAt_;
     if (device != DeviceName() || (unplugged_ && !comesBack)) {
         openError_ = OpenError::NotFound;
-        errorText_ = QStringLiteral("No such file or directory");
+        errorText_ = QCoreApplication::translate("SimulatedLine", "No such file or directory");
         return false;
     }
     if (open_) {
         openError_ = OpenError::Busy;
-        errorText_ = QStringLiteral("Device or resource busy");
+        errorText_ = QCoreApplication::translate("SimulatedLine", "Device or resource busy");
         return false;
     }
     if (unplugged_) {
@@ -105,7 +107,8 @@ void SimulatedLine::pullPlug() {
     unplugged_ = true;
     backAt_ = Clock::now() + std::chrono::milliseconds(engine_.options().replugAfterMs);
     if (wasOpen)
-        emit lost(QStringLiteral("the simulated instrument was unplugged"));
+        emit lost(
+            QCoreApplication::translate("SimulatedLine", "the simulated instrument was unplugged"));
 }
 
 } // namespace velantis
