@@ -9,11 +9,20 @@ set(CPACK_PACKAGE_VENDOR "Velantis")
 set(CPACK_PACKAGE_CONTACT "${VELANTIS_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "monitor for a three-channel wireless high-voltage ratio tester")
-set(CPACK_PACKAGE_DESCRIPTION "Finds the instrument on a serial port (38400 baud), shows the \
-high-voltage current, the R/S/T secondary currents, the ratio error and the ratio every 500 ms, \
-downloads up to 4000 stored groups and saves, opens, prints and exports them. Includes \
-velantis-cli, the same controller on the command line, and a udev rule that sets FTDI \
-adapters' latency timer to 1 ms.")
+# The extended description in lines below 80 characters (lintian's limit); CPack puts the
+# summary above it, a space before each line and " ." for the empty one.
+set(CPACK_PACKAGE_DESCRIPTION [=[
+The desktop program finds the instrument on a serial port (38400 baud) and
+shows the high-voltage current, the R/S/T secondary currents, the ratio
+error and the ratio every 500 ms. It downloads up to 4000 stored groups of
+readings, saves, opens, prints and exports them (CSV, a PDF test report
+with verdicts by accuracy class) and keeps every download in a database
+of test records.
+
+The package also holds velantis-cli, the same controller on the command
+line with a simulated instrument for trying it out, velantis-web, the
+maker's web page in a window of its own, and a udev rule that sets the
+latency timer of FTDI USB serial adapters to 1 ms.]=])
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
