@@ -1,7 +1,6 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package: cpack -G DEB builds velantis_<version>_<arch>.deb from this build tree.
-set(VELANTIS_MAINTAINER "Velantis developers <velantis@qintarnorvak.com>"
-    CACHE STRING "Maintainer named in the Debian package")
+# VELANTIS_MAINTAINER is set in packaging/CMakeLists.txt, which also writes it into the changelog.
 
 set(CPACK_PACKAGE_NAME velantis)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
