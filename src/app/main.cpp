@@ -6,16 +6,15 @@
 #include "records/text_codec.h"
 #include "simulator/simulated_line.h"
 #include "windows/icons.h"
+#include "windows/interface_language.h"
 #include "windows/main_window.h"
 #include "windows/splash_window.h"
 #include "windows/start_flow.h"
 #include "windows/web_launcher.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 #include <cstdio>
 #include <cstring>
@@ -25,27 +24,34 @@ namespace {
 
 const char* const Version = VELANTIS_VERSION;
 
-const char* const HelpText =
-    "Usage: velantis [options]\n"
-    "The monitor of the three-channel wireless high-voltage ratio tester. It finds the\n"
-    "instrument's serial port by itself (ports 1 to 16).\n"
-    "\n"
-    "  --port N=DEVICE    port N is DEVICE (repeatable), e.g. 3=/dev/ttyUSB0\n"
-    "  --demo             run against a simulated instrument inside the program, as port 3\n"
-    "  --demo-groups N    stored groups the simulated instrument holds (default 200)\n"
-    "  --no-splash        start with the main window instead of the splash\n"
-    "  --records PATH     keep every download in the record database PATH\n"
-    "                     (default: velantis/records.sqlite in the user's data folder)\n"
-    "  --no-archive       keep no test records in this run\n"
-    "  --version          print the version\n"
-    "  --help             show this help\n";
+QString Tr(const char* text) {
+    return QCoreApplication::translate("velantis::Program", text);
+}
+
+QString HelpText() {
+    return QCoreApplication::translate(
+        "velantis::Program",
+        "用法: velantis [选项]\n"
+        "三通道无线高压变比测试仪的监视程序。它自己查找仪器所在的串口 (端口 1 到 16)。\n"
+        "\n"
+        "  --port N=DEVICE    端口 N 是设备 DEVICE (可重复), 例如 3=/dev/ttyUSB0\n"
+        "  --demo             用程序内的模拟仪器运行, 作为端口 3\n"
+        "  --demo-groups N    模拟仪器存有的组数 (默认 200)\n"
+        "  --no-splash        直接打开主窗口, 不显示启动画面\n"
+        "  --records PATH     每次读取的数据存入记录数据库 PATH\n"
+        "                     (默认: 用户数据文件夹中的 velantis/records.sqlite)\n"
+        "  --no-archive       本次运行不保存测试记录\n"
+        "  --lang zh|en       界面语言: 中文或英文 (默认: 菜单中选定的语言, 否则按系统区域设置)\n"
+        "  --version          显示版本\n"
+        "  --help             显示本帮助\n");
+}
 
 // --help and --version are answered before any window system is touched (without a display the
 // application object would abort).
 bool AnswersAtOnce(int argc, char** argv, int* exitCode) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(HelpText, stdout);
+            std::fputs(qPrintable(HelpText()), stdout);
             *exitCode = 0;
             return true;
         }
@@ -63,12 +69,25 @@ int Fail(const QString& message) {
     return 2;
 }
 
+int Fail(const QString& message, const QString& hint) {
+    return Fail(message + QLatin1Char(' ') + hint);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    int exitCode = 0;
-    if (AnswersAtOnce(argc, argv, &exitCode))
-        return exitCode;
+    const velantis::LanguageArgument lang = velantis::FindLanguageArgument(argc, argv);
+    if (!lang.error.isEmpty())
+        return Fail(lang.error);
+    const velantis::Language language = velantis::WindowsLanguage(lang.language);
+    {
+        // The help speaks the windows' language; no window system is needed for it.
+        QCoreApplication helper(argc, argv);
+        velantis::InstallTranslations(language, velantis::WindowCatalogues());
+        int exitCode = 0;
+        if (AnswersAtOnce(argc, argv, &exitCode))
+            return exitCode;
+    }
     // Lists and data files are GBK text: without the codec nothing could be shown or saved.
     if (!velantis::GbkCodecAvailable()) {
         std::fprintf(stderr, "velantis: %s\n", qPrintable(velantis::NoGbkCodecMessage()));
@@ -82,11 +101,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("velantis"));
     QApplication::setApplicationVersion(QString::fromLatin1(Version));
     QApplication::setWindowIcon(velantis::AppIcon());
-    // Qt's own dialogs (files, printer) in the user's language where Qt has it.
-    QTranslator qtTranslations;
-    if (qtTranslations.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslations);
+    // The windows, the report and Qt's own dialogs (files, printer) in the chosen language.
+    velantis::InstallTranslations(language, velantis::WindowCatalogues());
 
     QCommandLineParser parser;
     const QCommandLineOption portOption(QStringLiteral("port"), QString(),
@@ -98,13 +114,14 @@ int main(int argc, char** argv) {
     const QCommandLineOption recordsOption(QStringLiteral("records"), QString(),
                                            QStringLiteral("PATH"));
     const QCommandLineOption noArchiveOption(QStringLiteral("no-archive"));
-    parser.addOptions(
-        {portOption, demoOption, groupsOption, noSplashOption, recordsOption, noArchiveOption});
+    const QCommandLineOption langOption(QStringLiteral("lang"), QString(), QStringLiteral("zh|en"));
+    parser.addOptions({portOption, demoOption, groupsOption, noSplashOption, recordsOption,
+                       noArchiveOption, langOption});
+    const QString seeHelp = Tr("(见 --help)");
     if (!parser.parse(QApplication::arguments()))
-        return Fail(parser.errorText() + QStringLiteral(" (see --help)"));
+        return Fail(parser.errorText(), seeHelp);
     if (!parser.positionalArguments().isEmpty())
-        return Fail(QStringLiteral("unexpected argument '%1' (see --help)")
-                        .arg(parser.positionalArguments().constFirst()));
+        return Fail(Tr("多余的参数 '%1'").arg(parser.positionalArguments().constFirst()), seeHelp);
 
     velantis::MainWindowParts parts;
     parts.programFolder = QApplication::applicationDirPath();
@@ -120,11 +137,11 @@ int main(int argc, char** argv) {
             options.storedGroups = parser.value(groupsOption).toInt(&ok);
             if (!ok || options.storedGroups < 0 ||
                 options.storedGroups > velantis::AnswerEngine::MaxStoredGroups)
-                return Fail(QStringLiteral("--demo-groups takes a whole number from 0 to %1")
+                return Fail(Tr("--demo-groups 需要 0 到 %1 之间的整数")
                                 .arg(velantis::AnswerEngine::MaxStoredGroups));
         }
         if (parser.isSet(portOption))
-            return Fail(QStringLiteral("--demo takes no --port (see --help)"));
+            return Fail(Tr("--demo 不能与 --port 同用"), seeHelp);
         parts.line = std::make_unique<velantis::SimulatedLine>(options);
         parts.ports = std::make_unique<velantis::PortMap>([] { return QStringList(); });
         parts.ports->setOverride(velantis::SimulatedLine::DemoPort,
@@ -141,9 +158,11 @@ int main(int argc, char** argv) {
 
     // The splash leads to the main window (made only then, so that the port is opened then) and
     // to the web-page window; Exit of the main window ends the web-page window too.
-    velantis::WebLauncher web;
+    velantis::WebLauncher web(velantis::WebLauncher::DefaultProgram(),
+                              {QStringLiteral("--lang"), velantis::LanguageCode(language)});
     velantis::StartFlow flow(
         [&] {
+            parts.language = language;
             auto* window = new velantis::MainWindow(std::move(parts));
             window->setRecordsPath(records);
             QObject::connect(window, &velantis::MainWindow::exitRequested, &web,

@@ -2,8 +2,10 @@
 #include "report/report_pages.h"
 
 #include "report/fonts.h"
+#include "report/shown_texts.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
@@ -16,7 +18,14 @@ namespace velantis {
 
 namespace {
 
-const QString Title = QStringLiteral("电流互感器变比试验报告");
+// The report's texts, in the language of the program that draws it.
+QString Tr(const char* text) {
+    return QCoreApplication::translate("velantis::TestReport", text);
+}
+
+QString Title() {
+    return QCoreApplication::translate("velantis::TestReport", "电流互感器变比试验报告");
+}
 
 struct Column {
     const char* heading;
@@ -24,17 +33,22 @@ struct Column {
     Qt::Alignment align;
 };
 constexpr Column Columns[] = {
-    {"组号", 12, Qt::AlignRight},    {"高压电流", 20, Qt::AlignRight},
-    {"R", 19, Qt::AlignRight},       {"S", 19, Qt::AlignRight},
-    {"T", 19, Qt::AlignRight},       {"F.Er", 13, Qt::AlignRight},
-    {"变比", 21, Qt::AlignRight},    {"通道", 9, Qt::AlignHCenter},
-    {"负荷(%)", 15, Qt::AlignRight}, {"限值(±%)", 15, Qt::AlignRight},
-    {"结论", 18, Qt::AlignHCenter},
+    {QT_TRANSLATE_NOOP("velantis::TestReport", "组号"), 12, Qt::AlignRight},
+    {QT_TRANSLATE_NOOP("velantis::TestReport", "高压电流"), 20, Qt::AlignRight},
+    {"R", 19, Qt::AlignRight},
+    {"S", 19, Qt::AlignRight},
+    {"T", 19, Qt::AlignRight},
+    {"F.Er", 13, Qt::AlignRight},
+    {QT_TRANSLATE_NOOP("velantis::TestReport", "变比"), 21, Qt::AlignRight},
+    {QT_TRANSLATE_NOOP("velantis::TestReport", "通道"), 9, Qt::AlignHCenter},
+    {QT_TRANSLATE_NOOP("velantis::TestReport", "负荷(%)"), 15, Qt::AlignRight},
+    {QT_TRANSLATE_NOOP("velantis::TestReport", "限值(±%)"), 15, Qt::AlignRight},
+    {QT_TRANSLATE_NOOP("velantis::TestReport", "结论"), 18, Qt::AlignHCenter},
 };
 
 QStringList Cells(const ReportRow& row) {
     const GroupRecord& g = row.slot;
-    QString outcome = OutcomeName(row.verdict.outcome);
+    QString outcome = ShownText(OutcomeName(row.verdict.outcome));
     if (row.verdict.voltageLow)
         outcome += QStringLiteral(" *");
     return {QString::number(row.group),
@@ -93,17 +107,21 @@ private:
 
 QStringList FootnoteLines(const TestReport& r) {
     QStringList lines{
-        QStringLiteral(
+        QCoreApplication::translate(
+            "velantis::TestReport",
             "注: 只评定比值差 (F.Er)，未评定相位差；二次负荷与扩展额定电流未知；F.Er 的分辨率为 "
             "0.1 %。"),
-        QStringLiteral("限值按 IEC 61869-2 测量用电流互感器的比值差限值；标准只给出各负荷点的限值，"
-                       "两点之间按负荷线性插值是本程序的规则。"),
-        QStringLiteral(
+        QCoreApplication::translate(
+            "velantis::TestReport",
+            "限值按 IEC 61869-2 测量用电流互感器的比值差限值；标准只给出各负荷点的限值，"
+            "两点之间按负荷线性插值是本程序的规则。"),
+        QCoreApplication::translate(
+            "velantis::TestReport",
             "负荷 = 高压电流 ÷ 该组额定一次电流 × 100 %，四舍五入到 0.1；限值截取到两位小数。"
             "* 表示该组有电压低标志。"),
     };
     if (r.info.accuracy == AccuracyClass::None)
-        lines << QStringLiteral("未选准确级，各组不判定。");
+        lines << QCoreApplication::translate("velantis::TestReport", "未选准确级，各组不判定。");
     return lines;
 }
 
@@ -121,27 +139,30 @@ public:
     void head() {
         qreal y = 0;
         p_.setFont(page_.title());
-        p_.drawText(QRectF(0, y, page_.area.width(), page_.line * 2.2), Qt::AlignCenter, Title);
+        p_.drawText(QRectF(0, y, page_.area.width(), page_.line * 2.2), Qt::AlignCenter, Title());
         y += page_.line * 2.4;
         const TestInfo& i = r_.info;
         QString ratio = OrDash(r_.ratedRatio);
         if (r_.mixedSettings)
-            ratio += QStringLiteral(" (各组设定不同)");
+            ratio += QCoreApplication::translate("velantis::TestReport", " (各组设定不同)");
         const QString pairs[][2][2] = {
-            {{QStringLiteral("站名"), OrDash(i.station)},
-             {QStringLiteral("设备"), OrDash(i.device)}},
-            {{QStringLiteral("编号"), OrDash(i.serial)}, {QStringLiteral("额定变比"), ratio}},
-            {{QStringLiteral("准确级"), ClassName(i.accuracy)},
-             {QStringLiteral("试验日期"), i.date.isValid()
-                                              ? i.date.toString(QStringLiteral("yyyy-MM-dd"))
-                                              : QStringLiteral("—")}},
-            {{QStringLiteral("试验人员"), OrDash(i.tester)},
-             {QStringLiteral("审核"), OrDash(i.reviewer)}},
-            {{QStringLiteral("下载时间"),
+            {{QCoreApplication::translate("velantis::TestReport", "站名"), OrDash(i.station)},
+             {QCoreApplication::translate("velantis::TestReport", "设备"), OrDash(i.device)}},
+            {{QCoreApplication::translate("velantis::TestReport", "编号"), OrDash(i.serial)},
+             {QCoreApplication::translate("velantis::TestReport", "额定变比"), ratio}},
+            {{QCoreApplication::translate("velantis::TestReport", "准确级"),
+              ShownText(ClassName(i.accuracy))},
+             {QCoreApplication::translate("velantis::TestReport", "试验日期"),
+              i.date.isValid() ? i.date.toString(QStringLiteral("yyyy-MM-dd"))
+                               : QStringLiteral("—")}},
+            {{QCoreApplication::translate("velantis::TestReport", "试验人员"), OrDash(i.tester)},
+             {QCoreApplication::translate("velantis::TestReport", "审核"), OrDash(i.reviewer)}},
+            {{QCoreApplication::translate("velantis::TestReport", "下载时间"),
               r_.download.at.isValid()
                   ? r_.download.at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
                   : QStringLiteral("—")},
-             {QStringLiteral("端口"), OrDash(r_.download.port)}},
+             {QCoreApplication::translate("velantis::TestReport", "端口"),
+              OrDash(r_.download.port)}},
         };
         const qreal half = page_.area.width() / 2;
         for (const auto& pair : pairs) {
@@ -150,7 +171,7 @@ public:
             y += page_.line * 1.3;
         }
         p_.setFont(page_.bold());
-        const QString label = QStringLiteral("备注: ");
+        const QString label = QCoreApplication::translate("velantis::TestReport", "备注: ");
         const qreal labelWidth = QFontMetricsF(page_.bold()).horizontalAdvance(label);
         p_.drawText(QPointF(0, y + QFontMetricsF(page_.bold()).ascent()), label);
         p_.setFont(page_.body());
@@ -160,19 +181,22 @@ public:
         y += remarksHeight + page_.line * 0.5;
 
         p_.setFont(page_.body());
-        const QString limits = i.accuracy == AccuracyClass::None
-                                   ? QStringLiteral("准确级: 未选 (不判定)")
-                                   : QStringLiteral("准确级 %1 的比值差限值: %2")
-                                         .arg(ClassName(i.accuracy), LimitRowText(i.accuracy));
+        const QString limits =
+            i.accuracy == AccuracyClass::None
+                ? QCoreApplication::translate("velantis::TestReport", "准确级: 未选 (不判定)")
+                : QCoreApplication::translate("velantis::TestReport", "准确级 %1 的比值差限值: %2")
+                      .arg(ClassName(i.accuracy), LimitRowText(i.accuracy));
         p_.drawText(QPointF(0, y + QFontMetricsF(page_.body()).ascent()), limits);
         y += page_.line * 1.3;
-        QString summary = QStringLiteral("组数 %1    合格 %2    超差 %3    不判定 %4")
+        QString summary = QCoreApplication::translate("velantis::TestReport",
+                                                      "组数 %1    合格 %2    超差 %3    不判定 %4")
                               .arg(r_.rows.size())
                               .arg(r_.pass)
                               .arg(r_.fail)
                               .arg(r_.none);
         if (r_.largestErrorGroup)
-            summary += QStringLiteral("    最大 |F.Er|: %1 (第 %2 组)")
+            summary += QCoreApplication::translate("velantis::TestReport",
+                                                   "    最大 |F.Er|: %1 (第 %2 组)")
                            .arg(r_.largestError)
                            .arg(*r_.largestErrorGroup);
         p_.setFont(page_.bold());
@@ -184,9 +208,11 @@ public:
 
     void continuation(int pageIndex) {
         p_.setFont(page_.small());
-        p_.drawText(
-            QRectF(0, 0, page_.area.width(), page_.line * 1.2), Qt::AlignLeft | Qt::AlignTop,
-            QStringLiteral("%1  %2 (续 %3)").arg(Title, OrDash(r_.info.serial)).arg(pageIndex + 1));
+        p_.drawText(QRectF(0, 0, page_.area.width(), page_.line * 1.2),
+                    Qt::AlignLeft | Qt::AlignTop,
+                    QCoreApplication::translate("velantis::TestReport", "%1  %2 (续 %3)")
+                        .arg(Title(), OrDash(r_.info.serial))
+                        .arg(pageIndex + 1));
     }
 
     qreal tableHeading(qreal y) {
@@ -194,7 +220,7 @@ public:
         p_.setPen(QPen(Qt::black, page_.mm(0.25)));
         qreal x = 0;
         for (const Column& c : Columns) {
-            p_.drawText(cell(x, y, c), c.align | Qt::AlignVCenter, QString::fromUtf8(c.heading));
+            p_.drawText(cell(x, y, c), c.align | Qt::AlignVCenter, Tr(c.heading));
             x += page_.mm(c.mm);
         }
         p_.drawLine(QPointF(0, y + page_.row), QPointF(x, y + page_.row));
@@ -228,8 +254,10 @@ public:
         p_.setFont(page_.body());
         const qreal half = page_.area.width() / 2;
         const qreal base = y + page_.line;
-        p_.drawText(QPointF(0, base), QStringLiteral("试验: "));
-        p_.drawText(QPointF(half, base), QStringLiteral("审核: "));
+        p_.drawText(QPointF(0, base),
+                    QCoreApplication::translate("velantis::TestReport", "试验: "));
+        p_.drawText(QPointF(half, base),
+                    QCoreApplication::translate("velantis::TestReport", "审核: "));
         p_.setPen(QPen(Qt::black, page_.mm(0.25)));
         p_.drawLine(QPointF(page_.mm(12), base), QPointF(half - page_.mm(10), base));
         p_.drawLine(QPointF(half + page_.mm(12), base),
@@ -248,13 +276,17 @@ public:
         p_.drawText(QRectF(0, page_.area.height() - page_.smallLine * 1.2, page_.area.width(),
                            page_.smallLine * 1.2),
                     Qt::AlignHCenter | Qt::AlignBottom,
-                    QStringLiteral("第 %1 页 / 共 %2 页").arg(pageIndex + 1).arg(pages));
+                    QCoreApplication::translate("velantis::TestReport", "第 %1 页 / 共 %2 页")
+                        .arg(pageIndex + 1)
+                        .arg(pages));
     }
 
 private:
     int remarksLines() const {
-        const qreal width = page_.area.width() -
-                            QFontMetricsF(page_.bold()).horizontalAdvance(QStringLiteral("备注: "));
+        const qreal width =
+            page_.area.width() -
+            QFontMetricsF(page_.bold())
+                .horizontalAdvance(QCoreApplication::translate("velantis::TestReport", "备注: "));
         const QRectF need =
             QFontMetricsF(page_.body())
                 .boundingRect(QRectF(0, 0, width, 1e6), Qt::TextWordWrap, OrDash(r_.info.remarks));

@@ -2,10 +2,12 @@
 // velantis-web: the web-page window, in a process of its own so that the web engine's memory and
 // any crash of it stay away from the program that shows the readings.
 
+#include "i18n/language.h"
 #include "web/web_control.h"
 #include "web/web_page_window.h"
 #include "windows/web_site.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QCommandLineParser>
 
@@ -19,23 +21,40 @@
 
 namespace {
 
-const char* const HelpText =
-    "Usage: velantis-web [options]\n"
-    "The maker's web page in a small browser window; velantis starts it from its splash.\n"
-    "When the page cannot be reached it shows the page that comes with the program.\n"
-    "\n"
-    "  --home ADDRESS     home address instead of the maker's site,\n"
-    "                     e.g. file:///tmp/page.html\n"
-    "  --control NAME     report to the program listening on NAME (used by velantis)\n"
-    "  --version          print the version\n"
-    "  --help             show this help\n";
+QString HelpText() {
+    return QCoreApplication::translate(
+        "velantis::WebProgram",
+        "用法: velantis-web [选项]\n"
+        "在一个小浏览器窗口中显示制造商的网页; velantis 从启动画面打开它。\n"
+        "网页无法访问时, 显示程序自带的网页。\n"
+        "\n"
+        "  --home ADDRESS     主页地址, 代替制造商的网站,\n"
+        "                     例如 file:///tmp/page.html\n"
+        "  --control NAME     向在 NAME 上等待的程序报告 (由 velantis 使用)\n"
+        "  --lang zh|en       界面语言: 中文或英文 (默认按系统区域设置)\n"
+        "  --version          显示版本\n"
+        "  --help             显示本帮助\n");
+}
+
+// The window's language: --lang (velantis passes its own), else the locale's.
+velantis::Language WindowLanguage(int argc, char** argv) {
+    const velantis::LanguageArgument lang = velantis::FindLanguageArgument(argc, argv);
+    return lang.language
+               ? *lang.language
+               : velantis::LanguageOfLocale(QLocale::system(), velantis::CLocaleLanguage::Chinese);
+}
+
+void InstallWindowTranslations(velantis::Language language) {
+    velantis::InstallTranslations(
+        language, {{QStringLiteral(":/i18n/velantis-web_en"), velantis::Language::Chinese}});
+}
 
 // --help and --version are answered before the application object is made: without a display
 // it would abort.
 bool AnswersAtOnce(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(HelpText, stdout);
+            std::fputs(qPrintable(HelpText()), stdout);
             return true;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
@@ -49,23 +68,32 @@ bool AnswersAtOnce(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (AnswersAtOnce(argc, argv))
-        return 0;
+    // Set before any application object exists, the help's included.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    const velantis::Language language = WindowLanguage(argc, argv);
+    {
+        // The help speaks the window's language; no window system is needed for it.
+        QCoreApplication helper(argc, argv);
+        InstallWindowTranslations(language);
+        if (AnswersAtOnce(argc, argv))
+            return 0;
+    }
 #ifdef Q_OS_UNIX
     // The engine's sandbox refuses to run as root and would abort the process.
     if (geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 #endif
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName("velantis-web");
+    InstallWindowTranslations(language);
 
     QCommandLineParser parser;
     const QCommandLineOption control(QString(velantis::kControlOption).mid(2),
                                      "Report to the program listening on NAME.", "NAME");
     const QCommandLineOption home(QString(velantis::kHomeOption).mid(2),
                                   "Home address instead of the maker's site.", "ADDRESS");
-    parser.addOptions({control, home});
+    const QCommandLineOption lang(QStringLiteral("lang"), QString(), QStringLiteral("zh|en"));
+    parser.addOptions({control, home, lang});
     // The engine takes options of its own from the command line: leave those alone.
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     parser.parse(QApplication::arguments());

@@ -59,22 +59,22 @@ WebPageWindow::WebPageWindow(QString homeAddress, QWidget* parent)
     setWindowTitle("IE");
     setWindowIcon(WebWindowIcon());
 
-    auto* fileMenu = menuBar()->addMenu(QString::fromUtf8("文件"));
+    auto* fileMenu = menuBar()->addMenu(tr("文件"));
     fileMenu->setObjectName("weijian");
-    auto* editMenu = menuBar()->addMenu(QString::fromUtf8("编辑"));
+    auto* editMenu = menuBar()->addMenu(tr("编辑"));
     editMenu->setObjectName("bianji");
-    auto* actions = menuBar()->addMenu(QString::fromUtf8("操作"));
+    auto* actions = menuBar()->addMenu(tr("操作"));
     actions->setObjectName("caozhou");
     const struct {
         const char* name;
         const char* caption;
         void (WebPageWindow::*handler)();
-    } items[] = {{"fanhui", "返回", &WebPageWindow::fanhui_Click},
-                 {"qian", "前进", &WebPageWindow::qian_Click},
-                 {"shaxin", "刷新", &WebPageWindow::shaxin_Click},
-                 {"fanwen", "访问主页", &WebPageWindow::fanwen_Click}};
+    } items[] = {{"fanhui", QT_TR_NOOP("返回"), &WebPageWindow::fanhui_Click},
+                 {"qian", QT_TR_NOOP("前进"), &WebPageWindow::qian_Click},
+                 {"shaxin", QT_TR_NOOP("刷新"), &WebPageWindow::shaxin_Click},
+                 {"fanwen", QT_TR_NOOP("访问主页"), &WebPageWindow::fanwen_Click}};
     for (const auto& item : items) {
-        QAction* action = actions->addAction(QString::fromUtf8(item.caption));
+        QAction* action = actions->addAction(tr(item.caption));
         action->setObjectName(item.name);
         connect(action, &QAction::triggered, this, item.handler);
     }
@@ -90,13 +90,12 @@ WebPageWindow::WebPageWindow(QString homeAddress, QWidget* parent)
         const char* key;
         const char* caption;
         WebIcon icon;
-    } buttons[] = {{"j", "返回", WebIcon::Back},
-                   {"k", "前进", WebIcon::Forward},
-                   {"l", "访问主页", WebIcon::Home},
-                   {"sho", "停止", WebIcon::Stop}};
+    } buttons[] = {{"j", QT_TR_NOOP("返回"), WebIcon::Back},
+                   {"k", QT_TR_NOOP("前进"), WebIcon::Forward},
+                   {"l", QT_TR_NOOP("访问主页"), WebIcon::Home},
+                   {"sho", QT_TR_NOOP("停止"), WebIcon::Stop}};
     for (const auto& button : buttons) {
-        QAction* action =
-            toolbar_->addAction(QIcon(WebPixmap(button.icon)), QString::fromUtf8(button.caption));
+        QAction* action = toolbar_->addAction(QIcon(WebPixmap(button.icon)), tr(button.caption));
         action->setObjectName(button.key);
         const QString key = button.key;
         connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
@@ -111,7 +110,7 @@ WebPageWindow::WebPageWindow(QString homeAddress, QWidget* parent)
     address_->setMinimumWidth(kAddressWidth);
     address_->setFixedHeight(33);
     toolbar_->addWidget(address_);
-    go_ = new QPushButton(QString::fromUtf8("转到"), toolbar_);
+    go_ = new QPushButton(tr("转到"), toolbar_);
     go_->setObjectName("Command2");
     go_->setFixedSize(kGoWidth, 33);
     toolbar_->addWidget(go_);

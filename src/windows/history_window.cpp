@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/history_window.h"
+#include "report/shown_texts.h"
 
 #include "records/csv_export.h"
 #include "report/report_pages.h"
@@ -8,6 +9,7 @@
 #include "windows/test_info_dialog.h"
 #include "windows/window_services.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -24,25 +26,27 @@ QString ArchiveFailureText(const QString& path, const ArchiveError& error) {
     QString reason;
     switch (error.reason) {
     case ArchiveError::Reason::DiskFull:
-        reason = QStringLiteral("磁盘已满");
+        reason = QCoreApplication::translate("velantis::HistoryWindow", "磁盘已满");
         break;
     case ArchiveError::Reason::ReadOnly:
-        reason = QStringLiteral("文件或磁盘只读");
+        reason = QCoreApplication::translate("velantis::HistoryWindow", "文件或磁盘只读");
         break;
     case ArchiveError::Reason::Locked:
-        reason = QStringLiteral("被其他程序占用，等待后仍未释放");
+        reason = QCoreApplication::translate("velantis::HistoryWindow",
+                                             "被其他程序占用，等待后仍未释放");
         break;
     case ArchiveError::Reason::NotADatabase:
-        reason = QStringLiteral("不是记录数据库或已损坏");
+        reason = QCoreApplication::translate("velantis::HistoryWindow", "不是记录数据库或已损坏");
         break;
     case ArchiveError::Reason::NewerVersion:
-        reason = QStringLiteral("由更新版本的程序写入，只能读取");
+        reason = QCoreApplication::translate("velantis::HistoryWindow",
+                                             "由更新版本的程序写入，只能读取");
         break;
     case ArchiveError::Reason::CannotOpen:
-        reason = QStringLiteral("无法打开");
+        reason = QCoreApplication::translate("velantis::HistoryWindow", "无法打开");
         break;
     case ArchiveError::Reason::NoSuchTest:
-        reason = QStringLiteral("没有这条记录");
+        reason = QCoreApplication::translate("velantis::HistoryWindow", "没有这条记录");
         break;
     case ArchiveError::Reason::None:
     case ArchiveError::Reason::Other:
@@ -52,7 +56,8 @@ QString ArchiveFailureText(const QString& path, const ArchiveError& error) {
         reason = error.system;
     else if (!error.system.isEmpty())
         reason += QStringLiteral(" (%1)").arg(error.system);
-    return QStringLiteral("记录数据库：%1\n原因：%2").arg(QDir::toNativeSeparators(path), reason);
+    return QCoreApplication::translate("velantis::HistoryWindow", "记录数据库：%1\n原因：%2")
+        .arg(QDir::toNativeSeparators(path), reason);
 }
 
 void TestTableModel::setTests(QList<TestRecord> tests) {
@@ -92,7 +97,7 @@ QVariant TestTableModel::data(const QModelIndex& index, int role) const {
     case Groups:
         return t.stored;
     case Class:
-        return ClassName(t.info.accuracy);
+        return ShownText(ClassName(t.info.accuracy));
     case Pass:
         return t.pass;
     case Fail:
@@ -105,9 +110,11 @@ QVariant TestTableModel::data(const QModelIndex& index, int role) const {
 QVariant TestTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
-    static const char* const names[ColumnCount] = {"记录号", "日期时间", "站名", "设备", "编号",
-                                                   "组数",   "等级",     "合格", "超差"};
-    return QString::fromUtf8(names[section]);
+    static const char* const names[ColumnCount] = {
+        QT_TR_NOOP("记录号"), QT_TR_NOOP("日期时间"), QT_TR_NOOP("站名"),
+        QT_TR_NOOP("设备"),   QT_TR_NOOP("编号"),     QT_TR_NOOP("组数"),
+        QT_TR_NOOP("等级"),   QT_TR_NOOP("合格"),     QT_TR_NOOP("超差")};
+    return tr(names[section]);
 }
 
 void TestFilterModel::setFilterText(const QString& text) {
@@ -124,12 +131,12 @@ HistoryWindow::HistoryWindow(Archive& archive, FileDialogs& dialogs, QString fol
     : QWidget(parent, Qt::Window), archive_(archive), dialogs_(dialogs), folder_(std::move(folder)),
       open_(std::move(open)) {
     setObjectName(QStringLiteral("historyWindow"));
-    setWindowTitle(QStringLiteral("历史记录"));
+    setWindowTitle(tr("历史记录"));
     filter_.setSourceModel(&model_);
 
     filterBox_ = new QLineEdit(this);
     filterBox_->setObjectName(QStringLiteral("filter"));
-    filterBox_->setPlaceholderText(QStringLiteral("站名、设备、编号或备注"));
+    filterBox_->setPlaceholderText(tr("站名、设备、编号或备注"));
     filterBox_->setClearButtonEnabled(true);
     connect(filterBox_, &QLineEdit::textChanged, this, &HistoryWindow::setFilterText);
     count_ = new QLabel(this);
@@ -149,20 +156,20 @@ HistoryWindow::HistoryWindow(Archive& archive, FileDialogs& dialogs, QString fol
     connect(table_, &QTableView::doubleClicked, this, &HistoryWindow::openSelected);
 
     auto* filterRow = new QHBoxLayout;
-    filterRow->addWidget(new QLabel(QStringLiteral("查找："), this));
+    filterRow->addWidget(new QLabel(tr("查找："), this));
     filterRow->addWidget(filterBox_, 1);
     filterRow->addWidget(count_);
     auto* buttons = new QHBoxLayout;
     const struct {
         const char* name;
         void (HistoryWindow::*handler)();
-    } actions[] = {{"打开", &HistoryWindow::openSelected},
-                   {"导出报告", &HistoryWindow::exportReport},
-                   {"导出 CSV", &HistoryWindow::exportCsv},
-                   {"测试信息", &HistoryWindow::editInfo},
-                   {"删除", &HistoryWindow::deleteSelected}};
+    } actions[] = {{QT_TR_NOOP("打开"), &HistoryWindow::openSelected},
+                   {QT_TR_NOOP("导出报告"), &HistoryWindow::exportReport},
+                   {QT_TR_NOOP("导出 CSV"), &HistoryWindow::exportCsv},
+                   {QT_TR_NOOP("测试信息"), &HistoryWindow::editInfo},
+                   {QT_TR_NOOP("删除"), &HistoryWindow::deleteSelected}};
     for (const auto& a : actions) {
-        auto* button = new QPushButton(QString::fromUtf8(a.name), this);
+        auto* button = new QPushButton(tr(a.name), this);
         button->setObjectName(QString::fromUtf8(a.name));
         connect(button, &QPushButton::clicked, this, a.handler);
         buttons->addWidget(button);
@@ -178,7 +185,7 @@ HistoryWindow::HistoryWindow(Archive& archive, FileDialogs& dialogs, QString fol
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &HistoryWindow::updateButtons);
     confirm_ = [this](const QString& question) {
-        return QMessageBox::question(this, QStringLiteral("删除"), question) == QMessageBox::Yes;
+        return QMessageBox::question(this, tr("删除"), question) == QMessageBox::Yes;
     };
     reload();
 }
@@ -190,7 +197,7 @@ bool HistoryWindow::reload() {
     const bool read = archive_.list(&tests, &error);
     model_.setTests(read ? std::move(tests) : QList<TestRecord>());
     if (!read)
-        tell(QStringLiteral("历史记录"), ArchiveFailureText(archive_.path(), error));
+        tell(tr("历史记录"), ArchiveFailureText(archive_.path(), error));
     if (keep != 0)
         select(keep);
     updateButtons();
@@ -231,7 +238,7 @@ void HistoryWindow::updateButtons() {
         b->setEnabled(any &&
                       (!archive_.isReadOnly() || (b->objectName() != QLatin1String("删除") &&
                                                   b->objectName() != QLatin1String("测试信息"))));
-    count_->setText(QStringLiteral("%1 / %2 条").arg(filter_.rowCount()).arg(model_.rowCount()));
+    count_->setText(tr("%1 / %2 条").arg(filter_.rowCount()).arg(model_.rowCount()));
 }
 
 void HistoryWindow::tell(const QString& title, const QString& text) {
@@ -247,7 +254,7 @@ bool HistoryWindow::selected(TestRecord* test, QList<ArchivedGroup>* groups) {
     ArchiveError error;
     if (archive_.find(number, test, groups, &error))
         return true;
-    tell(QStringLiteral("历史记录"), ArchiveFailureText(archive_.path(), error));
+    tell(tr("历史记录"), ArchiveFailureText(archive_.path(), error));
     reload();
     return false;
 }
@@ -256,7 +263,7 @@ void HistoryWindow::openSelected() {
     TestRecord test;
     QList<ArchivedGroup> groups;
     if (selected(&test, &groups) && !open_(test, groups))
-        tell(QStringLiteral("打开"), QStringLiteral("正在读取数据，读取结束后再打开记录。"));
+        tell(tr("打开"), tr("正在读取数据，读取结束后再打开记录。"));
 }
 
 void HistoryWindow::exportReport() {
@@ -275,7 +282,7 @@ void HistoryWindow::exportReport() {
     if (!ExportPagesPdf(path,
                         ReportDrawer(MakeTestReport(store, test.info, {test.ended, test.port})),
                         &message))
-        tell(QStringLiteral("导出报告"), message);
+        tell(tr("导出报告"), message);
 }
 
 void HistoryWindow::exportCsv() {
@@ -292,7 +299,7 @@ void HistoryWindow::exportCsv() {
     FillStore(groups, &store);
     FileError failure;
     if (!SaveCsvFile(path, store, test.info.accuracy, nullptr, &failure))
-        tell(QStringLiteral("导出 CSV"), SaveFailureText(path, failure));
+        tell(tr("导出 CSV"), SaveFailureText(path, failure));
 }
 
 void HistoryWindow::editInfo() {
@@ -307,17 +314,17 @@ void HistoryWindow::editInfo() {
         return;
     ArchiveError error;
     if (!archive_.updateInfo(test.number, dialog.info(), &error))
-        tell(QStringLiteral("测试信息"), ArchiveFailureText(archive_.path(), error));
+        tell(tr("测试信息"), ArchiveFailureText(archive_.path(), error));
     reload();
 }
 
 void HistoryWindow::deleteSelected() {
     const qint64 number = selectedNumber();
-    if (number == 0 || !confirm_(QStringLiteral("删除第 %1 号记录？").arg(number)))
+    if (number == 0 || !confirm_(tr("删除第 %1 号记录？").arg(number)))
         return;
     ArchiveError error;
     if (!archive_.remove(number, &error))
-        tell(QStringLiteral("删除"), ArchiveFailureText(archive_.path(), error));
+        tell(tr("删除"), ArchiveFailureText(archive_.path(), error));
     reload();
 }
 

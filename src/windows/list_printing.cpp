@@ -5,6 +5,7 @@
 #include "report/fonts.h"
 #include "windows/file_messages.h"
 
+#include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPainter>
@@ -44,7 +45,7 @@ bool PrintPages(QPrinter& printer, const PageDrawer& draw, QString* message) {
     if (draw(printer, printer.resolution()))
         return true;
     if (message)
-        *message = QStringLiteral("打印机无法开始打印。");
+        *message = QCoreApplication::translate("velantis::ListPrinting", "打印机无法开始打印。");
     return false;
 }
 
@@ -80,7 +81,10 @@ bool DrawListPages(QPagedPaintDevice& device, int resolution, const QString& tex
         qreal y = metrics.ascent();
         for (qsizetype i = first; i < end; ++i, y += lineHeight)
             painter.drawText(QPointF(0, y), lines[i]);
-        const QString footer = QStringLiteral("第 %1 页 / 共 %2 页").arg(pageIndex + 1).arg(pages);
+        const QString footer =
+            QCoreApplication::translate("velantis::ListPrinting", "第 %1 页 / 共 %2 页")
+                .arg(pageIndex + 1)
+                .arg(pages);
         painter.drawText(QRectF(0, area.height() - lineHeight, area.width(), lineHeight),
                          Qt::AlignHCenter | Qt::AlignBottom, footer);
     }

@@ -239,9 +239,9 @@ void ListView::mouseMoveEvent(QMouseEvent* event) {
 
 void ListView::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    QAction* copyAction = menu.addAction(QStringLiteral("复制"), this, &ListView::copy);
+    QAction* copyAction = menu.addAction(tr("复制"), this, &ListView::copy);
     copyAction->setEnabled(anchor_ >= 0);
-    menu.addAction(QStringLiteral("全选"), this, &ListView::selectAll);
+    menu.addAction(tr("全选"), this, &ListView::selectAll);
     menu.exec(event->globalPos());
 }
 

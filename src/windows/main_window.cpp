@@ -5,9 +5,11 @@
 #include "records/data_file.h"
 #include "records/live_record.h"
 #include "report/fonts.h"
+#include "report/shown_texts.h"
 #include "windows/file_messages.h"
 #include "windows/history_window.h"
 #include "windows/icons.h"
+#include "windows/interface_language.h"
 #include "windows/list_printing.h"
 #include "windows/list_view.h"
 #include "windows/print_range_dialog.h"
@@ -17,6 +19,7 @@
 #include "windows/window_services.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -110,15 +113,20 @@ QString SearchAdviceText(const Monitor::SearchReport& report) {
     QStringList tried;
     for (const auto& [n, device] : report.tried)
         tried << QStringLiteral("COM%1 %2").arg(n).arg(QDir::toNativeSeparators(device));
-    QString text = tried.isEmpty()
-                       ? QStringLiteral("未找到仪器 (没有可用的串口)")
-                       : QStringLiteral("未找到仪器 (已查找 %1)").arg(tried.join(u'、'));
-    text += QStringLiteral("：请检查电缆和仪器电源");
+    QString text =
+        tried.isEmpty()
+            ? QCoreApplication::translate("velantis::MainWindow", "未找到仪器 (没有可用的串口)")
+            : QCoreApplication::translate("velantis::MainWindow", "未找到仪器 (已查找 %1)")
+                  .arg(tried.join(u'、'));
+    text += QCoreApplication::translate("velantis::MainWindow", "：请检查电缆和仪器电源");
     if (!report.refused.isEmpty())
-        text += QStringLiteral("；%1 无权打开，请把用户加入 dialout 组 (sudo usermod -aG dialout "
-                               "$USER) 后重新登录")
+        text += QCoreApplication::translate(
+                    "velantis::MainWindow",
+                    "；%1 无权打开，请把用户加入 dialout 组 (sudo usermod -aG dialout "
+                    "$USER) 后重新登录")
                     .arg(report.refused.join(u'、'));
-    return text + QStringLiteral("；无仪器时可用 --demo 试用。");
+    return text +
+           QCoreApplication::translate("velantis::MainWindow", "；无仪器时可用 --demo 试用。");
 }
 
 bool FolderWritable(const QString& folder) {
@@ -166,7 +174,8 @@ MainWindow::MainWindow(MainWindowParts parts) : parts_(std::move(parts)) {
     connect(monitor_.get(), &Monitor::downloadEnded, this, &MainWindow::onDownloadEnded);
     connect(monitor_.get(), &Monitor::groupCountError, this, [this] {
         // The instrument holds no groups. Shown without blocking the receive handling.
-        showMessage(QStringLiteral("  Error!"), QStringLiteral("Error\r\n"));
+        showMessage(QStringLiteral("  Error!"),
+                    QStringLiteral("Error\r\n")); // the same in every language
     });
     monitor_->setPrintList([this](const QString& text) { PrintList(text); });
     connect(monitor_.get(), &Monitor::searchUnanswered, this, [this] {
@@ -199,12 +208,13 @@ void MainWindow::buildToolbar(QWidget* area) {
         const char* key;
         ToolIcon icon;
     } buttons[] = {
-        {"打开", ToolIcon::Open},  {"读取", ToolIcon::Read},  {"保存", ToolIcon::Save},
-        {"打印", ToolIcon::Print}, {"清除", ToolIcon::Clear}, {"退出", ToolIcon::Exit},
+        {QT_TR_NOOP("打开"), ToolIcon::Open},  {QT_TR_NOOP("读取"), ToolIcon::Read},
+        {QT_TR_NOOP("保存"), ToolIcon::Save},  {QT_TR_NOOP("打印"), ToolIcon::Print},
+        {QT_TR_NOOP("清除"), ToolIcon::Clear}, {QT_TR_NOOP("退出"), ToolIcon::Exit},
     };
     for (const auto& b : buttons) {
         const QString key = QString::fromUtf8(b.key);
-        QAction* action = toolbar_->addAction(QIcon(ToolPixmap(b.icon)), key);
+        QAction* action = toolbar_->addAction(QIcon(ToolPixmap(b.icon)), tr(b.key));
         action->setObjectName(key);
         action->setData(key);
         connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
@@ -216,13 +226,15 @@ void MainWindow::buildControls(QWidget* area) {
     const QFont reading = SongFont(26.25, true);
     const QFont error = SongFont(15.75, false);
 
-    auto* frame4 = Frame(area, "Frame4", QStringLiteral("其它"), Twips(120, 1080, 1695, 1575));
-    label14_ = StaticLabel(frame4, "Label14", NoSetting, Twips(120, 340, 1335, 255), font());
-    label17_ = StaticLabel(frame4, "Label17", NoRatio, Twips(120, 620, 1455, 255), font());
-    label15_ = StaticLabel(frame4, "Label15", QStringLiteral("高压端电压低"),
-                           Twips(120, 920, 1215, 255), font());
-    label16_ = StaticLabel(frame4, "Label16", QStringLiteral("低压端电压低"),
-                           Twips(120, 1200, 1095, 255), font());
+    auto* frame4 = Frame(area, "Frame4", tr("其它"), Twips(120, 1080, 1695, 1575));
+    label14_ =
+        StaticLabel(frame4, "Label14", ShownText(NoSetting), Twips(120, 340, 1335, 255), font());
+    label17_ =
+        StaticLabel(frame4, "Label17", ShownText(NoRatio), Twips(120, 620, 1455, 255), font());
+    label15_ =
+        StaticLabel(frame4, "Label15", tr("高压端电压低"), Twips(120, 920, 1215, 255), font());
+    label16_ =
+        StaticLabel(frame4, "Label16", tr("低压端电压低"), Twips(120, 1200, 1095, 255), font());
     label15_->hide();
     label16_->hide();
 
@@ -262,7 +274,7 @@ void MainWindow::buildControls(QWidget* area) {
     printBuffer_ = ListBox(area, "RichTextBox2", Twips(720, 8880, 375, 255));
     printBuffer_->hide();
 
-    auto* frame1 = Frame(area, "Frame1", QStringLiteral("通信"), Twips(10560, 120, 2535, 975));
+    auto* frame1 = Frame(area, "Frame1", tr("通信"), Twips(10560, 120, 2535, 975));
     StaticLabel(frame1, "Label1", QStringLiteral("COM:"), Twips(600, 360, 375, 255), font());
     portField_ = Place<QComboBox>(frame1, "Combo1", Twips(960, 280, 855, 300));
     portField_->setEditable(true);
@@ -272,25 +284,25 @@ void MainWindow::buildControls(QWidget* area) {
     connect(portField_->lineEdit(), &QLineEdit::textEdited, monitor_.get(),
             &Monitor::setPortFieldText);
 
-    auto* frame2 = Frame(area, "Frame2", QStringLiteral("操作"), Twips(10560, 1320, 2535, 5535));
+    auto* frame2 = Frame(area, "Frame2", tr("操作"), Twips(10560, 1320, 2535, 5535));
     const struct {
         const char* name;
         const char* caption;
         int top;
         void (MainWindow::*handler)();
     } commands[] = {
-        {"Command1", "打  开", 360, &MainWindow::Command1_Click},
-        {"Command2", "读  取", 1200, &MainWindow::Command2_Click},
-        {"Command3", "保  存", 2040, &MainWindow::Command3_Click},
-        {"Command4", "删除数据", 2880, &MainWindow::Command4_Click},
-        {"Command6", "打  印", 3720, &MainWindow::Command6_Click},
-        {"Command5", "退  出", 4560, &MainWindow::Command5_Click},
+        {"Command1", QT_TR_NOOP("打  开"), 360, &MainWindow::Command1_Click},
+        {"Command2", QT_TR_NOOP("读  取"), 1200, &MainWindow::Command2_Click},
+        {"Command3", QT_TR_NOOP("保  存"), 2040, &MainWindow::Command3_Click},
+        {"Command4", QT_TR_NOOP("删除数据"), 2880, &MainWindow::Command4_Click},
+        {"Command6", QT_TR_NOOP("打  印"), 3720, &MainWindow::Command6_Click},
+        {"Command5", QT_TR_NOOP("退  出"), 4560, &MainWindow::Command5_Click},
     };
     QPushButton* made[6] = {};
     for (int i = 0; i < 6; ++i) {
         auto* button =
             Place<QPushButton>(frame2, commands[i].name, Twips(480, commands[i].top, 1695, 615));
-        button->setText(QString::fromUtf8(commands[i].caption));
+        button->setText(tr(commands[i].caption));
         button->setAutoDefault(false);
         connect(button, &QPushButton::clicked, this, commands[i].handler);
         made[i] = button;
@@ -301,8 +313,7 @@ void MainWindow::buildControls(QWidget* area) {
     QPushButton* command5 = made[5];
     exitButton_ = command5;
 
-    auto* frame3 =
-        Frame(area, "Frame3", QStringLiteral("状态信息"), Twips(10560, 7080, 2535, 1455));
+    auto* frame3 = Frame(area, "Frame3", tr("状态信息"), Twips(10560, 7080, 2535, 1455));
     const char* fieldNames[4] = {"Text1", "Text2", "Text3", "Text4"};
     const QString initial[4] = {QStringLiteral("COM1"), QStringLiteral("Text2"),
                                 QStringLiteral("Text3"), QString()};
@@ -336,33 +347,57 @@ void MainWindow::buildControls(QWidget* area) {
 
 void MainWindow::buildMenus() {
     auto add = [this](QMenu* menu, const char* name, void (MainWindow::*handler)()) {
-        QAction* action = menu->addAction(QString::fromUtf8(name));
+        QAction* action = menu->addAction(tr(name));
         action->setObjectName(QString::fromUtf8(name));
         connect(action, &QAction::triggered, this, handler);
         return action;
     };
-    QMenu* file = menuBar()->addMenu(QStringLiteral("文件"));
+    QMenu* file = menuBar()->addMenu(tr("文件"));
     file->setObjectName(QStringLiteral("at"));
-    add(file, "打开", &MainWindow::Command1_Click);
-    add(file, "保存", &MainWindow::Command3_Click);
-    add(file, "导出 CSV", &MainWindow::ExportCsv);
-    add(file, "测试信息", &MainWindow::EditTestInfo);
-    add(file, "历史记录", &MainWindow::ShowHistory);
-    add(file, "退出", &MainWindow::Command5_Click);
-    QMenu* operate = menuBar()->addMenu(QStringLiteral("操作"));
+    add(file, QT_TR_NOOP("打开"), &MainWindow::Command1_Click);
+    add(file, QT_TR_NOOP("保存"), &MainWindow::Command3_Click);
+    add(file, QT_TR_NOOP("导出 CSV"), &MainWindow::ExportCsv);
+    add(file, QT_TR_NOOP("测试信息"), &MainWindow::EditTestInfo);
+    add(file, QT_TR_NOOP("历史记录"), &MainWindow::ShowHistory);
+    buildLanguageMenu(file);
+    add(file, QT_TR_NOOP("退出"), &MainWindow::Command5_Click);
+    QMenu* operate = menuBar()->addMenu(tr("操作"));
     operate->setObjectName(QStringLiteral("caozhou"));
-    add(operate, "读取", &MainWindow::Command2_Click);
-    add(operate, "打印", &MainWindow::Command6_Click);
-    add(operate, "数据清除", &MainWindow::Command4_Click);
+    add(operate, QT_TR_NOOP("读取"), &MainWindow::Command2_Click);
+    add(operate, QT_TR_NOOP("打印"), &MainWindow::Command6_Click);
+    add(operate, QT_TR_NOOP("数据清除"), &MainWindow::Command4_Click);
     operate->addSeparator();
-    add(operate, "打印预览", &MainWindow::PrintPreview);
-    add(operate, "导出 PDF", &MainWindow::ExportPdf);
-    add(operate, "打印报告", &MainWindow::PrintReport);
-    add(operate, "报告预览", &MainWindow::PreviewReport);
-    add(operate, "导出报告", &MainWindow::ExportReport);
-    add(operate, "趋势图", &MainWindow::ShowTrend);
-    recordAction_ = add(operate, "记录", &MainWindow::ToggleRecording);
-    recordAction_->setText(QStringLiteral("记录…"));
+    add(operate, QT_TR_NOOP("打印预览"), &MainWindow::PrintPreview);
+    add(operate, QT_TR_NOOP("导出 PDF"), &MainWindow::ExportPdf);
+    add(operate, QT_TR_NOOP("打印报告"), &MainWindow::PrintReport);
+    add(operate, QT_TR_NOOP("报告预览"), &MainWindow::PreviewReport);
+    add(operate, QT_TR_NOOP("导出报告"), &MainWindow::ExportReport);
+    add(operate, QT_TR_NOOP("趋势图"), &MainWindow::ShowTrend);
+    recordAction_ = add(operate, QT_TR_NOOP("记录"), &MainWindow::ToggleRecording);
+    recordAction_->setText(tr("记录…"));
+}
+
+void MainWindow::buildLanguageMenu(QMenu* file) {
+    // Each language by its own name, so that it can be found whichever the windows speak.
+    QMenu* menu = file->addMenu(tr("语言"));
+    menu->setObjectName(QStringLiteral("language"));
+    auto* group = new QActionGroup(menu);
+    const struct {
+        const char* name;
+        Language language;
+    } languages[] = {{"中文", Language::Chinese}, {"English", Language::English}};
+    for (const auto& l : languages) {
+        QAction* action = menu->addAction(QString::fromUtf8(l.name));
+        action->setObjectName(LanguageCode(l.language));
+        action->setCheckable(true);
+        action->setChecked(l.language == parts_.language);
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, [this, language = l.language] {
+            RememberWindowsLanguage(language);
+            if (language != parts_.language)
+                showMessage(tr("语言"), tr("界面语言将在下次启动程序时更改。"));
+        });
+    }
 }
 
 void MainWindow::startTimers() {
@@ -379,14 +414,14 @@ void MainWindow::render() {
                                &d.Label5, &d.Label13, &d.Label19, &d.Label20};
     for (int i = 0; i < 9; ++i)
         SetIfChanged(readingLabels_[i], *cells[i]);
-    SetIfChanged(label14_, d.Label14);
-    SetIfChanged(label17_, d.Label17);
+    SetIfChanged(label14_, ShownText(d.Label14));
+    SetIfChanged(label17_, ShownText(d.Label17));
     label15_->setVisible(d.Label15Visible);
     label16_->setVisible(d.Label16Visible);
 
     const QString* fields[4] = {&d.Text1, &d.Text2, &d.Text3, &d.Text4};
     for (int i = 0; i < 4; ++i)
-        SetIfChanged(stateFields_[i], *fields[i]);
+        SetIfChanged(stateFields_[i], ShownText(*fields[i]));
     // Only when the controller's text differs, so typing is not overwritten by the refresh.
     if (portField_->currentText() != d.Combo1)
         portField_->setEditText(d.Combo1);
@@ -400,11 +435,11 @@ void MainWindow::render() {
     progress_->setEnabled(d.progressEnabled);
 
     if (!d.portNotice.isEmpty() && d.portNotice != lastPortNotice_)
-        showStatusNotice(d.portNotice);
+        showStatusNotice(ShownText(d.portNotice));
     lastPortNotice_ = d.portNotice;
     const bool notice =
         statusNoticeUntil_.isValid() && QDateTime::currentDateTimeUtc() < statusNoticeUntil_;
-    SetIfChanged(panels_[0], d.panel1);
+    SetIfChanged(panels_[0], ShownText(d.panel1));
     SetIfChanged(panels_[1], notice ? statusNotice_ : titleText());
     // A long notice is cut at the panel's edge: the whole of it as the panel's tip.
     if (const QString tip = notice ? statusNotice_ : QString(); panels_[1]->toolTip() != tip)
@@ -424,7 +459,7 @@ void MainWindow::showStatusNotice(const QString& text) {
 QString MainWindow::titleText() const {
     if (!recording())
         return openedTest_.isEmpty() ? monitor_->display().panel2 : openedTest_;
-    return QStringLiteral("记录中：%1 行 → %2")
+    return tr("记录中：%1 行 → %2")
         .arg(recorder_->rows())
         .arg(QFileInfo(recorder_->path()).fileName());
 }
@@ -442,10 +477,10 @@ void MainWindow::onDownloadEnded(DownloadEnd how) {
     // An end frame ends a download only with every announced group stored; any other end is
     // told for a while in the title panel, and so is the test's number in the record database.
     const qint64 number = archiveDownload(how);
-    QString notice = how != DownloadEnd::EndFrame ? monitor_->display().downloadSummary : QString();
+    QString notice =
+        how != DownloadEnd::EndFrame ? ShownText(monitor_->display().downloadSummary) : QString();
     if (number != 0)
-        notice += (notice.isEmpty() ? QString() : QStringLiteral("；")) +
-                  QStringLiteral("已存档 第 %1 号").arg(number);
+        notice += (notice.isEmpty() ? QString() : tr("；")) + tr("已存档 第 %1 号").arg(number);
     if (!notice.isEmpty())
         showStatusNotice(notice);
 }
@@ -463,16 +498,15 @@ bool MainWindow::openArchive() {
     ArchiveError error;
     const bool open = archive_->open(&error);
     if (const QString notice = archive_->takeNotice(); !notice.isEmpty())
-        showMessage(
-            QStringLiteral("记录数据库"),
-            archive_->isReadOnly()
-                ? QStringLiteral("记录数据库由更新版本的程序写入，只能查看，新的测试不再存档：\n%1")
-                      .arg(QDir::toNativeSeparators(archive_->path()))
-                : QStringLiteral("记录数据库无法读取，已改名保存为：\n%1\n并新建了：\n%2")
-                      .arg(QDir::toNativeSeparators(archive_->asideName()),
-                           QDir::toNativeSeparators(archive_->path())));
+        showMessage(tr("记录数据库"),
+                    archive_->isReadOnly()
+                        ? tr("记录数据库由更新版本的程序写入，只能查看，新的测试不再存档：\n%1")
+                              .arg(QDir::toNativeSeparators(archive_->path()))
+                        : tr("记录数据库无法读取，已改名保存为：\n%1\n并新建了：\n%2")
+                              .arg(QDir::toNativeSeparators(archive_->asideName()),
+                                   QDir::toNativeSeparators(archive_->path())));
     if (!open)
-        showMessage(QStringLiteral("记录数据库"), ArchiveFailureText(archive_->path(), error));
+        showMessage(tr("记录数据库"), ArchiveFailureText(archive_->path(), error));
     return open;
 }
 
@@ -492,11 +526,9 @@ qint64 MainWindow::archiveDownload(DownloadEnd how) {
     const auto number = archive_->add(record, monitor_->store(), &error);
     if (!number) {
         // Told once; the list and everything else go on as after any download.
-        showMessage(
-            QStringLiteral("存档"),
-            QStringLiteral(
-                "这次读取的数据未能存入记录数据库，列表中的数据不受影响，可以照常保存。\n") +
-                ArchiveFailureText(archive_->path(), error));
+        showMessage(tr("存档"),
+                    tr("这次读取的数据未能存入记录数据库，列表中的数据不受影响，可以照常保存。\n") +
+                        ArchiveFailureText(archive_->path(), error));
         return 0;
     }
     if (history_)
@@ -510,8 +542,7 @@ HistoryWindow* MainWindow::historyWindow() const {
 
 void MainWindow::ShowHistory() {
     if (!archive_) {
-        showMessage(QStringLiteral("历史记录"),
-                    QStringLiteral("本次运行不保存测试记录 (--no-archive)。"));
+        showMessage(tr("历史记录"), tr("本次运行不保存测试记录 (--no-archive)。"));
         return;
     }
     if (!openArchive())
@@ -542,7 +573,7 @@ bool MainWindow::reopenTest(const TestRecord& test, const QList<ArchivedGroup>& 
     lastDownload_ = {test.ended, test.port};
     testInfo_ = test.info;
     openedTest_ =
-        QStringLiteral("记录 第 %1 号 %2 %3")
+        tr("记录 第 %1 号 %2 %3")
             .arg(test.number)
             .arg(test.ended.toString(QStringLiteral("yyyy-MM-dd HH:mm")), test.info.station)
             .trimmed();
@@ -580,7 +611,7 @@ void MainWindow::Command1_Click() {
     QString text;
     FileError failure;
     if (!LoadDataFile(path, &text, nullptr, &failure)) {
-        showMessage(QStringLiteral("打开"), OpenFailureText(path, failure));
+        showMessage(tr("打开"), OpenFailureText(path, failure));
         return;
     }
     monitor_->setListText(text);
@@ -594,7 +625,7 @@ void MainWindow::Command3_Click() {
         return; // cancelled
     FileError failure;
     if (!SaveDataFile(path, monitor_->history().listText(), nullptr, &failure))
-        showMessage(QStringLiteral("保存"), SaveFailureText(path, failure));
+        showMessage(tr("保存"), SaveFailureText(path, failure));
 }
 
 void MainWindow::Command2_Click() {
@@ -647,7 +678,7 @@ void MainWindow::PrintList(const QString& text) {
     if (parts_.printerChooser->choosePrinter(printer, this)) {
         QString error;
         if (!PrintListText(printer, snapshot, &error))
-            showMessage(QStringLiteral("打印"), error);
+            showMessage(tr("打印"), error);
     }
     if (served)
         timers_->Timer5.start();
@@ -671,7 +702,7 @@ void MainWindow::ExportPdf() {
         return;
     QString message;
     if (!ExportListPdf(path, snapshot, &message))
-        showMessage(QStringLiteral("导出 PDF"), message);
+        showMessage(tr("导出 PDF"), message);
 }
 
 void MainWindow::ExportCsv() {
@@ -682,7 +713,7 @@ void MainWindow::ExportCsv() {
         return;
     FileError failure;
     if (!SaveCsvFile(path, monitor_->store(), testInfo_.accuracy, nullptr, &failure))
-        showMessage(QStringLiteral("导出 CSV"), SaveFailureText(path, failure));
+        showMessage(tr("导出 CSV"), SaveFailureText(path, failure));
 }
 
 void MainWindow::setTestInfo(const TestInfo& info) {
@@ -709,7 +740,7 @@ void MainWindow::PrintReport() {
         return;
     QString message;
     if (!PrintPages(printer, ReportDrawer(report), &message))
-        showMessage(QStringLiteral("打印报告"), message);
+        showMessage(tr("打印报告"), message);
 }
 
 void MainWindow::PreviewReport() {
@@ -735,7 +766,7 @@ void MainWindow::ExportReport() {
         return;
     QString message;
     if (!ExportPagesPdf(path, ReportDrawer(report), &message))
-        showMessage(QStringLiteral("导出报告"), message);
+        showMessage(tr("导出报告"), message);
 }
 
 TrendWindow* MainWindow::trendWindow() const {
@@ -779,17 +810,17 @@ void MainWindow::ToggleRecording() {
     auto recorder = std::make_unique<LiveRecorder>();
     FileError failure;
     if (!recorder->open(path, &failure)) {
-        showMessage(QStringLiteral("记录"), SaveFailureText(path, failure));
+        showMessage(tr("记录"), SaveFailureText(path, failure));
         return;
     }
     recorder_ = std::move(recorder);
-    recordAction_->setText(QStringLiteral("停止记录"));
+    recordAction_->setText(tr("停止记录"));
     SetIfChanged(panels_[1], titleText());
 }
 
 void MainWindow::stopRecording() {
     recorder_.reset();
-    recordAction_->setText(QStringLiteral("记录…"));
+    recordAction_->setText(tr("记录…"));
     render();
 }
 
@@ -800,7 +831,7 @@ void MainWindow::recordReading(const Reading& reading) {
     if (!recorder_->append(QDateTime::currentDateTime(), reading, &failure)) {
         const QString text = RecordFailureText(recorder_->path(), failure, recorder_->rows());
         stopRecording();
-        showMessage(QStringLiteral("记录"), text);
+        showMessage(tr("记录"), text);
         return;
     }
     const bool notice =

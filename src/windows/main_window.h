@@ -2,6 +2,7 @@
 #pragma once
 
 #include "archive/archive.h"
+#include "i18n/language.h"
 #include "link/monitor.h"
 #include "link/monitor_timers.h"
 #include "records/test_report.h"
@@ -38,6 +39,7 @@ struct MainWindowParts {
     QString programFolder;
     std::unique_ptr<FileDialogs> fileDialogs;
     std::unique_ptr<PrinterChooser> printerChooser;
+    Language language = Language::Chinese; // the windows' language in this run
 };
 
 // "Velantis V1.0": the readings, the port and link state, the list of downloaded groups and the
@@ -123,6 +125,7 @@ private:
     void buildControls(QWidget* area);
     void buildToolbar(QWidget* area);
     void buildMenus();
+    void buildLanguageMenu(class QMenu* file);
     void render();
     void PrintList(const QString& text);
     void showMessage(const QString& title, const QString& text);

@@ -59,18 +59,18 @@ PrintRangeDialog::PrintRangeDialog()
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName(QStringLiteral("Form2"));
-    setWindowTitle(QStringLiteral("打印选项"));
+    setWindowTitle(tr("打印选项"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(TwipsToPixels(6135), TwipsToPixels(3120));
 
     option1_ = Place<QRadioButton>(this, "Option1", Twips(480, 720, 375, 375));
-    Caption(this, "Label1", QStringLiteral("打印:"), Twips(960, 720, 855, 375), 15);
+    Caption(this, "Label1", tr("打印:"), Twips(960, 720, 855, 375), 15);
     text1_ = Place<QLineEdit>(this, "Text1", Twips(1800, 720, 975, 375));
     Caption(this, "Label3", QStringLiteral("-"), Twips(2880, 670, 375, 375), 24);
     text2_ = Place<QLineEdit>(this, "Text2", Twips(3240, 720, 1095, 375));
-    Caption(this, "Label2", QStringLiteral("组"), Twips(4440, 760, 615, 375), 15);
+    Caption(this, "Label2", tr("组"), Twips(4440, 760, 615, 375), 15);
     option2_ = Place<QRadioButton>(this, "Option2", Twips(480, 1320, 375, 375));
-    Caption(this, "Label4", QStringLiteral("全部"), Twips(960, 1320, 975, 375), 15);
+    Caption(this, "Label4", tr("全部"), Twips(960, 1320, 975, 375), 15);
     auto* ok = Place<QPushButton>(this, "Command1", Twips(1080, 2280, 1215, 615));
     auto* cancel = Place<QPushButton>(this, "Command2", Twips(3720, 2280, 1215, 615));
 
@@ -79,8 +79,8 @@ PrintRangeDialog::PrintRangeDialog()
     for (QLineEdit* t : {text1_, text2_})
         t->setFont(SongFont(15, true));
     option1_->setChecked(true);
-    ok->setText(QStringLiteral("确  定"));
-    cancel->setText(QStringLiteral("取  消"));
+    ok->setText(tr("确  定"));
+    cancel->setText(tr("取  消"));
     // Neither button is the default: Enter presses nothing.
     for (QPushButton* b : {ok, cancel}) {
         b->setAutoDefault(false);
@@ -106,9 +106,9 @@ void PrintRangeDialog::Command1_Click() {
         const auto b = ParseGroupNumber(text2_->text());
         if (!a || !b) {
             QLineEdit* bad = a ? text2_ : text1_;
-            auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("打印选项"),
-                                        QStringLiteral("请输入 -32768 到 32767 之间的组号。"),
-                                        QMessageBox::Ok, this);
+            auto* box =
+                new QMessageBox(QMessageBox::Warning, tr("打印选项"),
+                                tr("请输入 -32768 到 32767 之间的组号。"), QMessageBox::Ok, this);
             box->setAttribute(Qt::WA_DeleteOnClose);
             connect(box, &QMessageBox::finished, bad, [bad] {
                 bad->setFocus();

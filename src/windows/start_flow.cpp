@@ -20,8 +20,8 @@ void StartFlow::WebFailed(const QString& reason) {
     if (auto* main = qobject_cast<MainWindow*>(mainWindow_.data())) {
         main->showStatusNotice(reason);
     } else if (splash_) {
-        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("网页"), reason,
-                                    QMessageBox::Ok, splash_);
+        auto* box =
+            new QMessageBox(QMessageBox::Warning, tr("网页"), reason, QMessageBox::Ok, splash_);
         box->setObjectName(QStringLiteral("webFailure"));
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open(); // the splash goes on blinking meanwhile

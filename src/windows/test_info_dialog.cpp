@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/test_info_dialog.h"
+#include "report/shown_texts.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -36,19 +37,19 @@ QLineEdit* Field(QWidget* parent, const char* name, const QString& text) {
 TestInfoDialog::TestInfoDialog(const TestInfo& info, const QString& defaultRatio, QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("TestInfoDialog"));
-    setWindowTitle(QStringLiteral("测试信息"));
+    setWindowTitle(tr("测试信息"));
     auto* form = new QFormLayout(this);
     station_ = Field(this, "station", info.station);
     device_ = Field(this, "device", info.device);
     serial_ = Field(this, "serial", info.serial);
     ratedRatio_ = Field(this, "ratedRatio", info.ratedRatio);
-    ratedRatio_->setPlaceholderText(
-        defaultRatio.isEmpty() ? QStringLiteral("默认: 最小组号的设定")
-                               : QStringLiteral("默认: %1 (最小组号的设定)").arg(defaultRatio));
+    ratedRatio_->setPlaceholderText(defaultRatio.isEmpty()
+                                        ? tr("默认: 最小组号的设定")
+                                        : tr("默认: %1 (最小组号的设定)").arg(defaultRatio));
     accuracy_ = new QComboBox(this);
     accuracy_->setObjectName(QStringLiteral("accuracy"));
     for (AccuracyClass c : AllClasses())
-        accuracy_->addItem(ClassName(c), static_cast<int>(c));
+        accuracy_->addItem(ShownText(ClassName(c)), static_cast<int>(c));
     accuracy_->setCurrentIndex(static_cast<int>(AllClasses().indexOf(info.accuracy)));
     tester_ = Field(this, "tester", info.tester);
     reviewer_ = Field(this, "reviewer", info.reviewer);
@@ -61,18 +62,18 @@ TestInfoDialog::TestInfoDialog(const TestInfo& info, const QString& defaultRatio
     remarks_->setTabChangesFocus(true);
     remarks_->setFixedHeight(remarks_->fontMetrics().lineSpacing() * 4);
 
-    form->addRow(QStringLiteral("站名"), station_);
-    form->addRow(QStringLiteral("设备"), device_);
-    form->addRow(QStringLiteral("编号"), serial_);
-    form->addRow(QStringLiteral("额定变比"), ratedRatio_);
-    form->addRow(QStringLiteral("准确级"), accuracy_);
-    form->addRow(QStringLiteral("试验人员"), tester_);
-    form->addRow(QStringLiteral("审核"), reviewer_);
-    form->addRow(QStringLiteral("试验日期"), date_);
-    form->addRow(QStringLiteral("备注"), remarks_);
+    form->addRow(tr("站名"), station_);
+    form->addRow(tr("设备"), device_);
+    form->addRow(tr("编号"), serial_);
+    form->addRow(tr("额定变比"), ratedRatio_);
+    form->addRow(tr("准确级"), accuracy_);
+    form->addRow(tr("试验人员"), tester_);
+    form->addRow(tr("审核"), reviewer_);
+    form->addRow(tr("试验日期"), date_);
+    form->addRow(tr("备注"), remarks_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
+    buttons->button(QDialogButtonBox::Ok)->setText(tr("确定"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(tr("取消"));
     form->addRow(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -159,7 +159,7 @@ void TrendChart::paintPanel(QPainter& p, const QRectF& plot, bool currents) cons
     }
     p.setPen(palette().color(QPalette::Text));
     p.drawText(QPointF(plot.left(), plot.top() - 6),
-               currents ? QStringLiteral("二次电流 (A)") : QStringLiteral("F.Er (%，当前通道)"));
+               currents ? tr("二次电流 (A)") : tr("F.Er (%，当前通道)"));
 
     // One-pixel lines without antialiasing and square marks: the raster engine draws them
     // directly, where a wider or antialiased pen is stroked into a polygon first (55 ms instead
@@ -229,19 +229,19 @@ void TrendChart::paintEvent(QPaintEvent*) {
         p.drawText(QPointF(tx - w / 2, lower.bottom() + 4 + fm.ascent()), label);
     }
     if (samples_.isEmpty())
-        p.drawText(upper, Qt::AlignCenter, QStringLiteral("等待实时读数…"));
+        p.drawText(upper, Qt::AlignCenter, tr("等待实时读数…"));
 }
 
 TrendWindow::TrendWindow(Monitor& monitor, FileDialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window), dialogs_(dialogs) {
     setObjectName(QStringLiteral("TrendWindow"));
-    setWindowTitle(QStringLiteral("趋势图 - Velantis"));
+    setWindowTitle(tr("趋势图 - Velantis"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFont(ListFont());
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
     auto* buttons = new QHBoxLayout;
-    auto* save = new QPushButton(QStringLiteral("保存图片"), this);
+    auto* save = new QPushButton(tr("保存图片"), this);
     save->setObjectName(QStringLiteral("SaveImage"));
     save->setAutoDefault(false);
     connect(save, &QPushButton::clicked, this, &TrendWindow::SaveImage);
@@ -276,7 +276,7 @@ void TrendWindow::SaveImage() {
     chart_->grab().save(&buffer, "PNG");
     FileError failure;
     if (!SaveFileBytes(path, png, nullptr, &failure)) {
-        auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("保存图片"),
+        auto* box = new QMessageBox(QMessageBox::NoIcon, tr("保存图片"),
                                     SaveFailureText(path, failure), QMessageBox::Ok, this);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();

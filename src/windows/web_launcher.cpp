@@ -87,13 +87,11 @@ void WebLauncher::show() {
     }
     Listen();
     if (!server_->isListening()) {
-        StartFailed(
-            QStringLiteral("网页窗口无法启动: 控制通道无法建立 (%1)").arg(server_->errorString()));
+        StartFailed(tr("网页窗口无法启动: 控制通道无法建立 (%1)").arg(server_->errorString()));
         return;
     }
     if (!QFileInfo(program_).isFile()) {
-        StartFailed(QStringLiteral("网页窗口无法启动: 找不到程序 %1")
-                        .arg(QDir::toNativeSeparators(program_)));
+        StartFailed(tr("网页窗口无法启动: 找不到程序 %1").arg(QDir::toNativeSeparators(program_)));
         return;
     }
     QProcess process;
@@ -105,7 +103,7 @@ void WebLauncher::show() {
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
     if (!process.startDetached(&processId_)) {
-        StartFailed(QStringLiteral("网页窗口无法启动: %1 (%2)")
+        StartFailed(tr("网页窗口无法启动: %1 (%2)")
                         .arg(QDir::toNativeSeparators(program_), process.errorString()));
         return;
     }
@@ -193,7 +191,7 @@ void WebLauncher::OnDisconnected() {
 void WebLauncher::OnStartTimeout() {
     if (state_ != State::Starting)
         return;
-    StartFailed(QStringLiteral("网页窗口在 %1 秒内没有启动 (%2)")
+    StartFailed(tr("网页窗口在 %1 秒内没有启动 (%2)")
                     .arg(startTimer_->interval() / 1000.0)
                     .arg(QDir::toNativeSeparators(program_)));
 }
@@ -202,8 +200,7 @@ void WebLauncher::OnStartTimeout() {
 void WebLauncher::OnStartCheck() {
     if (state_ != State::Starting || socket_ || ProcessRuns(processId_))
         return;
-    StartFailed(
-        QStringLiteral("网页窗口启动后即退出 (%1)").arg(QDir::toNativeSeparators(program_)));
+    StartFailed(tr("网页窗口启动后即退出 (%1)").arg(QDir::toNativeSeparators(program_)));
 }
 
 void WebLauncher::StartFailed(const QString& reason) {

@@ -1,0 +1,625 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>velantis::FileMessages</name>
+    <message>
+        <source>没有给出文件名</source>
+        <translation>no file name was given</translation>
+    </message>
+    <message>
+        <source>文件或文件夹不存在</source>
+        <translation>no such file or folder</translation>
+    </message>
+    <message>
+        <source>没有权限</source>
+        <translation>permission denied</translation>
+    </message>
+    <message>
+        <source>文件系统是只读的</source>
+        <translation>the file system is read-only</translation>
+    </message>
+    <message>
+        <source>磁盘已满</source>
+        <translation>the disk is full</translation>
+    </message>
+    <message>
+        <source>文件超过了系统允许的大小</source>
+        <translation>the file is larger than the system allows</translation>
+    </message>
+    <message>
+        <source>只写入了 %1 / %2 字节 (磁盘已满或达到文件大小上限)</source>
+        <translation>only %1 of %2 bytes were written (the disk is full or the file size limit was reached)</translation>
+    </message>
+    <message>
+        <source>这是一个文件夹，不是文件</source>
+        <translation>this is a folder, not a file</translation>
+    </message>
+    <message>
+        <source>没有程序在读取这个管道 (FIFO)</source>
+        <translation>no program is reading this pipe (FIFO)</translation>
+    </message>
+    <message>
+        <source>读取方停止了读取 (%1 秒内没有取走任何数据)</source>
+        <translation>the reader stopped reading (it took nothing for %1 seconds)</translation>
+    </message>
+    <message>
+        <source>这不是普通文件 (是管道、设备或套接字)</source>
+        <translation>this is not a regular file (it is a pipe, a device or a socket)</translation>
+    </message>
+    <message>
+        <source>文件大于 %1 MB，打开最多显示 %1 MB</source>
+        <translation>the file is larger than %1 MB; Open shows at most %1 MB</translation>
+    </message>
+    <message>
+        <source>原有文件保持不变。</source>
+        <translation>The existing file is unchanged.</translation>
+    </message>
+    <message>
+        <source>没有写入任何内容。</source>
+        <translation>Nothing was written.</translation>
+    </message>
+    <message>
+        <source>文件只写入了一部分，内容不完整。</source>
+        <translation>The file was only partly written and is incomplete.</translation>
+    </message>
+    <message>
+        <source>未能保存 %1：%2。
+%3</source>
+        <translation>Could not save %1: %2.
+%3</translation>
+    </message>
+    <message>
+        <source>记录已停止：%1 已被删除或移走 (文件或它所在的文件夹不在原处了)。
+此前写入了 %2 行。</source>
+        <translation>Recording stopped: %1 was deleted or moved (the file or its folder is no longer where it was).
+%2 rows had been written.</translation>
+    </message>
+    <message>
+        <source>记录已停止：未能写入 %1：%2。
+已写入的 %3 行保留在文件中。</source>
+        <translation>Recording stopped: could not write %1: %2.
+The %3 rows written stay in the file.</translation>
+    </message>
+    <message>
+        <source>无法打开 %1：%2。</source>
+        <translation>Could not open %1: %2.</translation>
+    </message>
+    <message>
+        <source>列表中有 GBK 格式无法保存的字符 (第一个是 &quot;%1&quot;)</source>
+        <translation>the list holds characters that GBK cannot store (the first is &quot;%1&quot;)</translation>
+    </message>
+</context>
+<context>
+    <name>velantis::HistoryWindow</name>
+    <message>
+        <source>磁盘已满</source>
+        <translation>the disk is full</translation>
+    </message>
+    <message>
+        <source>文件或磁盘只读</source>
+        <translation>the file or the disk is read-only</translation>
+    </message>
+    <message>
+        <source>被其他程序占用，等待后仍未释放</source>
+        <translation>another program holds it and did not let go in time</translation>
+    </message>
+    <message>
+        <source>不是记录数据库或已损坏</source>
+        <translation>it is not a record database, or it is damaged</translation>
+    </message>
+    <message>
+        <source>由更新版本的程序写入，只能读取</source>
+        <translation>a newer version of the program wrote it; it can only be read</translation>
+    </message>
+    <message>
+        <source>无法打开</source>
+        <translation>it cannot be opened</translation>
+    </message>
+    <message>
+        <source>没有这条记录</source>
+        <translation>there is no such test</translation>
+    </message>
+    <message>
+        <source>记录数据库：%1
+原因：%2</source>
+        <translation>Record database: %1
+Reason: %2</translation>
+    </message>
+    <message>
+        <source>历史记录</source>
+        <translation>Test Records</translation>
+    </message>
+    <message>
+        <source>站名、设备、编号或备注</source>
+        <translation>Station, device, serial number or remarks</translation>
+    </message>
+    <message>
+        <source>查找：</source>
+        <translation>Find:</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>导出报告</source>
+        <translation>Export Report</translation>
+    </message>
+    <message>
+        <source>导出 CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>测试信息</source>
+        <translation>Test Information</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>%1 / %2 条</source>
+        <translation>%1 / %2 tests</translation>
+    </message>
+    <message>
+        <source>正在读取数据，读取结束后再打开记录。</source>
+        <translation>A download is running; open the test when it has ended.</translation>
+    </message>
+    <message>
+        <source>删除第 %1 号记录？</source>
+        <translation>Delete test no. %1?</translation>
+    </message>
+</context>
+<context>
+    <name>velantis::ListPrinting</name>
+    <message>
+        <source>打印机无法开始打印。</source>
+        <translation>The printer could not start printing.</translation>
+    </message>
+    <message>
+        <source>第 %1 页 / 共 %2 页</source>
+        <translation>Page %1 of %2</translation>
+    </message>
+</context>
+<context>
+    <name>velantis::ListView</name>
+    <message>
+        <source>复制</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>全选</source>
+        <translation>Select All</translation>
+    </message>
+</context>
+<context>
+    <name>velantis::MainWindow</name>
+    <message>
+        <source>未找到仪器 (没有可用的串口)</source>
+        <translation>No instrument found (no serial port available)</translation>
+    </message>
+    <message>
+        <source>未找到仪器 (已查找 %1)</source>
+        <translation>No instrument found (tried %1)</translation>
+    </message>
+    <message>
+        <source>：请检查电缆和仪器电源</source>
+        <translation>: check the cable and the instrument&apos;s power</translation>
+    </message>
+    <message>
+        <source>；%1 无权打开，请把用户加入 dialout 组 (sudo usermod -aG dialout $USER) 后重新登录</source>
+        <translation>; %1 may not be opened: add the user to the dialout group (sudo usermod -aG dialout $USER) and log in again</translation>
+    </message>
+    <message>
+        <source>；无仪器时可用 --demo 试用。</source>
+        <translation>; without an instrument, try the program with --demo.</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>读取</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>打印</source>
+        <translation>Print</translation>
+    </message>
+    <message>
+        <source>清除</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>其它</source>
+        <translation>Other</translation>
+    </message>
+    <message>
+        <source>高压端电压低</source>
+        <translation>HV volt. low</translation>
+    </message>
+    <message>
+        <source>低压端电压低</source>
+        <translation>LV volt. low</translation>
+    </message>
+    <message>
+        <source>通信</source>
+        <translation>Link</translation>
+    </message>
+    <message>
+        <source>操作</source>
+        <translation>Actions</translation>
+    </message>
+    <message>
+        <source>打  开</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>读  取</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>保  存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>删除数据</source>
+        <translation>Clear Data</translation>
+    </message>
+    <message>
+        <source>打  印</source>
+        <translation>Print</translation>
+    </message>
+    <message>
+        <source>退  出</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>状态信息</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>导出 CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>测试信息</source>
+        <translation>Test Information</translation>
+    </message>
+    <message>
+        <source>历史记录</source>
+        <translation>Test Records</translation>
+    </message>
+    <message>
+        <source>数据清除</source>
+        <translation>Clear Data</translation>
+    </message>
+    <message>
+        <source>打印预览</source>
+        <translation>Print Preview</translation>
+    </message>
+    <message>
+        <source>导出 PDF</source>
+        <translation>Export PDF</translation>
+    </message>
+    <message>
+        <source>打印报告</source>
+        <translation>Print Report</translation>
+    </message>
+    <message>
+        <source>报告预览</source>
+        <translation>Report Preview</translation>
+    </message>
+    <message>
+        <source>导出报告</source>
+        <translation>Export Report</translation>
+    </message>
+    <message>
+        <source>趋势图</source>
+        <translation>Trend Chart</translation>
+    </message>
+    <message>
+        <source>记录</source>
+        <translation>Record</translation>
+    </message>
+    <message>
+        <source>记录…</source>
+        <translation>Record…</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>界面语言将在下次启动程序时更改。</source>
+        <translation>The interface language changes the next time the program starts.</translation>
+    </message>
+    <message>
+        <source>记录中：%1 行 → %2</source>
+        <translation>Recording: %1 rows → %2</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <source>已存档 第 %1 号</source>
+        <translation>Archived as test no. %1</translation>
+    </message>
+    <message>
+        <source>记录数据库</source>
+        <translation>Record Database</translation>
+    </message>
+    <message>
+        <source>记录数据库由更新版本的程序写入，只能查看，新的测试不再存档：
+%1</source>
+        <translation>A newer version of the program wrote the record database; it can only be viewed and new tests are not archived:
+%1</translation>
+    </message>
+    <message>
+        <source>记录数据库无法读取，已改名保存为：
+%1
+并新建了：
+%2</source>
+        <translation>The record database could not be read; it was renamed to:
+%1
+and a new one was made:
+%2</translation>
+    </message>
+    <message>
+        <source>存档</source>
+        <translation>Archive</translation>
+    </message>
+    <message>
+        <source>本次运行不保存测试记录 (--no-archive)。</source>
+        <translation>This run keeps no test records (--no-archive).</translation>
+    </message>
+    <message>
+        <source>记录 第 %1 号 %2 %3</source>
+        <translation>Test no. %1 %2 %3</translation>
+    </message>
+    <message>
+        <source>停止记录</source>
+        <translation>Stop Recording</translation>
+    </message>
+    <message>
+        <source>这次读取的数据未能存入记录数据库，列表中的数据不受影响，可以照常保存。
+</source>
+        <translation>This download could not be stored in the record database; the list is not affected and can be saved as usual.
+</translation>
+    </message>
+</context>
+<context>
+    <name>velantis::PrintRangeDialog</name>
+    <message>
+        <source>打印选项</source>
+        <translation>Print Options</translation>
+    </message>
+    <message>
+        <source>打印:</source>
+        <translation>Print:</translation>
+    </message>
+    <message>
+        <source>组</source>
+        <translation>grp.</translation>
+    </message>
+    <message>
+        <source>全部</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>确  定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取  消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>请输入 -32768 到 32767 之间的组号。</source>
+        <translation>Enter group numbers from -32768 to 32767.</translation>
+    </message>
+</context>
+<context>
+    <name>velantis::Program</name>
+    <message>
+        <source>用法: velantis [选项]
+三通道无线高压变比测试仪的监视程序。它自己查找仪器所在的串口 (端口 1 到 16)。
+
+  --port N=DEVICE    端口 N 是设备 DEVICE (可重复), 例如 3=/dev/ttyUSB0
+  --demo             用程序内的模拟仪器运行, 作为端口 3
+  --demo-groups N    模拟仪器存有的组数 (默认 200)
+  --no-splash        直接打开主窗口, 不显示启动画面
+  --records PATH     每次读取的数据存入记录数据库 PATH
+                     (默认: 用户数据文件夹中的 velantis/records.sqlite)
+  --no-archive       本次运行不保存测试记录
+  --lang zh|en       界面语言: 中文或英文 (默认: 菜单中选定的语言, 否则按系统区域设置)
+  --version          显示版本
+  --help             显示本帮助
+</source>
+        <translation>Usage: velantis [options]
+The monitor of the three-channel wireless high-voltage ratio tester. It finds the
+instrument&apos;s serial port by itself (ports 1 to 16).
+
+  --port N=DEVICE    port N is DEVICE (repeatable), e.g. 3=/dev/ttyUSB0
+  --demo             run against a simulated instrument inside the program, as port 3
+  --demo-groups N    stored groups the simulated instrument holds (default 200)
+  --no-splash        start with the main window instead of the splash
+  --records PATH     keep every download in the record database PATH
+                     (default: velantis/records.sqlite in the user&apos;s data folder)
+  --no-archive       keep no test records in this run
+  --lang zh|en       interface language: Chinese or English (default: the one chosen
+                     in the menu, else the system&apos;s locale)
+  --version          print the version
+  --help             show this help
+</translation>
+    </message>
+</context>
+<context>
+    <name>velantis::StartFlow</name>
+    <message>
+        <source>网页</source>
+        <translation>Web Page</translation>
+    </message>
+</context>
+<context>
+    <name>velantis::TestInfoDialog</name>
+    <message>
+        <source>测试信息</source>
+        <translation>Test Information</translation>
+    </message>
+    <message>
+        <source>默认: 最小组号的设定</source>
+        <translation>Default: the setting of the lowest group</translation>
+    </message>
+    <message>
+        <source>默认: %1 (最小组号的设定)</source>
+        <translation>Default: %1 (the setting of the lowest group)</translation>
+    </message>
+    <message>
+        <source>站名</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>编号</source>
+        <translation>Serial no.</translation>
+    </message>
+    <message>
+        <source>额定变比</source>
+        <translation>Rated ratio</translation>
+    </message>
+    <message>
+        <source>准确级</source>
+        <translation>Accuracy class</translation>
+    </message>
+    <message>
+        <source>试验人员</source>
+        <translation>Tested by</translation>
+    </message>
+    <message>
+        <source>审核</source>
+        <translation>Reviewed by</translation>
+    </message>
+    <message>
+        <source>试验日期</source>
+        <translation>Test date</translation>
+    </message>
+    <message>
+        <source>备注</source>
+        <translation>Remarks</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>velantis::TestTableModel</name>
+    <message>
+        <source>记录号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>日期时间</source>
+        <translation>Date and time</translation>
+    </message>
+    <message>
+        <source>站名</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>编号</source>
+        <translation>Serial no.</translation>
+    </message>
+    <message>
+        <source>组数</source>
+        <translation>Groups</translation>
+    </message>
+    <message>
+        <source>等级</source>
+        <translation>Class</translation>
+    </message>
+    <message>
+        <source>合格</source>
+        <translation>Pass</translation>
+    </message>
+    <message>
+        <source>超差</source>
+        <translation>Fail</translation>
+    </message>
+</context>
+<context>
+    <name>velantis::TrendChart</name>
+    <message>
+        <source>二次电流 (A)</source>
+        <translation>Secondary current (A)</translation>
+    </message>
+    <message>
+        <source>F.Er (%，当前通道)</source>
+        <translation>F.Er (%, current channel)</translation>
+    </message>
+    <message>
+        <source>等待实时读数…</source>
+        <translation>Waiting for live readings…</translation>
+    </message>
+</context>
+<context>
+    <name>velantis::TrendWindow</name>
+    <message>
+        <source>趋势图 - Velantis</source>
+        <translation>Trend Chart - Velantis</translation>
+    </message>
+    <message>
+        <source>保存图片</source>
+        <translation>Save Picture</translation>
+    </message>
+</context>
+<context>
+    <name>velantis::WebLauncher</name>
+    <message>
+        <source>网页窗口无法启动: 控制通道无法建立 (%1)</source>
+        <translation>The web-page window cannot start: its control channel could not be set up (%1)</translation>
+    </message>
+    <message>
+        <source>网页窗口无法启动: 找不到程序 %1</source>
+        <translation>The web-page window cannot start: program %1 not found</translation>
+    </message>
+    <message>
+        <source>网页窗口无法启动: %1 (%2)</source>
+        <translation>The web-page window cannot start: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>网页窗口在 %1 秒内没有启动 (%2)</source>
+        <translation>The web-page window did not start within %1 seconds (%2)</translation>
+    </message>
+    <message>
+        <source>网页窗口启动后即退出 (%1)</source>
+        <translation>The web-page window ended as soon as it started (%1)</translation>
+    </message>
+</context>
+</TS>
