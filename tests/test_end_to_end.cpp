@@ -227,7 +227,8 @@ TEST(EndToEnd, LiveCsvHasTheRecordColumns) {
 }
 
 // The test report from the command line: read back with pdftotext it holds the information, the
-// summary and a 超差 row; a wrong class, key or date is a usage error, an unwritable report exit 5.
+// summary and a 超差 row, in the tool's language; a wrong class, key or date is a usage error, an
+// unwritable report exit 5.
 TEST(EndToEnd, DownloadWritesTheTestReport) {
     SimulatedInstrument sim({.storedGroups = 60, .emulateByteTime = false});
     ASSERT_TRUE(sim.start());
@@ -236,13 +237,17 @@ TEST(EndToEnd, DownloadWritesTheTestReport) {
     const QStringList info{
         "--class",        "0.5",    "--info",         "station=城南变电站", "--info",
         "serial=CT-2041", "--info", "date=2026-11-30"};
-    const CliResult r = Download(sim, info + QStringList{"--report", pdf});
-    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, ExpectedDownload(sim, 60)) << "the list is as without a report";
-    QProcess text;
-    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-    ASSERT_TRUE(text.waitForFinished(20000));
-    const QString report = QString::fromUtf8(text.readAllStandardOutput());
+    const auto reportText = [&](const char* language) {
+        const CliResult r = Download(sim, info + QStringList{"--report", pdf, "--lang", language});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out, ExpectedDownload(sim, 60)) << "the list is as without a report";
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"),
+                   {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        EXPECT_TRUE(text.waitForFinished(20000));
+        return QString::fromUtf8(text.readAllStandardOutput());
+    };
+    const QString report = reportText("zh");
     QString packed = report; // pdftotext spaces Chinese text as it likes
     packed.remove(QLatin1Char(' '));
     for (const char* expected :
@@ -250,6 +255,13 @@ TEST(EndToEnd, DownloadWritesTheTestReport) {
         EXPECT_TRUE(packed.contains(QString::fromUtf8(expected))) << expected;
     EXPECT_TRUE(report.contains(QRegularExpression(QStringLiteral("\\n\\s*\\d+ .*超差"))))
         << "a 超差 row";
+    // In English the report's own texts are English; what was typed in stays as it was.
+    QString english = reportText("en");
+    english.remove(QLatin1Char(' '));
+    EXPECT_TRUE(english.contains(QStringLiteral("CT-2041")));
+    EXPECT_TRUE(english.contains(QString::fromUtf8("城南变电站")));
+    EXPECT_FALSE(english.contains(QString::fromUtf8("电流互感器变比试验报告")))
+        << english.toStdString();
 
     const struct {
         QStringList args;

@@ -5,6 +5,7 @@
 #include "protocol/reading.h"
 #include "records/record_store.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -36,8 +37,13 @@ std::optional<QByteArray> ParseHex(const QStringList& args) {
 int RunDecode(const QStringList& args) {
     const auto block = ParseHex(args);
     if (!block) {
-        std::fprintf(stderr, "velantis-cli decode: expected 20 bytes as 40 hex digits "
-                             "(spaces allowed), e.g. 03E8311388330000330000330000 8F0064320277\n");
+        const QByteArray text =
+            QCoreApplication::translate("Decode",
+                                        "velantis-cli decode: expected 20 bytes as 40 hex digits "
+                                        "(spaces allowed), e.g. %1")
+                .arg(QStringLiteral("03E8311388330000330000330000 8F0064320277"))
+                .toUtf8();
+        std::fprintf(stderr, "%s\n", text.constData());
         return 2;
     }
     // ParseHex gives exactly 20 bytes, which always make a frame.

@@ -4,47 +4,103 @@
 #include <QtGlobal>
 
 #include "cli/decode.h"
+#include "cli/help.h"
 #include "cli/records.h"
 #include "cli/session.h"
+#include "i18n/language.h"
 #ifdef Q_OS_UNIX
 #include "cli/simulate.h"
 #endif
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLocale>
 #include <QStringList>
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace {
 
-void Usage(FILE* to) {
-    std::fputs(
-        "usage: velantis-cli COMMAND [OPTIONS]\n"
-        "\n"
-        "Commands:\n"
-        "  decode HEX...   decode one captured 20-byte frame (40 hex digits) as JSON\n"
-        "                  e.g. velantis-cli decode 03E8311388330000330000330000 8F0064320277\n"
-        "  simulate        run a simulated instrument on a pseudo-terminal (prints its path)\n"
-        "                  e.g. velantis-cli simulate --groups 500\n"
-        "  live            find the instrument and print its live readings\n"
-        "                  e.g. velantis-cli live --port 3=/dev/ttyUSB0 --count 5\n"
-        "  download        read every stored group and write the list as Save does\n"
-        "                  e.g. velantis-cli download --port 3=/dev/ttyUSB0 -o groups.txt\n"
-        "                  (live and download --demo: the simulated instrument inside the tool)\n"
-        "                  each download is kept in the record database (--records PATH,\n"
-        "                  --no-archive)\n"
-        "  records         the tests kept: list [--filter TEXT], show N, export N --csv,\n"
-        "                  export N --report FILE, delete N\n"
-        "\n"
-        "  --help          this text;  COMMAND --help: the command's options\n"
-        "  --version       the program's version\n"
-        "\n"
-        "--port N=DEVICE names the devices to search (ports 1 to 16); without it the system's\n"
-        "serial devices are numbered from 1.\n",
-        to);
+// The commands in the order the help names them, each with an example and what more there is
+// to tell.
+const struct {
+    const char* typed;
+    const char* description;
+    const char* example;
+    const char* more;
+} Commands[] = {
+    {"decode HEX...",
+     QT_TRANSLATE_NOOP("Main", "decode one captured 20-byte frame (40 hex digits) as JSON"),
+     "velantis-cli decode 03E8311388330000330000330000 8F0064320277", nullptr},
+    {"simulate",
+     QT_TRANSLATE_NOOP("Main", "run a simulated instrument on a pseudo-terminal (prints its path)"),
+     "velantis-cli simulate --groups 500", nullptr},
+    {"live", QT_TRANSLATE_NOOP("Main", "find the instrument and print its live readings"),
+     "velantis-cli live --port 3=/dev/ttyUSB0 --count 5", nullptr},
+    {"download",
+     QT_TRANSLATE_NOOP("Main", "read every stored group and write the list as Save does"),
+     "velantis-cli download --port 3=/dev/ttyUSB0 -o groups.txt",
+     QT_TRANSLATE_NOOP("Main", "(live and download --demo: the simulated instrument inside the "
+                               "tool)\neach download is kept in the record database (--records "
+                               "PATH,\n--no-archive)")},
+    {"records",
+     QT_TRANSLATE_NOOP("Main", "the tests kept: list [--filter TEXT], show N, export N --csv,\n"
+                               "export N --report FILE, delete N"),
+     nullptr, nullptr},
+};
+
+QString UsageText() {
+    QList<std::pair<QString, QString>> commands;
+    for (const auto& c : Commands) {
+        QString description = QCoreApplication::translate("Main", c.description);
+        if (c.example)
+            description +=
+                QLatin1Char('\n') +
+                QCoreApplication::translate("Main", "e.g. %1").arg(QLatin1String(c.example));
+        if (c.more)
+            description += QLatin1Char('\n') + QCoreApplication::translate("Main", c.more);
+        commands.append({QLatin1String(c.typed), description});
+    }
+    const QList<std::pair<QString, QString>> options = {
+        {QStringLiteral("--help"),
+         QCoreApplication::translate("Main", "this text;  COMMAND --help: the command's options")},
+        {QStringLiteral("--version"), QCoreApplication::translate("Main", "the program's version")},
+        {QStringLiteral("--lang zh|en"),
+         QCoreApplication::translate(
+             "Main",
+             "the language of messages and help (otherwise the locale's: Chinese\nwhere its "
+             "language is Chinese, English elsewhere)")},
+    };
+    constexpr qsizetype Column = 18;
+    return QCoreApplication::translate("Main", "usage: velantis-cli COMMAND [OPTIONS]") +
+           QStringLiteral("\n\n") + QCoreApplication::translate("Main", "Commands:") +
+           QLatin1Char('\n') + velantis::HelpRows(commands, Column) + QLatin1Char('\n') +
+           velantis::HelpRows(options, Column) + QLatin1Char('\n') +
+           QCoreApplication::translate(
+               "Main",
+               "--port N=DEVICE names the devices to search (ports 1 to 16); without it the "
+               "system's\nserial devices are numbered from 1.") +
+           QLatin1Char('\n');
+}
+
+void Print(FILE* to, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), to);
+}
+
+// The arguments without --lang and its value, which main has already taken.
+QStringList WithoutLanguage(const QStringList& args) {
+    QStringList rest;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--lang"))
+            ++i;
+        else if (!args[i].startsWith(QLatin1String("--lang=")))
+            rest << args[i];
+    }
+    return rest;
 }
 
 } // namespace
@@ -65,9 +121,25 @@ int main(int argc, char** argv) {
         drawsPages ? std::make_unique<QGuiApplication>(argc, argv)
                    : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(VELANTIS_VERSION));
-    QStringList args = QCoreApplication::arguments().mid(1);
+    // Chinese where the locale's language is, English elsewhere and in the C locale (scripts
+    // read the messages); --lang, anywhere among the arguments, decides over the locale. A
+    // catalogue that is missing leaves its texts in the language they are written in.
+    const velantis::LanguageArgument chosen = velantis::FindLanguageArgument(argc, argv);
+    const velantis::Language language =
+        chosen.language
+            ? *chosen.language
+            : velantis::LanguageOfLocale(QLocale::system(), velantis::CLocaleLanguage::English);
+    velantis::InstallTranslations(
+        language, {{QStringLiteral(":/i18n/velantis-cli_zh_CN"), velantis::Language::English},
+                   {QStringLiteral(":/i18n/velantis-core_zh_CN"), velantis::Language::English},
+                   {QStringLiteral(":/i18n/velantis-report_en"), velantis::Language::Chinese}});
+    if (chosen.given && !chosen.language) {
+        Print(stderr, QStringLiteral("velantis-cli: %1\n").arg(chosen.error));
+        return 2;
+    }
+    QStringList args = WithoutLanguage(QCoreApplication::arguments().mid(1));
     if (args.isEmpty()) {
-        Usage(stderr);
+        Print(stderr, UsageText());
         return 2;
     }
     const QString command = args.takeFirst();
@@ -85,14 +157,16 @@ int main(int argc, char** argv) {
         return velantis::RunRecords(args);
     if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
         command == QLatin1String("help")) {
-        Usage(stdout);
+        Print(stdout, UsageText());
         return 0;
     }
     if (command == QLatin1String("--version")) {
         std::printf("velantis-cli %s\n", VELANTIS_VERSION);
         return 0;
     }
-    std::fprintf(stderr, "velantis-cli: unknown command '%s'\n", qPrintable(command));
-    Usage(stderr);
+    Print(stderr,
+          QCoreApplication::translate("Main", "velantis-cli: unknown command '%1'").arg(command) +
+              QLatin1Char('\n'));
+    Print(stderr, UsageText());
     return 2;
 }

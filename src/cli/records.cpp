@@ -33,8 +33,10 @@ bool Out(const QByteArray& bytes) {
     const std::size_t size = static_cast<std::size_t>(bytes.size());
     if (std::fwrite(bytes.constData(), 1, size, stdout) == size && std::fflush(stdout) == 0)
         return true;
-    Err(QStringLiteral("velantis-cli records: cannot write standard output: %1")
-            .arg(errno != 0 ? qt_error_string(errno) : QStringLiteral("write error")));
+    Err(QCoreApplication::translate("Records",
+                                    "velantis-cli records: cannot write standard output: %1")
+            .arg(errno != 0 ? qt_error_string(errno)
+                            : QCoreApplication::translate("Records", "write error")));
     return false;
 }
 
@@ -87,9 +89,11 @@ void ArchiveDownload(const QString& path, const Monitor& monitor, DownloadEnd ho
         Err(notice);
     const auto number = open ? archive.add(record, monitor.store(), &error) : std::nullopt;
     if (number)
-        Err(QStringLiteral("archived as test %1 in %2").arg(*number).arg(Where(archive)));
+        Err(QCoreApplication::translate("Records", "archived as test %1 in %2")
+                .arg(QString::number(*number), Where(archive)));
     else
-        Err(QStringLiteral("velantis-cli download: the test was not archived in %1: %2")
+        Err(QCoreApplication::translate(
+                "Records", "velantis-cli download: the test was not archived in %1: %2")
                 .arg(Where(archive), error.text()));
 }
 
@@ -99,20 +103,24 @@ int RunRecords(const QStringList& args) {
         QStringLiteral("velantis-cli records list [--filter TEXT] | show N | export N --csv "
                        "[-o FILE] | export N --report FILE | delete N"));
     parser.addOption({QStringLiteral("records"),
-                      QStringLiteral("The record database (default %1).")
+                      QCoreApplication::translate("Records", "The record database (default %1).")
                           .arg(QDir::toNativeSeparators(Archive::DefaultPath())),
                       QStringLiteral("PATH")});
     parser.addOption({QStringLiteral("filter"),
-                      QStringLiteral("list: only tests whose station, equipment, serial or "
+                      QCoreApplication::translate(
+                          "Records", "list: only tests whose station, equipment, serial or "
                                      "remarks hold TEXT."),
                       QStringLiteral("TEXT")});
-    parser.addOption({QStringLiteral("csv"), QStringLiteral("export: the groups as CSV.")});
+    parser.addOption({QStringLiteral("csv"),
+                      QCoreApplication::translate("Records", "export: the groups as CSV.")});
     parser.addOption({{QStringLiteral("o"), QStringLiteral("output")},
-                      QStringLiteral("export --csv: write to FILE instead of standard output."),
+                      QCoreApplication::translate(
+                          "Records", "export --csv: write to FILE instead of standard output."),
                       QStringLiteral("FILE")});
-    parser.addOption({QStringLiteral("report"),
-                      QStringLiteral("export: write the test report as a PDF file."),
-                      QStringLiteral("FILE")});
+    parser.addOption(
+        {QStringLiteral("report"),
+         QCoreApplication::translate("Records", "export: write the test report as a PDF file."),
+         QStringLiteral("FILE")});
     parser.addHelpOption();
     if (!parser.parse(QStringList{QStringLiteral("velantis-cli")} + args)) {
         Err(QStringLiteral("velantis-cli records: %1").arg(parser.errorText()));
@@ -129,13 +137,15 @@ int RunRecords(const QStringList& args) {
     const qint64 number = words.value(1).toLongLong(&isNumber);
     if ((action != QLatin1String("list") && !numbered) || words.size() != (numbered ? 2 : 1) ||
         (numbered && !isNumber)) {
-        Err(QStringLiteral("velantis-cli records: give list, show N, export N or delete N"));
+        Err(QCoreApplication::translate(
+            "Records", "velantis-cli records: give list, show N, export N or delete N"));
         return Usage;
     }
     const bool csv = parser.isSet(QStringLiteral("csv"));
     const QString report = parser.value(QStringLiteral("report"));
     if (action == QLatin1String("export") && csv == !report.isEmpty()) {
-        Err(QStringLiteral("velantis-cli records export: give --csv or --report FILE"));
+        Err(QCoreApplication::translate(
+            "Records", "velantis-cli records export: give --csv or --report FILE"));
         return Usage;
     }
 
@@ -160,7 +170,7 @@ int RunRecords(const QStringList& args) {
     if (action == QLatin1String("delete")) {
         if (!archive.remove(number, &error))
             return Fail(archive, command, error);
-        Err(QStringLiteral("test %1 deleted").arg(number));
+        Err(QCoreApplication::translate("Records", "test %1 deleted").arg(number));
         return Ok;
     }
     TestRecord test;
@@ -182,7 +192,8 @@ int RunRecords(const QStringList& args) {
             return Out(CsvBytes(store, test.info.accuracy)) ? Ok : Failed;
         QString why;
         if (!SaveCsvFile(output, store, test.info.accuracy, &why)) {
-            Err(QStringLiteral("velantis-cli %1: cannot write %2: %3").arg(command, output, why));
+            Err(QCoreApplication::translate("Records", "velantis-cli %1: cannot write %2: %3")
+                    .arg(command, output, why));
             return Failed;
         }
         return Ok;
@@ -192,8 +203,11 @@ int RunRecords(const QStringList& args) {
                  PdfResolution);
     QString why;
     if (pdf.isEmpty() || !SaveFileBytes(report, pdf, &why)) {
-        Err(QStringLiteral("velantis-cli %1: cannot write the report %2: %3")
-                .arg(command, report, pdf.isEmpty() ? QStringLiteral("no pages drawn") : why));
+        Err(QCoreApplication::translate("Records",
+                                        "velantis-cli %1: cannot write the report %2: %3")
+                .arg(command, report,
+                     pdf.isEmpty() ? QCoreApplication::translate("Records", "no pages drawn")
+                                   : why));
         return Failed;
     }
     return Ok;

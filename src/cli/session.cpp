@@ -13,6 +13,7 @@
 #include "records/live_record.h"
 #include "records/test_report.h"
 #include "report/report_pages.h"
+#include "report/shown_texts.h"
 #include "simulator/simulated_line.h"
 
 #include <QCommandLineParser>
@@ -54,7 +55,8 @@ bool Out(const QByteArray& bytes) {
     if (written && std::fflush(stdout) == 0)
         return true;
     if (g_outFailure.isEmpty())
-        g_outFailure = errno != 0 ? qt_error_string(errno) : QStringLiteral("write error");
+        g_outFailure = errno != 0 ? qt_error_string(errno)
+                                  : QCoreApplication::translate("Session", "write error");
     return false;
 }
 
@@ -63,11 +65,12 @@ bool Out(const QByteArray& bytes) {
 int Finish(const QString& command, int code) {
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         if (g_outFailure.isEmpty())
-            g_outFailure = errno != 0 ? qt_error_string(errno) : QStringLiteral("write error");
+            g_outFailure = errno != 0 ? qt_error_string(errno)
+                                      : QCoreApplication::translate("Session", "write error");
     }
     if (g_outFailure.isEmpty() || code == Usage)
         return code;
-    Err(QStringLiteral("velantis-cli %1: cannot write standard output: %2")
+    Err(QCoreApplication::translate("Session", "velantis-cli %1: cannot write standard output: %2")
             .arg(command, g_outFailure));
     return WriteFailed;
 }
@@ -78,14 +81,19 @@ QString SearchAdvice(const Monitor::SearchReport& report) {
     QStringList tried;
     for (const auto& [n, device] : report.tried)
         tried << QStringLiteral("%1=%2").arg(n).arg(device);
-    QString text = tried.isEmpty() ? QStringLiteral("No serial port was found to search. ")
-                                   : QStringLiteral("Ports tried: %1. ").arg(tried.join(u' '));
-    text += QStringLiteral("Check the cable and that the instrument is switched on.");
+    QString text =
+        tried.isEmpty()
+            ? QCoreApplication::translate("Session", "No serial port was found to search. ")
+            : QCoreApplication::translate("Session", "Ports tried: %1. ").arg(tried.join(u' '));
+    text += QCoreApplication::translate("Session",
+                                        "Check the cable and that the instrument is switched on.");
     if (!report.refused.isEmpty())
-        text += QStringLiteral(" No permission to open %1: add the user to the dialout group "
+        text += QCoreApplication::translate(
+                    "Session", " No permission to open %1: add the user to the dialout group "
                                "(sudo usermod -aG dialout $USER) and log in again.")
                     .arg(report.refused.join(QStringLiteral(", ")));
-    return text + QStringLiteral(" To try the program without an instrument, use --demo.");
+    return text + QCoreApplication::translate(
+                      "Session", " To try the program without an instrument, use --demo.");
 }
 
 // The controller with a real serial line and the programs' timers, started as the main window
@@ -123,13 +131,14 @@ struct Session {
             if (const QString device = ports.deviceFor(n); !device.isEmpty())
                 numbering << QStringLiteral("%1=%2").arg(n).arg(device);
         }
-        Err(QStringLiteral("ports: %1")
-                .arg(numbering.isEmpty() ? QStringLiteral("none") : numbering.join(u' ')));
+        Err(QCoreApplication::translate("Session", "ports: %1")
+                .arg(numbering.isEmpty() ? QCoreApplication::translate("Session", "none")
+                                         : numbering.join(u' ')));
         QObject::connect(&monitor, &Monitor::displayChanged, [this] {
             const QString& notice = monitor.display().portNotice;
             if (!notice.isEmpty() && notice != lastNotice) {
                 lastNotice = notice;
-                Err(notice);
+                Err(ShownText(notice));
             }
         });
         monitor.Form_Load();
@@ -148,15 +157,19 @@ bool Parse(QCommandLineParser& parser, const QString& command, const QStringList
            Common& common) {
     parser.setApplicationDescription(QStringLiteral("velantis-cli ") + command);
     parser.addOption({QStringLiteral("port"),
-                      QStringLiteral("Port N is DEVICE (repeatable), e.g. 3=/dev/ttyUSB0."),
+                      QCoreApplication::translate(
+                          "Session", "Port N is DEVICE (repeatable), e.g. 3=/dev/ttyUSB0."),
                       QStringLiteral("N=DEVICE")});
-    parser.addOption({QStringLiteral("timeout"),
-                      QStringLiteral("Seconds to wait for the instrument (default 10)."),
-                      QStringLiteral("S")});
+    parser.addOption(
+        {QStringLiteral("timeout"),
+         QCoreApplication::translate("Session", "Seconds to wait for the instrument (default 10)."),
+         QStringLiteral("S")});
     parser.addOption({QStringLiteral("demo"),
-                      QStringLiteral("Use the simulated instrument inside the program (port 3).")});
+                      QCoreApplication::translate(
+                          "Session", "Use the simulated instrument inside the program (port 3).")});
     parser.addOption({QStringLiteral("demo-groups"),
-                      QStringLiteral("Stored groups of the simulated instrument (default 200)."),
+                      QCoreApplication::translate(
+                          "Session", "Stored groups of the simulated instrument (default 200)."),
                       QStringLiteral("N")});
     parser.addHelpOption();
     if (!parser.parse(QStringList{QStringLiteral("velantis-cli")} + args)) {
@@ -168,7 +181,7 @@ bool Parse(QCommandLineParser& parser, const QString& command, const QStringList
         return false;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        Err(QStringLiteral("velantis-cli %1: unexpected argument '%2'")
+        Err(QCoreApplication::translate("Session", "velantis-cli %1: unexpected argument '%2'")
                 .arg(command, parser.positionalArguments().first()));
         return false;
     }
@@ -179,13 +192,15 @@ bool Parse(QCommandLineParser& parser, const QString& command, const QStringList
         if (parser.isSet(QStringLiteral("demo-groups")))
             demo.storedGroups = parser.value(QStringLiteral("demo-groups")).toInt(&ok);
         if (!ok || demo.storedGroups < 0 || demo.storedGroups > AnswerEngine::MaxStoredGroups) {
-            Err(QStringLiteral("velantis-cli %1: --demo-groups takes a whole number from 0 to %2")
+            Err(QCoreApplication::translate(
+                    "Session", "velantis-cli %1: --demo-groups takes a whole number from 0 to %2")
                     .arg(command)
                     .arg(AnswerEngine::MaxStoredGroups));
             return false;
         }
         if (!common.ports.isEmpty()) {
-            Err(QStringLiteral("velantis-cli %1: --demo takes no --port").arg(command));
+            Err(QCoreApplication::translate("Session", "velantis-cli %1: --demo takes no --port")
+                    .arg(command));
             return false;
         }
         common.demo = demo;
@@ -197,7 +212,8 @@ bool Parse(QCommandLineParser& parser, const QString& command, const QStringList
         // timeout off.
         if (!ok || !std::isfinite(common.timeout) || common.timeout <= 0 ||
             common.timeout > MaxTimeoutSeconds) {
-            Err(QStringLiteral("velantis-cli %1: --timeout takes a number of seconds above 0 and "
+            Err(QCoreApplication::translate(
+                    "Session", "velantis-cli %1: --timeout takes a number of seconds above 0 and "
                                "at most %2, not '%3'")
                     .arg(command)
                     .arg(MaxTimeoutSeconds)
@@ -244,13 +260,16 @@ int RunLive(const QStringList& args, const CodecLookup& lookup) {
     if (GbkMissing(lookup))
         return NoGbkCodecExitCode;
     QCommandLineParser parser;
-    parser.addOption(
-        {QStringLiteral("count"), QStringLiteral("Stop after N readings."), QStringLiteral("N")});
+    parser.addOption({QStringLiteral("count"),
+                      QCoreApplication::translate("Session", "Stop after N readings."),
+                      QStringLiteral("N")});
     parser.addOption({QStringLiteral("csv"),
-                      QStringLiteral("One CSV row per reading (UTF-8): time, currents in A, F.Er "
+                      QCoreApplication::translate(
+                          "Session", "One CSV row per reading (UTF-8): time, currents in A, F.Er "
                                      "in %, channel, rating and flags, as the window records.")});
     parser.addOption({{QStringLiteral("o"), QStringLiteral("output")},
-                      QStringLiteral("With --csv: write to FILE instead of standard output."),
+                      QCoreApplication::translate(
+                          "Session", "With --csv: write to FILE instead of standard output."),
                       QStringLiteral("FILE")});
     Common common;
     if (!Parse(parser, QStringLiteral("live"), args, common))
@@ -260,14 +279,15 @@ int RunLive(const QStringList& args, const CodecLookup& lookup) {
         bool ok = false;
         count = parser.value(QStringLiteral("count")).toInt(&ok);
         if (!ok || count < 1) {
-            Err(QStringLiteral("velantis-cli live: --count takes a whole number above 0"));
+            Err(QCoreApplication::translate(
+                "Session", "velantis-cli live: --count takes a whole number above 0"));
             return Usage;
         }
     }
     const bool csv = parser.isSet(QStringLiteral("csv"));
     const QString output = parser.value(QStringLiteral("output"));
     if (parser.isSet(QStringLiteral("output")) && !csv) {
-        Err(QStringLiteral("velantis-cli live: -o FILE goes with --csv"));
+        Err(QCoreApplication::translate("Session", "velantis-cli live: -o FILE goes with --csv"));
         return Usage;
     }
 
@@ -279,7 +299,8 @@ int RunLive(const QStringList& args, const CodecLookup& lookup) {
     LiveRecorder record;
     FileError failure;
     if (!output.isEmpty() && !record.open(output, &failure)) {
-        Err(QStringLiteral("velantis-cli live: cannot write %1: %2").arg(output, failure.text()));
+        Err(QCoreApplication::translate("Session", "velantis-cli live: cannot write %1: %2")
+                .arg(output, failure.text()));
         return WriteFailed;
     }
     if (csv && output.isEmpty() && !Out(LiveRecordHeading()))
@@ -288,11 +309,13 @@ int RunLive(const QStringList& args, const CodecLookup& lookup) {
         const QDateTime now = QDateTime::currentDateTime();
         if (record.isOpen()) {
             if (!record.append(now, reading, &failure)) {
-                Err(QStringLiteral("velantis-cli live: cannot write %1 after %2 rows: %3")
+                Err(QCoreApplication::translate(
+                        "Session", "velantis-cli live: cannot write %1 after %2 rows: %3")
                         .arg(output)
                         .arg(record.rows())
                         .arg(failure.reason == FileError::Reason::NoSuchPath
-                                 ? QStringLiteral("the file or its folder was removed or moved")
+                                 ? QCoreApplication::translate(
+                                       "Session", "the file or its folder was removed or moved")
                                  : failure.text()));
                 QCoreApplication::exit(WriteFailed);
                 return;
@@ -307,7 +330,8 @@ int RunLive(const QStringList& args, const CodecLookup& lookup) {
     });
     QTimer::singleShot(TimeoutMsecs(common), [&] {
         if (shown == 0) {
-            Err(QStringLiteral("velantis-cli live: no instrument answered within %1 s")
+            Err(QCoreApplication::translate("Session",
+                                            "velantis-cli live: no instrument answered within %1 s")
                     .arg(common.timeout));
             Err(SearchAdvice(s.monitor.searchReport()));
             QCoreApplication::exit(NoInstrument);
@@ -323,7 +347,8 @@ static QString ParseTestInfo(const QString& accuracy, const QStringList& pairs, 
     if (!accuracy.isEmpty()) {
         const auto c = ParseClass(accuracy);
         if (!c || *c == AccuracyClass::None)
-            return QStringLiteral("--class takes 0.1, 0.2, 0.5, 1, 0.2S, 0.5S, 3 or 5, not '%1'")
+            return QCoreApplication::translate(
+                       "Session", "--class takes 0.1, 0.2, 0.5, 1, 0.2S, 0.5S, 3 or 5, not '%1'")
                 .arg(accuracy);
         info->accuracy = *c;
     }
@@ -338,11 +363,13 @@ static QString ParseTestInfo(const QString& accuracy, const QStringList& pairs, 
         const QString key = pair.left(eq);
         const QString value = eq < 0 ? QString() : pair.mid(eq + 1);
         if (eq < 0)
-            return QStringLiteral("--info takes KEY=VALUE, not '%1'").arg(pair);
+            return QCoreApplication::translate("Session", "--info takes KEY=VALUE, not '%1'")
+                .arg(pair);
         if (key == QLatin1String("date")) {
             info->date = QDate::fromString(value, QStringLiteral("yyyy-MM-dd"));
             if (!info->date.isValid())
-                return QStringLiteral("--info date takes a date as yyyy-MM-dd, not '%1'")
+                return QCoreApplication::translate(
+                           "Session", "--info date takes a date as yyyy-MM-dd, not '%1'")
                     .arg(value);
             continue;
         }
@@ -354,7 +381,8 @@ static QString ParseTestInfo(const QString& accuracy, const QStringList& pairs, 
             }
         }
         if (!known)
-            return QStringLiteral("--info has no key '%1' (station, device, serial, tester, "
+            return QCoreApplication::translate(
+                       "Session", "--info has no key '%1' (station, device, serial, tester, "
                                   "reviewer, date, remarks)")
                 .arg(key);
     }
@@ -365,31 +393,38 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
     if (GbkMissing(lookup))
         return NoGbkCodecExitCode;
     QCommandLineParser parser;
-    parser.addOption({{QStringLiteral("o"), QStringLiteral("output")},
-                      QStringLiteral("Write to FILE instead of standard output."),
-                      QStringLiteral("FILE")});
+    parser.addOption(
+        {{QStringLiteral("o"), QStringLiteral("output")},
+         QCoreApplication::translate("Session", "Write to FILE instead of standard output."),
+         QStringLiteral("FILE")});
     parser.addOption(
         {QStringLiteral("csv"),
-         QStringLiteral("Write the stored groups as CSV (UTF-8) instead of the list.")});
+         QCoreApplication::translate(
+             "Session", "Write the stored groups as CSV (UTF-8) instead of the list.")});
     parser.addOption({QStringLiteral("class"),
-                      QStringLiteral("Judge each group against accuracy class CLASS (0.1, 0.2, "
+                      QCoreApplication::translate(
+                          "Session", "Judge each group against accuracy class CLASS (0.1, 0.2, "
                                      "0.5, 1, 0.2S, 0.5S, 3, 5): verdict columns in the CSV, "
                                      "verdicts in the report."),
                       QStringLiteral("CLASS")});
     parser.addOption({QStringLiteral("info"),
-                      QStringLiteral("Test information for the report (repeatable): station, "
+                      QCoreApplication::translate(
+                          "Session", "Test information for the report (repeatable): station, "
                                      "device, serial, tester, reviewer, date (yyyy-MM-dd), "
                                      "remarks."),
                       QStringLiteral("KEY=VALUE")});
-    parser.addOption({QStringLiteral("report"),
-                      QStringLiteral("Also write the test report as a PDF file."),
-                      QStringLiteral("FILE")});
+    parser.addOption(
+        {QStringLiteral("report"),
+         QCoreApplication::translate("Session", "Also write the test report as a PDF file."),
+         QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("records"),
-                      QStringLiteral("Keep the test in the record database PATH (default %1).")
+                      QCoreApplication::translate(
+                          "Session", "Keep the test in the record database PATH (default %1).")
                           .arg(QDir::toNativeSeparators(Archive::DefaultPath())),
                       QStringLiteral("PATH")});
     parser.addOption(
-        {QStringLiteral("no-archive"), QStringLiteral("Keep no test record of this download.")});
+        {QStringLiteral("no-archive"),
+         QCoreApplication::translate("Session", "Keep no test record of this download.")});
     Common common;
     if (!Parse(parser, QStringLiteral("download"), args, common))
         return parser.isSet(QStringLiteral("help")) ? Ok : Usage;
@@ -416,7 +451,8 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
     QObject::connect(&s.monitor, &Monitor::displayChanged, [&] {
         if (!started && s.monitor.linkUp == 1) {
             started = true;
-            Err(QStringLiteral("instrument found on port %1 (%2); reading stored groups")
+            Err(QCoreApplication::translate(
+                    "Session", "instrument found on port %1 (%2); reading stored groups")
                     .arg(s.monitor.commPort())
                     .arg(s.monitor.display().portDevice));
             // Run the read command from the event loop, as a click would.
@@ -426,16 +462,17 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
         if (started && s.monitor.downloading == 1 && s.monitor.display().progressVisible &&
             progress != lastProgress && progress % 10 == 0) {
             lastProgress = progress;
-            Err(QStringLiteral("%1% (%2 of %3 groups)")
+            Err(QCoreApplication::translate("Session", "%1% (%2 of %3 groups)")
                     .arg(progress)
                     .arg(s.monitor.groupsStored())
                     .arg(s.monitor.groupTotal));
         }
     });
-    QObject::connect(&s.monitor, &Monitor::groupCountError,
-                     [] { Err(QStringLiteral("the instrument reports no stored groups")); });
+    QObject::connect(&s.monitor, &Monitor::groupCountError, [] {
+        Err(QCoreApplication::translate("Session", "the instrument reports no stored groups"));
+    });
     QObject::connect(&s.monitor, &Monitor::downloadEnded, [&](DownloadEnd how) {
-        Err(DownloadSummary(how, s.monitor.groupsStored(), s.monitor.groupTotal));
+        Err(ShownText(DownloadSummary(how, s.monitor.groupsStored(), s.monitor.groupTotal)));
         if (!records.isEmpty())
             ArchiveDownload(records, s.monitor, how, info,
                             QStringLiteral("COM%1 (%2)")
@@ -450,7 +487,8 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
             QString error;
             if (!(csv ? SaveCsvFile(output, s.monitor.store(), info.accuracy, &error)
                       : SaveDataFile(output, list, &error))) {
-                Err(QStringLiteral("velantis-cli download: cannot write %1: %2")
+                Err(QCoreApplication::translate("Session",
+                                                "velantis-cli download: cannot write %1: %2")
                         .arg(output, error));
                 code = WriteFailed;
             }
@@ -465,8 +503,11 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
                          PdfResolution);
             QString error;
             if (pdf.isEmpty() || !SaveFileBytes(reportFile, pdf, &error)) {
-                Err(QStringLiteral("velantis-cli download: cannot write the report %1: %2")
-                        .arg(reportFile, pdf.isEmpty() ? QStringLiteral("no pages drawn") : error));
+                Err(QCoreApplication::translate(
+                        "Session", "velantis-cli download: cannot write the report %1: %2")
+                        .arg(reportFile, pdf.isEmpty() ? QCoreApplication::translate(
+                                                             "Session", "no pages drawn")
+                                                       : error));
                 code = WriteFailed;
             }
         }
@@ -474,7 +515,8 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
     });
     QTimer::singleShot(TimeoutMsecs(common), [&] {
         if (!started) {
-            Err(QStringLiteral("velantis-cli download: no instrument answered within %1 s")
+            Err(QCoreApplication::translate(
+                    "Session", "velantis-cli download: no instrument answered within %1 s")
                     .arg(common.timeout));
             Err(SearchAdvice(s.monitor.searchReport()));
             QCoreApplication::exit(NoInstrument);

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/simulate.h"
 
+#include "cli/help.h"
 #include "simulator/simulated_instrument.h"
+
+#include <QCoreApplication>
 
 #include <array>
 #include <csignal>
@@ -9,6 +12,7 @@
 #include <ctime>
 #include <limits>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -18,29 +22,66 @@ void OnStopSignal(int) {
     g_stopRequested = 1;
 }
 
-const char* const HelpText =
-    "Usage: velantis-cli simulate [options]\n"
-    "Runs a simulated ratio tester on a pseudo-terminal. The first line on stdout is its\n"
-    "device path; it runs until interrupted (SIGINT/SIGTERM) or until its plug is pulled.\n"
-    "\n"
-    "  --groups N             stored groups it holds (default 200, at most 29999)\n"
-    "  --no-byte-time         answer at once instead of at 38400-baud line speed\n"
-    "  --drop-every K         leave out every K-th answer\n"
-    "  --corrupt-every K      send every K-th answer with a wrong checksum\n"
-    "  --wrong-group-every K  answer every K-th stored-group request with the next group\n"
-    "  --short-every K        send only the first 10 bytes of every K-th answer\n"
-    "  --silent-after N       answer nothing after N answers\n"
-    "  --unplug-after N       close the line after N answers, like pulling the USB plug\n"
-    "  --replug-after MS      after the unplug, come back on a new pty MS milliseconds later\n"
-    "  --link PATH            keep a symbolic link at PATH to the current pty (for --port)\n"
-    "  --noise-every K        lead every K-th answer with 1 to 8 bytes of line noise\n"
-    "  --latency-timer MS     hold each answer MS ms, like a USB adapter's latency timer\n"
-    "                         (FTDI: 16 ms by default)\n"
-    "  --seed S               seed of the generated readings (default 1)\n"
-    "  --help                 show this help\n"
-    "\n"
-    "Answers are numbered from 1; \"every K-th\" means answers K, 2K, 3K, ... A dropped answer\n"
-    "keeps its number. Requests with unknown codes get no answer and no number.\n";
+// The options in the order the help names them.
+const struct {
+    const char* typed;
+    const char* description;
+} Options[] = {
+    {"--groups N",
+     QT_TRANSLATE_NOOP("Simulate", "stored groups it holds (default 200, at most 29999)")},
+    {"--no-byte-time",
+     QT_TRANSLATE_NOOP("Simulate", "answer at once instead of at 38400-baud line speed")},
+    {"--drop-every K", QT_TRANSLATE_NOOP("Simulate", "leave out every K-th answer")},
+    {"--corrupt-every K",
+     QT_TRANSLATE_NOOP("Simulate", "send every K-th answer with a wrong checksum")},
+    {"--wrong-group-every K",
+     QT_TRANSLATE_NOOP("Simulate", "answer every K-th stored-group request with the next group")},
+    {"--short-every K",
+     QT_TRANSLATE_NOOP("Simulate", "send only the first 10 bytes of every K-th answer")},
+    {"--silent-after N", QT_TRANSLATE_NOOP("Simulate", "answer nothing after N answers")},
+    {"--unplug-after N",
+     QT_TRANSLATE_NOOP("Simulate", "close the line after N answers, like pulling the USB plug")},
+    {"--replug-after MS",
+     QT_TRANSLATE_NOOP("Simulate",
+                       "after the unplug, come back on a new pty MS milliseconds later")},
+    {"--link PATH",
+     QT_TRANSLATE_NOOP("Simulate", "keep a symbolic link at PATH to the current pty (for --port)")},
+    {"--noise-every K",
+     QT_TRANSLATE_NOOP("Simulate", "lead every K-th answer with 1 to 8 bytes of line noise")},
+    {"--latency-timer MS",
+     QT_TRANSLATE_NOOP("Simulate", "hold each answer MS ms, like a USB adapter's latency timer\n"
+                                   "(FTDI: 16 ms by default)")},
+    {"--seed S", QT_TRANSLATE_NOOP("Simulate", "seed of the generated readings (default 1)")},
+    {"--help", QT_TRANSLATE_NOOP("Simulate", "show this help")},
+};
+
+QString HelpText() {
+    QList<std::pair<QString, QString>> rows;
+    for (const auto& o : Options)
+        rows.append(
+            {QLatin1String(o.typed), QCoreApplication::translate("Simulate", o.description)});
+    return QCoreApplication::translate("Simulate", "Usage: velantis-cli simulate [options]") +
+           QLatin1Char('\n') +
+           QCoreApplication::translate(
+               "Simulate",
+               "Runs a simulated ratio tester on a pseudo-terminal. The first line on stdout is "
+               "its\ndevice path; it runs until interrupted (SIGINT/SIGTERM) or until its plug "
+               "is pulled.") +
+           QStringLiteral("\n\n") + velantis::HelpRows(rows, 25) + QLatin1Char('\n') +
+           QCoreApplication::translate(
+               "Simulate",
+               "Answers are numbered from 1; \"every K-th\" means answers K, 2K, 3K, ... A "
+               "dropped answer\nkeeps its number. Requests with unknown codes get no answer "
+               "and no number.") +
+           QLatin1Char('\n');
+}
+
+// Writes text as UTF-8, whatever the locale's encoding.
+void Print(FILE* to, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), to);
+    std::fflush(to);
+}
 
 struct IntOption {
     const char* name;
@@ -50,7 +91,9 @@ struct IntOption {
 };
 
 int Fail(const QString& message) {
-    std::fprintf(stderr, "velantis-cli simulate: %s (see --help)\n", qPrintable(message));
+    Print(stderr, QCoreApplication::translate("Simulate", "velantis-cli simulate: %1 (see --help)")
+                          .arg(message) +
+                      QLatin1Char('\n'));
     return 2;
 }
 
@@ -75,7 +118,8 @@ int RunSimulate(const QStringList& args) {
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (!arg.startsWith(QLatin1String("--")))
-            return Fail(QStringLiteral("unexpected argument '%1'").arg(arg));
+            return Fail(
+                QCoreApplication::translate("Simulate", "unexpected argument '%1'").arg(arg));
         QString name = arg.mid(2);
         std::optional<QString> value;
         if (const auto eq = name.indexOf(QLatin1Char('=')); eq >= 0) {
@@ -83,12 +127,13 @@ int RunSimulate(const QStringList& args) {
             name.truncate(eq);
         }
         if (name == QLatin1String("help")) {
-            std::fputs(HelpText, stdout);
+            Print(stdout, HelpText());
             return 0;
         }
         if (name == QLatin1String("no-byte-time")) {
             if (value)
-                return Fail(QStringLiteral("--no-byte-time takes no value"));
+                return Fail(
+                    QCoreApplication::translate("Simulate", "--no-byte-time takes no value"));
             options.emulateByteTime = false;
             continue;
         }
@@ -102,18 +147,19 @@ int RunSimulate(const QStringList& args) {
         if (name == QLatin1String("link")) {
             const auto text = takeValue();
             if (!text || text->isEmpty())
-                return Fail(QStringLiteral("--link needs a path"));
+                return Fail(QCoreApplication::translate("Simulate", "--link needs a path"));
             options.linkPath = *text;
             continue;
         }
         if (name == QLatin1String("seed")) {
             const auto text = takeValue();
             if (!text)
-                return Fail(QStringLiteral("--seed needs a value"));
+                return Fail(QCoreApplication::translate("Simulate", "--seed needs a value"));
             bool ok = false;
             const uint seed = text->toUInt(&ok);
             if (!ok)
-                return Fail(QStringLiteral("--seed needs a number from 0 to 4294967295"));
+                return Fail(QCoreApplication::translate(
+                    "Simulate", "--seed needs a number from 0 to 4294967295"));
             options.seed = seed;
             continue;
         }
@@ -123,14 +169,15 @@ int RunSimulate(const QStringList& args) {
                 option = &o;
         }
         if (!option)
-            return Fail(QStringLiteral("unknown option '%1'").arg(arg));
+            return Fail(QCoreApplication::translate("Simulate", "unknown option '%1'").arg(arg));
         const auto text = takeValue();
         if (!text)
-            return Fail(QStringLiteral("--%1 needs a value").arg(name));
+            return Fail(QCoreApplication::translate("Simulate", "--%1 needs a value").arg(name));
         bool ok = false;
         const int number = text->toInt(&ok);
         if (!ok || number < option->min || number > option->max)
-            return Fail(QStringLiteral("--%1 needs a whole number from %2 to %3, not '%4'")
+            return Fail(QCoreApplication::translate(
+                            "Simulate", "--%1 needs a whole number from %2 to %3, not '%4'")
                             .arg(name)
                             .arg(option->min)
                             .arg(option->max)
@@ -141,18 +188,29 @@ int RunSimulate(const QStringList& args) {
     velantis::SimulatedInstrument instrument(options);
     QString error;
     if (!instrument.start(&error)) {
-        std::fprintf(stderr, "velantis-cli simulate: cannot start: %s\n", qPrintable(error));
+        Print(stderr,
+              QCoreApplication::translate("Simulate", "velantis-cli simulate: cannot start: %1")
+                      .arg(error) +
+                  QLatin1Char('\n'));
         return 1;
     }
     const QByteArray path = instrument.portPath().toLocal8Bit();
     std::fprintf(stdout, "%s\n", path.constData());
     std::fflush(stdout);
-    std::fprintf(stderr,
-                 "Simulated instrument with %d stored groups on %s%s.\n"
-                 "Try: velantis-cli download --port 3=%s\n"
-                 "Stop it with Ctrl+C.\n",
-                 instrument.storedGroupCount(), path.constData(),
-                 options.emulateByteTime ? "" : " (no line timing)", path.constData());
+    const QString where = instrument.portPath();
+    Print(
+        stderr,
+        (options.emulateByteTime
+             ? QCoreApplication::translate("Simulate", "Simulated instrument with %1 stored groups "
+                                                       "on %2.")
+             : QCoreApplication::translate("Simulate", "Simulated instrument with %1 stored groups "
+                                                       "on %2 (no line timing)."))
+                .arg(QString::number(instrument.storedGroupCount()), where) +
+            QLatin1Char('\n') +
+            QCoreApplication::translate("Simulate", "Try: %1")
+                .arg(QStringLiteral("velantis-cli download --port 3=") + where) +
+            QLatin1Char('\n') + QCoreApplication::translate("Simulate", "Stop it with Ctrl+C.") +
+            QLatin1Char('\n'));
 
     g_stopRequested = 0;
     struct sigaction action {};
@@ -172,8 +230,14 @@ int RunSimulate(const QStringList& args) {
     sigaction(SIGINT, &oldInt, nullptr);
     sigaction(SIGTERM, &oldTerm, nullptr);
 
-    std::fprintf(stderr, "Simulator %s: %d requests received, %d answers sent.\n",
-                 unplugged ? "unplugged" : "stopped", instrument.requestsReceived(),
-                 instrument.answersSent());
+    Print(stderr,
+          (unplugged
+               ? QCoreApplication::translate(
+                     "Simulate", "Simulator unplugged: %1 requests received, %2 answers sent.")
+               : QCoreApplication::translate(
+                     "Simulate", "Simulator stopped: %1 requests received, %2 answers sent."))
+                  .arg(instrument.requestsReceived())
+                  .arg(instrument.answersSent()) +
+              QLatin1Char('\n'));
     return 0;
 }

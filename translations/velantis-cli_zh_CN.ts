@@ -1,0 +1,462 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN" sourcelanguage="en">
+<context>
+    <name>Decode</name>
+    <message>
+        <source>velantis-cli decode: expected 20 bytes as 40 hex digits (spaces allowed), e.g. %1</source>
+        <translation>velantis-cli decode: 需要 20 字节, 即 40 个十六进制数字 (可含空格), 例如 %1</translation>
+    </message>
+</context>
+<context>
+    <name>Main</name>
+    <message>
+        <source>decode one captured 20-byte frame (40 hex digits) as JSON</source>
+        <translation>把截获的一帧 20 字节数据 (40 个十六进制数字) 解码为 JSON</translation>
+    </message>
+    <message>
+        <source>run a simulated instrument on a pseudo-terminal (prints its path)</source>
+        <translation>在伪终端上运行模拟仪器 (输出其设备路径)</translation>
+    </message>
+    <message>
+        <source>find the instrument and print its live readings</source>
+        <translation>查找仪器并输出实时读数</translation>
+    </message>
+    <message>
+        <source>read every stored group and write the list as Save does</source>
+        <translation>读取仪器存储的全部组, 按“保存”的格式写出列表</translation>
+    </message>
+    <message>
+        <source>the tests kept: list [--filter TEXT], show N, export N --csv,
+export N --report FILE, delete N</source>
+        <translation>已保存的测试记录: list [--filter TEXT], show N, export N --csv,
+export N --report FILE, delete N</translation>
+    </message>
+    <message>
+        <source>e.g. %1</source>
+        <translation>例如: %1</translation>
+    </message>
+    <message>
+        <source>(live and download --demo: the simulated instrument inside the tool)
+each download is kept in the record database (--records PATH,
+--no-archive)</source>
+        <translation>(live 和 download 加 --demo: 使用本工具内置的模拟仪器)
+每次下载都保存在记录数据库中 (--records PATH, --no-archive)</translation>
+    </message>
+    <message>
+        <source>this text;  COMMAND --help: the command&apos;s options</source>
+        <translation>显示本帮助;  命令 --help: 显示该命令的选项</translation>
+    </message>
+    <message>
+        <source>the program&apos;s version</source>
+        <translation>显示程序版本</translation>
+    </message>
+    <message>
+        <source>the language of messages and help (otherwise the locale&apos;s: Chinese
+where its language is Chinese, English elsewhere)</source>
+        <translation>消息和帮助的语言 (未给出时按区域设置: 其语言为中文时用中文,
+否则用英文)</translation>
+    </message>
+    <message>
+        <source>usage: velantis-cli COMMAND [OPTIONS]</source>
+        <translation>用法: velantis-cli 命令 [选项]</translation>
+    </message>
+    <message>
+        <source>Commands:</source>
+        <translation>命令:</translation>
+    </message>
+    <message>
+        <source>--port N=DEVICE names the devices to search (ports 1 to 16); without it the system&apos;s
+serial devices are numbered from 1.</source>
+        <translation>--port N=DEVICE 指定要查找的设备 (端口 1 到 16); 未给出时, 系统的串口设备
+从 1 开始依次编号。</translation>
+    </message>
+    <message>
+        <source>velantis-cli: unknown command &apos;%1&apos;</source>
+        <translation>velantis-cli: 未知命令 &apos;%1&apos;</translation>
+    </message>
+</context>
+<context>
+    <name>Records</name>
+    <message>
+        <source>velantis-cli records: cannot write standard output: %1</source>
+        <translation>velantis-cli records: 无法写入标准输出: %1</translation>
+    </message>
+    <message>
+        <source>write error</source>
+        <translation>写入错误</translation>
+    </message>
+    <message>
+        <source>archived as test %1 in %2</source>
+        <translation>已存档为第 %1 号测试, 位于 %2</translation>
+    </message>
+    <message>
+        <source>velantis-cli download: the test was not archived in %1: %2</source>
+        <translation>velantis-cli download: 测试未能存档到 %1: %2</translation>
+    </message>
+    <message>
+        <source>The record database (default %1).</source>
+        <translation>记录数据库 (默认 %1)。</translation>
+    </message>
+    <message>
+        <source>list: only tests whose station, equipment, serial or remarks hold TEXT.</source>
+        <translation>list: 只列出站名、设备、编号或备注中含有 TEXT 的测试。</translation>
+    </message>
+    <message>
+        <source>export: the groups as CSV.</source>
+        <translation>export: 以 CSV 格式导出各组数据。</translation>
+    </message>
+    <message>
+        <source>export --csv: write to FILE instead of standard output.</source>
+        <translation>export --csv: 写入 FILE, 而不是标准输出。</translation>
+    </message>
+    <message>
+        <source>export: write the test report as a PDF file.</source>
+        <translation>export: 把试验报告写成 PDF 文件。</translation>
+    </message>
+    <message>
+        <source>velantis-cli records: give list, show N, export N or delete N</source>
+        <translation>velantis-cli records: 请给出 list、show N、export N 或 delete N</translation>
+    </message>
+    <message>
+        <source>velantis-cli records export: give --csv or --report FILE</source>
+        <translation>velantis-cli records export: 请给出 --csv 或 --report FILE</translation>
+    </message>
+    <message>
+        <source>test %1 deleted</source>
+        <translation>已删除第 %1 号测试</translation>
+    </message>
+    <message>
+        <source>velantis-cli %1: cannot write %2: %3</source>
+        <translation>velantis-cli %1: 无法写入 %2: %3</translation>
+    </message>
+    <message>
+        <source>velantis-cli %1: cannot write the report %2: %3</source>
+        <translation>velantis-cli %1: 无法写入报告 %2: %3</translation>
+    </message>
+    <message>
+        <source>no pages drawn</source>
+        <translation>没有绘出任何页面</translation>
+    </message>
+</context>
+<context>
+    <name>Session</name>
+    <message>
+        <source>write error</source>
+        <translation>写入错误</translation>
+    </message>
+    <message>
+        <source>velantis-cli %1: cannot write standard output: %2</source>
+        <translation>velantis-cli %1: 无法写入标准输出: %2</translation>
+    </message>
+    <message>
+        <source>No serial port was found to search. </source>
+        <translation>没有找到可供查找的串口。</translation>
+    </message>
+    <message>
+        <source>Ports tried: %1. </source>
+        <translation>已尝试的端口: %1。</translation>
+    </message>
+    <message>
+        <source>Check the cable and that the instrument is switched on.</source>
+        <translation>请检查连接线, 并确认仪器已开机。</translation>
+    </message>
+    <message>
+        <source> No permission to open %1: add the user to the dialout group (sudo usermod -aG dialout $USER) and log in again.</source>
+        <translation>无权打开 %1: 请把用户加入 dialout 组 (sudo usermod -aG dialout $USER), 然后重新登录。</translation>
+    </message>
+    <message>
+        <source> To try the program without an instrument, use --demo.</source>
+        <translation>没有仪器时, 可用 --demo 试用本程序。</translation>
+    </message>
+    <message>
+        <source>ports: %1</source>
+        <translation>端口: %1</translation>
+    </message>
+    <message>
+        <source>none</source>
+        <translation>无</translation>
+    </message>
+    <message>
+        <source>Port N is DEVICE (repeatable), e.g. 3=/dev/ttyUSB0.</source>
+        <translation>端口 N 对应设备 DEVICE (可重复给出), 例如 3=/dev/ttyUSB0。</translation>
+    </message>
+    <message>
+        <source>Seconds to wait for the instrument (default 10).</source>
+        <translation>等待仪器应答的秒数 (默认 10)。</translation>
+    </message>
+    <message>
+        <source>Use the simulated instrument inside the program (port 3).</source>
+        <translation>使用程序内置的模拟仪器 (端口 3)。</translation>
+    </message>
+    <message>
+        <source>Stored groups of the simulated instrument (default 200).</source>
+        <translation>模拟仪器存储的组数 (默认 200)。</translation>
+    </message>
+    <message>
+        <source>velantis-cli %1: unexpected argument &apos;%2&apos;</source>
+        <translation>velantis-cli %1: 多余的参数 &apos;%2&apos;</translation>
+    </message>
+    <message>
+        <source>velantis-cli %1: --demo-groups takes a whole number from 0 to %2</source>
+        <translation>velantis-cli %1: --demo-groups 的值应为 0 到 %2 的整数</translation>
+    </message>
+    <message>
+        <source>velantis-cli %1: --demo takes no --port</source>
+        <translation>velantis-cli %1: --demo 不能与 --port 同时使用</translation>
+    </message>
+    <message>
+        <source>velantis-cli %1: --timeout takes a number of seconds above 0 and at most %2, not &apos;%3&apos;</source>
+        <translation>velantis-cli %1: --timeout 的值应为大于 0 且不超过 %2 的秒数, 而不是 &apos;%3&apos;</translation>
+    </message>
+    <message>
+        <source>Stop after N readings.</source>
+        <translation>读到 N 个读数后停止。</translation>
+    </message>
+    <message>
+        <source>One CSV row per reading (UTF-8): time, currents in A, F.Er in %, channel, rating and flags, as the window records.</source>
+        <translation>每个读数输出一行 CSV (UTF-8): 时间、电流 (A)、比差 F.Er (%)、通道、额定值和标志, 与窗口的记录相同。</translation>
+    </message>
+    <message>
+        <source>With --csv: write to FILE instead of standard output.</source>
+        <translation>与 --csv 同用: 写入 FILE, 而不是标准输出。</translation>
+    </message>
+    <message>
+        <source>velantis-cli live: --count takes a whole number above 0</source>
+        <translation>velantis-cli live: --count 的值应为大于 0 的整数</translation>
+    </message>
+    <message>
+        <source>velantis-cli live: -o FILE goes with --csv</source>
+        <translation>velantis-cli live: -o FILE 须与 --csv 同用</translation>
+    </message>
+    <message>
+        <source>velantis-cli live: cannot write %1: %2</source>
+        <translation>velantis-cli live: 无法写入 %1: %2</translation>
+    </message>
+    <message>
+        <source>velantis-cli live: cannot write %1 after %2 rows: %3</source>
+        <translation>velantis-cli live: 写入 %2 行后无法继续写入 %1: %3</translation>
+    </message>
+    <message>
+        <source>the file or its folder was removed or moved</source>
+        <translation>文件或其所在的文件夹已被删除或移走</translation>
+    </message>
+    <message>
+        <source>velantis-cli live: no instrument answered within %1 s</source>
+        <translation>velantis-cli live: %1 s 内没有仪器应答</translation>
+    </message>
+    <message>
+        <source>--class takes 0.1, 0.2, 0.5, 1, 0.2S, 0.5S, 3 or 5, not &apos;%1&apos;</source>
+        <translation>--class 的值应为 0.1、0.2、0.5、1、0.2S、0.5S、3 或 5, 而不是 &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>--info takes KEY=VALUE, not &apos;%1&apos;</source>
+        <translation>--info 的值应为 KEY=VALUE, 而不是 &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>--info date takes a date as yyyy-MM-dd, not &apos;%1&apos;</source>
+        <translation>--info date 的值应为 yyyy-MM-dd 格式的日期, 而不是 &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>--info has no key &apos;%1&apos; (station, device, serial, tester, reviewer, date, remarks)</source>
+        <translation>--info 没有键 &apos;%1&apos; (可用的键: station、device、serial、tester、reviewer、date、remarks)</translation>
+    </message>
+    <message>
+        <source>Write to FILE instead of standard output.</source>
+        <translation>写入 FILE, 而不是标准输出。</translation>
+    </message>
+    <message>
+        <source>Write the stored groups as CSV (UTF-8) instead of the list.</source>
+        <translation>以 CSV (UTF-8) 格式写出存储的各组, 而不是列表。</translation>
+    </message>
+    <message>
+        <source>Judge each group against accuracy class CLASS (0.1, 0.2, 0.5, 1, 0.2S, 0.5S, 3, 5): verdict columns in the CSV, verdicts in the report.</source>
+        <translation>按准确级 CLASS (0.1、0.2、0.5、1、0.2S、0.5S、3、5) 判定各组: CSV 中加入结论列, 报告中给出结论。</translation>
+    </message>
+    <message>
+        <source>Test information for the report (repeatable): station, device, serial, tester, reviewer, date (yyyy-MM-dd), remarks.</source>
+        <translation>报告中的试验信息 (可重复给出): station (站名)、device (设备)、serial (编号)、tester (试验人)、reviewer (审核人)、date (日期, yyyy-MM-dd)、remarks (备注)。</translation>
+    </message>
+    <message>
+        <source>Also write the test report as a PDF file.</source>
+        <translation>同时把试验报告写成 PDF 文件。</translation>
+    </message>
+    <message>
+        <source>Keep the test in the record database PATH (default %1).</source>
+        <translation>把测试保存到记录数据库 PATH (默认 %1)。</translation>
+    </message>
+    <message>
+        <source>Keep no test record of this download.</source>
+        <translation>不保存本次下载的测试记录。</translation>
+    </message>
+    <message>
+        <source>instrument found on port %1 (%2); reading stored groups</source>
+        <translation>在端口 %1 (%2) 上找到仪器; 正在读取存储的组</translation>
+    </message>
+    <message>
+        <source>%1% (%2 of %3 groups)</source>
+        <translation>%1% (已读 %2 组, 共 %3 组)</translation>
+    </message>
+    <message>
+        <source>the instrument reports no stored groups</source>
+        <translation>仪器报告没有存储的组</translation>
+    </message>
+    <message>
+        <source>velantis-cli download: cannot write %1: %2</source>
+        <translation>velantis-cli download: 无法写入 %1: %2</translation>
+    </message>
+    <message>
+        <source>velantis-cli download: cannot write the report %1: %2</source>
+        <translation>velantis-cli download: 无法写入报告 %1: %2</translation>
+    </message>
+    <message>
+        <source>no pages drawn</source>
+        <translation>没有绘出任何页面</translation>
+    </message>
+    <message>
+        <source>velantis-cli download: no instrument answered within %1 s</source>
+        <translation>velantis-cli download: %1 s 内没有仪器应答</translation>
+    </message>
+</context>
+<context>
+    <name>Simulate</name>
+    <message>
+        <source>stored groups it holds (default 200, at most 29999)</source>
+        <translation>存储的组数 (默认 200, 最多 29999)</translation>
+    </message>
+    <message>
+        <source>answer at once instead of at 38400-baud line speed</source>
+        <translation>立即应答, 不按 38400 波特的线路速度</translation>
+    </message>
+    <message>
+        <source>leave out every K-th answer</source>
+        <translation>丢掉每第 K 个应答</translation>
+    </message>
+    <message>
+        <source>send every K-th answer with a wrong checksum</source>
+        <translation>每第 K 个应答带错误的校验和</translation>
+    </message>
+    <message>
+        <source>answer every K-th stored-group request with the next group</source>
+        <translation>每第 K 个读组请求以下一组应答</translation>
+    </message>
+    <message>
+        <source>send only the first 10 bytes of every K-th answer</source>
+        <translation>每第 K 个应答只发送前 10 字节</translation>
+    </message>
+    <message>
+        <source>answer nothing after N answers</source>
+        <translation>应答 N 次后不再应答</translation>
+    </message>
+    <message>
+        <source>close the line after N answers, like pulling the USB plug</source>
+        <translation>应答 N 次后关闭线路, 如同拔出 USB 插头</translation>
+    </message>
+    <message>
+        <source>after the unplug, come back on a new pty MS milliseconds later</source>
+        <translation>拔出后过 MS 毫秒在新的 pty 上重新出现</translation>
+    </message>
+    <message>
+        <source>keep a symbolic link at PATH to the current pty (for --port)</source>
+        <translation>在 PATH 处保持指向当前 pty 的符号链接 (供 --port 使用)</translation>
+    </message>
+    <message>
+        <source>lead every K-th answer with 1 to 8 bytes of line noise</source>
+        <translation>在每第 K 个应答前加 1 到 8 字节的线路噪声</translation>
+    </message>
+    <message>
+        <source>hold each answer MS ms, like a USB adapter&apos;s latency timer
+(FTDI: 16 ms by default)</source>
+        <translation>每个应答压后 MS ms, 如同 USB 适配器的 latency timer
+(FTDI 默认 16 ms)</translation>
+    </message>
+    <message>
+        <source>seed of the generated readings (default 1)</source>
+        <translation>生成读数所用的随机种子 (默认 1)</translation>
+    </message>
+    <message>
+        <source>show this help</source>
+        <translation>显示本帮助</translation>
+    </message>
+    <message>
+        <source>Usage: velantis-cli simulate [options]</source>
+        <translation>用法: velantis-cli simulate [选项]</translation>
+    </message>
+    <message>
+        <source>Runs a simulated ratio tester on a pseudo-terminal. The first line on stdout is its
+device path; it runs until interrupted (SIGINT/SIGTERM) or until its plug is pulled.</source>
+        <translation>在伪终端上运行一台模拟的高压变比测试仪。标准输出的第一行是它的设备路径;
+它一直运行, 直到被中断 (SIGINT/SIGTERM) 或被拔出插头。</translation>
+    </message>
+    <message>
+        <source>Answers are numbered from 1; &quot;every K-th&quot; means answers K, 2K, 3K, ... A dropped answer
+keeps its number. Requests with unknown codes get no answer and no number.</source>
+        <translation>应答从 1 开始编号; &quot;每第 K 个&quot; 指第 K、2K、3K... 个应答。被丢掉的应答
+也占一个编号。代码未知的请求没有应答, 也不占编号。</translation>
+    </message>
+    <message>
+        <source>velantis-cli simulate: %1 (see --help)</source>
+        <translation>velantis-cli simulate: %1 (参见 --help)</translation>
+    </message>
+    <message>
+        <source>unexpected argument &apos;%1&apos;</source>
+        <translation>多余的参数 &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>--no-byte-time takes no value</source>
+        <translation>--no-byte-time 不带值</translation>
+    </message>
+    <message>
+        <source>--link needs a path</source>
+        <translation>--link 需要一个路径</translation>
+    </message>
+    <message>
+        <source>--seed needs a value</source>
+        <translation>--seed 需要一个值</translation>
+    </message>
+    <message>
+        <source>--seed needs a number from 0 to 4294967295</source>
+        <translation>--seed 的值应为 0 到 4294967295 的整数</translation>
+    </message>
+    <message>
+        <source>unknown option &apos;%1&apos;</source>
+        <translation>未知选项 &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>--%1 needs a value</source>
+        <translation>--%1 需要一个值</translation>
+    </message>
+    <message>
+        <source>--%1 needs a whole number from %2 to %3, not &apos;%4&apos;</source>
+        <translation>--%1 的值应为 %2 到 %3 的整数, 而不是 &apos;%4&apos;</translation>
+    </message>
+    <message>
+        <source>velantis-cli simulate: cannot start: %1</source>
+        <translation>velantis-cli simulate: 无法启动: %1</translation>
+    </message>
+    <message>
+        <source>Simulated instrument with %1 stored groups on %2.</source>
+        <translation>模拟仪器已在 %2 上运行, 存有 %1 组。</translation>
+    </message>
+    <message>
+        <source>Simulated instrument with %1 stored groups on %2 (no line timing).</source>
+        <translation>模拟仪器已在 %2 上运行, 存有 %1 组 (不模拟线路速度)。</translation>
+    </message>
+    <message>
+        <source>Try: %1</source>
+        <translation>试试: %1</translation>
+    </message>
+    <message>
+        <source>Stop it with Ctrl+C.</source>
+        <translation>按 Ctrl+C 停止。</translation>
+    </message>
+    <message>
+        <source>Simulator unplugged: %1 requests received, %2 answers sent.</source>
+        <translation>模拟器已拔出: 收到 %1 个请求, 发出 %2 个应答。</translation>
+    </message>
+    <message>
+        <source>Simulator stopped: %1 requests received, %2 answers sent.</source>
+        <translation>模拟器已停止: 收到 %1 个请求, 发出 %2 个应答。</translation>
+    </message>
+</context>
+</TS>
