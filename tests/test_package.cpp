@@ -54,6 +54,13 @@ QSize PngSize(const QString& path) {
     return {be32(16), be32(20)};
 }
 
+constexpr QLatin1String MetaInfo("/usr/share/metainfo/com.qintarnorvak.velantis.metainfo.xml");
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 class PackageTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -117,7 +124,7 @@ TEST_F(PackageTest, NameVersionAndDependencies) {
     }
 }
 
-TEST_F(PackageTest, InstallsProgramsDesktopEntryIconsAndUdevRule) {
+TEST_F(PackageTest, InstallsProgramsDesktopEntryIconsUdevRuleAndDocuments) {
     const Result list = Execute(QStringLiteral("dpkg-deb"), {QStringLiteral("-c"), *deb_});
     ASSERT_EQ(list.code, 0) << list.err.constData();
     QStringList paths;
@@ -130,7 +137,13 @@ TEST_F(PackageTest, InstallsProgramsDesktopEntryIconsAndUdevRule) {
                             QStringLiteral("/usr/bin/velantis-cli"),
                             QStringLiteral("/usr/bin/velantis-web"),
                             QStringLiteral("/usr/share/applications/velantis.desktop"),
-                            QStringLiteral("/usr/lib/udev/rules.d/60-velantis-ftdi-latency.rules")};
+                            QStringLiteral("/usr/lib/udev/rules.d/60-velantis-ftdi-latency.rules"),
+                            QString(MetaInfo),
+                            QStringLiteral("/usr/share/doc/velantis/copyright"),
+                            QStringLiteral("/usr/share/doc/velantis/changelog.gz"),
+                            QStringLiteral("/usr/share/bash-completion/completions/velantis-cli")};
+    for (const char* name : {"velantis", "velantis-cli", "velantis-web"})
+        expected << QStringLiteral("/usr/share/man/man1/%1.1.gz").arg(QLatin1String(name));
     for (int size : sizes)
         expected << QStringLiteral("/usr/share/icons/hicolor/%1x%1/apps/velantis.png").arg(size);
     for (const QString& path : expected)
@@ -185,6 +198,85 @@ TEST_F(PackageTest, InstallsProgramsDesktopEntryIconsAndUdevRule) {
                 EXPECT_TRUE(out.contains("--version")) << name << ": " << out.constData();
         }
     }
+}
+
+// Debian's checks of the package, its desktop entry and its AppStream metadata find nothing to
+// complain of (lintian's informational tags are not shown by default).
+TEST_F(PackageTest, PassesLintianDesktopAndAppStreamChecks) {
+    QTemporaryDir root;
+    ASSERT_EQ(Execute(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), *deb_, root.path()}).code,
+              0);
+    const struct {
+        const char* program;
+        QStringList args;
+        bool infoAllowed; // lines other than errors and warnings may be printed
+    } checks[] = {
+        {"lintian", {QStringLiteral("--allow-root"), *deb_}, false},
+        {"desktop-file-validate",
+         {root.filePath(QStringLiteral("usr/share/applications/velantis.desktop"))},
+         false},
+        {"appstreamcli",
+         {QStringLiteral("validate"), QStringLiteral("--no-net"), root.path() + MetaInfo},
+         true},
+    };
+    QStringList missing;
+    for (const auto& check : checks) {
+        const QString program = QString::fromLatin1(check.program);
+        if (QStandardPaths::findExecutable(program).isEmpty()) {
+            missing << program;
+            continue;
+        }
+        const Result r = Execute(program, check.args, 300000);
+        QList<QByteArray> complaints;
+        for (const QByteArray& line : (r.out + r.err).split('\n'))
+            if (!line.trimmed().isEmpty() &&
+                (!check.infoAllowed || line.startsWith("E:") || line.startsWith("W:")))
+                complaints << line;
+        EXPECT_EQ(r.code, 0) << check.program << ": " << (r.out + r.err).constData();
+        EXPECT_TRUE(complaints.isEmpty()) << check.program << ":\n"
+                                          << complaints.join('\n').constData();
+    }
+    if (!missing.isEmpty())
+        GTEST_SKIP() << "not installed: " << qPrintable(missing.join(QStringLiteral(", ")));
+}
+
+// The compressed documents carry no file name or time (the same bytes from every build), the
+// changelog and the AppStream release name this version, and the copyright file is in Debian's
+// machine-readable format.
+TEST_F(PackageTest, DocumentsAreReproducibleAndNameThisVersion) {
+    QTemporaryDir root;
+    ASSERT_EQ(Execute(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), *deb_, root.path()}).code,
+              0);
+    for (const char* path :
+         {"usr/share/doc/velantis/changelog.gz", "usr/share/man/man1/velantis.1.gz",
+          "usr/share/man/man1/velantis-cli.1.gz", "usr/share/man/man1/velantis-web.1.gz"}) {
+        const QByteArray head = ReadAll(root.filePath(QLatin1String(path))).left(8);
+        ASSERT_EQ(head.size(), 8) << path;
+        EXPECT_TRUE(head.startsWith("\x1f\x8b\x08")) << path << ": not gzip";
+        EXPECT_EQ(head[3] & 0x08, 0) << path << ": the file name is stored";
+        EXPECT_EQ(head.mid(4, 4), QByteArray(4, '\0')) << path << ": a time is stored";
+    }
+    const Result changelog =
+        Execute(QStringLiteral("gzip"),
+                {QStringLiteral("-dc"),
+                 root.filePath(QStringLiteral("usr/share/doc/velantis/changelog.gz"))});
+    const QByteArray copyright =
+        ReadAll(root.filePath(QStringLiteral("usr/share/doc/velantis/copyright")));
+    const struct {
+        const char* what;
+        QByteArray text;
+        QByteArray expected;
+    } documents[] = {
+        {"changelog", changelog.out.left(changelog.out.indexOf('\n') + 1),
+         "velantis (" VELANTIS_VERSION ") unstable; urgency=low\n"},
+        {"AppStream release", ReadAll(root.path() + MetaInfo),
+         "<release version=\"" VELANTIS_VERSION "\""},
+        {"copyright", copyright.left(copyright.indexOf('\n') + 1),
+         "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"},
+        {"copyright", copyright, "/usr/share/common-licenses/GPL-3"},
+    };
+    for (const auto& d : documents)
+        EXPECT_TRUE(d.text.contains(d.expected)) << d.what << " lacks " << d.expected.constData();
 }
 
 } // namespace
