@@ -119,6 +119,7 @@ TEST(Cli, SpeaksTheLanguageOfTheLocaleOrOfLang) {
          "--latency-timer MS"},
         {"an error", "C", {"live", "--lang=zh", "--count", "0"}, true, 2, "--count"},
         {"an error in English", zh, {"live", "--lang=en", "--count", "0"}, false, 2, "--count"},
+        {"a core error", "C", {"download", "--lang=zh", "--port", "0=x"}, true, 2, "N=DEVICE"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
