@@ -60,6 +60,10 @@ cp "$out/qt/plugins/platforms/qwindows.dll" "$out/qt/plugins/platforms/qoffscree
 cp "$out/qt/plugins/styles/qwindowsvistastyle.dll" "$dist/styles/"
 cp "$out/qt/plugins/sqldrivers/qsqlite.dll" "$dist/sqldrivers/"
 cp "$out/qt/bin/Qt6Sql.dll" "$dist/"
+# Qt's own dialog texts in Chinese (the kit has no translations; Debian's are of the same Qt
+# release). The programs look for them in translations/ beside themselves.
+mkdir -p "$dist/translations"
+cp /usr/share/qt6/translations/qtbase_zh_CN.qm "$dist/translations/"
 
 gcc_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
 search=("$out/qt/bin" "$gcc_dir" /usr/x86_64-w64-mingw32/lib)
