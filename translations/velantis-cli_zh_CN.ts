@@ -459,4 +459,47 @@ keeps its number. Requests with unknown codes get no answer and no number.</sour
         <translation>模拟器已停止: 收到 %1 个请求, 发出 %2 个应答。</translation>
     </message>
 </context>
+<context>
+    <name>velantis::ArchiveError</name>
+    <message>
+        <source>not a record database (%1)</source>
+        <translation>不是记录数据库 (%1)</translation>
+    </message>
+    <message>
+        <source>written by a later version of the program; opened read only</source>
+        <translation>由更新版本的程序写入，已以只读方式打开</translation>
+    </message>
+    <message>
+        <source>read-only (%1)</source>
+        <translation>只读 (%1)</translation>
+    </message>
+    <message>
+        <source>no space left on the device (%1)</source>
+        <translation>磁盘已满 (%1)</translation>
+    </message>
+    <message>
+        <source>locked by another program (%1)</source>
+        <translation>被其他程序锁定 (%1)</translation>
+    </message>
+    <message>
+        <source>cannot be opened (%1)</source>
+        <translation>无法打开 (%1)</translation>
+    </message>
+    <message>
+        <source>no such test</source>
+        <translation>没有这条记录</translation>
+    </message>
+    <message>
+        <source>cannot make the folder %1</source>
+        <translation>无法创建文件夹 %1</translation>
+    </message>
+    <message>
+        <source>schema version %1</source>
+        <translation>数据库结构版本 %1</translation>
+    </message>
+    <message>
+        <source>no test %1</source>
+        <translation>没有第 %1 号记录</translation>
+    </message>
+</context>
 </TS>

@@ -159,19 +159,27 @@ QString ArchiveError::text() const {
     case Reason::None:
         return QString();
     case Reason::NotADatabase:
-        return QStringLiteral("not a record database (%1)").arg(system);
+        return QCoreApplication::translate("velantis::ArchiveError", "not a record database (%1)")
+            .arg(system);
     case Reason::NewerVersion:
-        return QStringLiteral("written by a later version of the program; opened read only");
+        return QCoreApplication::translate(
+            "velantis::ArchiveError",
+            "written by a later version of the program; opened read only");
     case Reason::ReadOnly:
-        return QStringLiteral("read-only (%1)").arg(system);
+        return QCoreApplication::translate("velantis::ArchiveError", "read-only (%1)").arg(system);
     case Reason::DiskFull:
-        return QStringLiteral("no space left on the device (%1)").arg(system);
+        return QCoreApplication::translate("velantis::ArchiveError",
+                                           "no space left on the device (%1)")
+            .arg(system);
     case Reason::Locked:
-        return QStringLiteral("locked by another program (%1)").arg(system);
+        return QCoreApplication::translate("velantis::ArchiveError",
+                                           "locked by another program (%1)")
+            .arg(system);
     case Reason::CannotOpen:
-        return QStringLiteral("cannot be opened (%1)").arg(system);
+        return QCoreApplication::translate("velantis::ArchiveError", "cannot be opened (%1)")
+            .arg(system);
     case Reason::NoSuchTest:
-        return QStringLiteral("no such test");
+        return QCoreApplication::translate("velantis::ArchiveError", "no such test");
     case Reason::Other:
         break;
     }
@@ -295,9 +303,10 @@ bool Archive::renameAside(const QString& reason, ArchiveError* error) {
 bool Archive::openFile(ArchiveError* error) {
     closeFile();
     if (!QDir().mkpath(QFileInfo(path_).absolutePath())) {
-        Set(error, {ArchiveError::Reason::CannotOpen,
-                    QStringLiteral("cannot make the folder %1")
-                        .arg(QDir::toNativeSeparators(QFileInfo(path_).absolutePath()))});
+        Set(error,
+            {ArchiveError::Reason::CannotOpen,
+             QCoreApplication::translate("velantis::ArchiveError", "cannot make the folder %1")
+                 .arg(QDir::toNativeSeparators(QFileInfo(path_).absolutePath()))});
         return false;
     }
     db_ = QSqlDatabase::contains(connection_)
@@ -412,7 +421,8 @@ bool Archive::writable(ArchiveError* error) {
         return false;
     if (readOnly_) {
         Set(error, {ArchiveError::Reason::NewerVersion,
-                    QStringLiteral("schema version %1").arg(fileVersion_)});
+                    QCoreApplication::translate("velantis::ArchiveError", "schema version %1")
+                        .arg(fileVersion_)});
         return false;
     }
     return true;
@@ -507,7 +517,9 @@ bool Archive::find(qint64 number, TestRecord* test, QList<ArchivedGroup>* groups
     if (!q.next()) {
         q.finish();
         rollback();
-        Set(error, {ArchiveError::Reason::NoSuchTest, QStringLiteral("no test %1").arg(number)});
+        Set(error,
+            {ArchiveError::Reason::NoSuchTest,
+             QCoreApplication::translate("velantis::ArchiveError", "no test %1").arg(number)});
         return false;
     }
     if (test)
@@ -545,7 +557,9 @@ bool Archive::remove(qint64 number, ArchiveError* error) {
     q.finish();
     if (removed == 0) {
         rollback();
-        Set(error, {ArchiveError::Reason::NoSuchTest, QStringLiteral("no test %1").arg(number)});
+        Set(error,
+            {ArchiveError::Reason::NoSuchTest,
+             QCoreApplication::translate("velantis::ArchiveError", "no test %1").arg(number)});
         return false;
     }
     return commit(error);
