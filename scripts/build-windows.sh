@@ -64,6 +64,11 @@ cp "$out/qt/bin/Qt6Sql.dll" "$dist/"
 # release). The programs look for them in translations/ beside themselves.
 mkdir -p "$dist/translations"
 cp /usr/share/qt6/translations/qtbase_zh_CN.qm "$dist/translations/"
+# Beside the programs and tests in the build tree too, where the tests run them under Wine.
+for dir in src src/app tests; do
+    mkdir -p "$out/app/$dir/translations"
+    cp /usr/share/qt6/translations/qtbase_zh_CN.qm "$out/app/$dir/translations/"
+done
 
 gcc_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
 search=("$out/qt/bin" "$gcc_dir" /usr/x86_64-w64-mingw32/lib)
