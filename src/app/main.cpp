@@ -12,9 +12,9 @@
 #include "windows/start_flow.h"
 #include "windows/web_launcher.h"
 
-#include <QCoreApplication>
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 
 #include <cstdio>
 #include <cstring>
@@ -48,20 +48,15 @@ QString HelpText() {
 
 // --help and --version are answered before any window system is touched (without a display the
 // application object would abort).
-bool AnswersAtOnce(int argc, char** argv, int* exitCode) {
+enum class Asked { Nothing, Help, Version };
+Asked AskedAtOnce(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(qPrintable(HelpText()), stdout);
-            *exitCode = 0;
-            return true;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("velantis %s\n", Version);
-            *exitCode = 0;
-            return true;
-        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
+            return Asked::Help;
+        if (std::strcmp(argv[i], "--version") == 0)
+            return Asked::Version;
     }
-    return false;
+    return Asked::Nothing;
 }
 
 int Fail(const QString& message) {
@@ -80,13 +75,15 @@ int main(int argc, char** argv) {
     if (!lang.error.isEmpty())
         return Fail(lang.error);
     const velantis::Language language = velantis::WindowsLanguage(lang.language);
-    {
+    if (const Asked asked = AskedAtOnce(argc, argv); asked != Asked::Nothing) {
         // The help speaks the windows' language; no window system is needed for it.
         QCoreApplication helper(argc, argv);
         velantis::InstallTranslations(language, velantis::WindowCatalogues());
-        int exitCode = 0;
-        if (AnswersAtOnce(argc, argv, &exitCode))
-            return exitCode;
+        std::fputs(qPrintable(asked == Asked::Help
+                                  ? HelpText()
+                                  : QStringLiteral("velantis %1\n").arg(QLatin1String(Version))),
+                   stdout);
+        return 0;
     }
     // Lists and data files are GBK text: without the codec nothing could be shown or saved.
     if (!velantis::GbkCodecAvailable()) {

@@ -14,7 +14,6 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QLocale>
 #include <QStringList>
 
 #include <cstdio>
@@ -91,18 +90,6 @@ void Print(FILE* to, const QString& text) {
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), to);
 }
 
-// The arguments without --lang and its value, which main has already taken.
-QStringList WithoutLanguage(const QStringList& args) {
-    QStringList rest;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--lang"))
-            ++i;
-        else if (!args[i].startsWith(QLatin1String("--lang=")))
-            rest << args[i];
-    }
-    return rest;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -124,11 +111,10 @@ int main(int argc, char** argv) {
     // Chinese where the locale's language is, English elsewhere and in the C locale (scripts
     // read the messages); --lang, anywhere among the arguments, decides over the locale. A
     // catalogue that is missing leaves its texts in the language they are written in.
-    const velantis::LanguageArgument chosen = velantis::FindLanguageArgument(argc, argv);
+    const velantis::LanguageArgument chosen =
+        velantis::FindLanguageArgument(QCoreApplication::arguments().mid(1));
     const velantis::Language language =
-        chosen.language
-            ? *chosen.language
-            : velantis::LanguageOfLocale(QLocale::system(), velantis::CLocaleLanguage::English);
+        velantis::ChosenOrLocale(chosen.language, velantis::CLocaleLanguage::English);
     velantis::InstallTranslations(
         language, {{QStringLiteral(":/i18n/velantis-cli_zh_CN"), velantis::Language::English},
                    {QStringLiteral(":/i18n/velantis-core_zh_CN"), velantis::Language::English},
@@ -137,7 +123,7 @@ int main(int argc, char** argv) {
         Print(stderr, QStringLiteral("velantis-cli: %1\n").arg(chosen.error));
         return 2;
     }
-    QStringList args = WithoutLanguage(QCoreApplication::arguments().mid(1));
+    QStringList args = chosen.others;
     if (args.isEmpty()) {
         Print(stderr, UsageText());
         return 2;

@@ -6,8 +6,6 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
-#include <cstring>
-
 namespace velantis {
 
 QString LanguageCode(Language language) {
@@ -30,15 +28,20 @@ Language LanguageOfLocale(const QLocale& locale, CLocaleLanguage cLocale) {
     return Language::English;
 }
 
-LanguageArgument FindLanguageArgument(int argc, const char* const* argv) {
+Language ChosenOrLocale(std::optional<Language> chosen, CLocaleLanguage cLocale) {
+    return chosen ? *chosen : LanguageOfLocale(QLocale::system(), cLocale);
+}
+
+LanguageArgument FindLanguageArgument(const QStringList& args) {
     LanguageArgument found;
-    for (int i = 1; i < argc; ++i) {
+    for (qsizetype i = 0; i < args.size(); ++i) {
         QString value;
-        if (std::strcmp(argv[i], "--lang") == 0) {
-            value = i + 1 < argc ? QString::fromLocal8Bit(argv[++i]) : QString();
-        } else if (std::strncmp(argv[i], "--lang=", 7) == 0) {
-            value = QString::fromLocal8Bit(argv[i] + 7);
+        if (args[i] == QLatin1String("--lang")) {
+            value = i + 1 < args.size() ? args[++i] : QString();
+        } else if (args[i].startsWith(QLatin1String("--lang="))) {
+            value = args[i].mid(7);
         } else {
+            found.others << args[i];
             continue;
         }
         found.given = true;
@@ -47,6 +50,13 @@ LanguageArgument FindLanguageArgument(int argc, const char* const* argv) {
                                      : QStringLiteral("--lang takes zh or en, not '%1'").arg(value);
     }
     return found;
+}
+
+LanguageArgument FindLanguageArgument(int argc, const char* const* argv) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    return FindLanguageArgument(args);
 }
 
 QStringList InstallTranslations(Language language, const QList<Catalogue>& catalogues) {

@@ -21,14 +21,19 @@ std::optional<Language> ParseLanguage(const QString& code);
 enum class CLocaleLanguage { Chinese, English };
 Language LanguageOfLocale(const QLocale& locale, CLocaleLanguage cLocale);
 
-// The value of --lang (as "--lang X" or "--lang=X") among a program's arguments, looked for before
-// the application object exists so that --help already speaks it. `error` is set for a missing or
-// unknown value.
+// The chosen language, or the system locale's where none was chosen.
+Language ChosenOrLocale(std::optional<Language> chosen, CLocaleLanguage cLocale);
+
+// The value of --lang (as "--lang X" or "--lang=X") among a program's arguments (the program's
+// name not among them), and the other arguments. `error` is set for a missing or unknown value.
 struct LanguageArgument {
     bool given = false;
     std::optional<Language> language;
     QString error;
+    QStringList others;
 };
+LanguageArgument FindLanguageArgument(const QStringList& args);
+// The same, looked for before the application object exists so that --help already speaks it.
 LanguageArgument FindLanguageArgument(int argc, const char* const* argv);
 
 // A compiled translation among the program's resources: its path without ".qm" (e.g.

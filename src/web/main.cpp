@@ -7,9 +7,9 @@
 #include "web/web_page_window.h"
 #include "windows/web_site.h"
 
-#include <QCoreApplication>
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 
 #include <cstdio>
 #include <cstring>
@@ -36,14 +36,6 @@ QString HelpText() {
         "  --help             显示本帮助\n");
 }
 
-// The window's language: --lang (velantis passes its own), else the locale's.
-velantis::Language WindowLanguage(int argc, char** argv) {
-    const velantis::LanguageArgument lang = velantis::FindLanguageArgument(argc, argv);
-    return lang.language
-               ? *lang.language
-               : velantis::LanguageOfLocale(QLocale::system(), velantis::CLocaleLanguage::Chinese);
-}
-
 void InstallWindowTranslations(velantis::Language language) {
     velantis::InstallTranslations(
         language, {{QStringLiteral(":/i18n/velantis-web_en"), velantis::Language::Chinese}});
@@ -51,18 +43,15 @@ void InstallWindowTranslations(velantis::Language language) {
 
 // --help and --version are answered before the application object is made: without a display
 // it would abort.
-bool AnswersAtOnce(int argc, char** argv) {
+enum class Asked { Nothing, Help, Version };
+Asked AskedAtOnce(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(qPrintable(HelpText()), stdout);
-            return true;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("velantis-web %s\n", VELANTIS_VERSION);
-            return true;
-        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
+            return Asked::Help;
+        if (std::strcmp(argv[i], "--version") == 0)
+            return Asked::Version;
     }
-    return false;
+    return Asked::Nothing;
 }
 
 } // namespace
@@ -70,13 +59,18 @@ bool AnswersAtOnce(int argc, char** argv) {
 int main(int argc, char** argv) {
     // Set before any application object exists, the help's included.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    const velantis::Language language = WindowLanguage(argc, argv);
-    {
+    // The window's language: --lang (velantis passes its own), else the locale's.
+    const velantis::Language language = velantis::ChosenOrLocale(
+        velantis::FindLanguageArgument(argc, argv).language, velantis::CLocaleLanguage::Chinese);
+    if (const Asked asked = AskedAtOnce(argc, argv); asked != Asked::Nothing) {
         // The help speaks the window's language; no window system is needed for it.
         QCoreApplication helper(argc, argv);
         InstallWindowTranslations(language);
-        if (AnswersAtOnce(argc, argv))
-            return 0;
+        std::fputs(qPrintable(asked == Asked::Help ? HelpText()
+                                                   : QStringLiteral("velantis-web %1\n")
+                                                         .arg(QLatin1String(VELANTIS_VERSION))),
+                   stdout);
+        return 0;
     }
 #ifdef Q_OS_UNIX
     // The engine's sandbox refuses to run as root and would abort the process.

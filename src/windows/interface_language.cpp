@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/interface_language.h"
 
-#include <QSettings>
+#include "windows/window_services.h"
 
 namespace velantis {
 
@@ -9,18 +9,13 @@ namespace {
 
 const char* const LanguageKey = "language";
 
-QSettings ProgramSettings() {
-    return QSettings(QStringLiteral("velantis"), QStringLiteral("velantis"));
-}
-
 } // namespace
 
 Language WindowsLanguage(std::optional<Language> fromArguments) {
-    if (fromArguments)
-        return *fromArguments;
-    if (const auto chosen = ParseLanguage(ProgramSettings().value(LanguageKey).toString()))
-        return *chosen;
-    return LanguageOfLocale(QLocale::system(), CLocaleLanguage::Chinese);
+    return ChosenOrLocale(fromArguments
+                              ? fromArguments
+                              : ParseLanguage(ProgramSettings().value(LanguageKey).toString()),
+                          CLocaleLanguage::Chinese);
 }
 
 void RememberWindowsLanguage(Language language) {

@@ -155,7 +155,7 @@ MainWindow::MainWindow(MainWindowParts parts) : parts_(std::move(parts)) {
         parts_.printerChooser = std::make_unique<QtPrinterChooser>();
     monitor_ = std::make_unique<Monitor>(*parts_.line, *parts_.ports, parts_.programFolder);
     {
-        QSettings settings(QStringLiteral("velantis"), QStringLiteral("velantis"));
+        QSettings settings = ProgramSettings();
         testInfo_ = LoadTestInfo(settings);
     }
     timers_ = std::make_unique<MonitorTimers>(*monitor_);
@@ -631,7 +631,7 @@ void MainWindow::Command3_Click() {
 void MainWindow::Command2_Click() {
     if (!openedTest_.isEmpty()) {
         // A new download takes the dialog's remembered values again, not the reopened test's.
-        QSettings settings(QStringLiteral("velantis"), QStringLiteral("velantis"));
+        QSettings settings = ProgramSettings();
         testInfo_ = LoadTestInfo(settings);
         openedTest_.clear();
     }
@@ -718,7 +718,7 @@ void MainWindow::ExportCsv() {
 
 void MainWindow::setTestInfo(const TestInfo& info) {
     testInfo_ = info;
-    QSettings settings(QStringLiteral("velantis"), QStringLiteral("velantis"));
+    QSettings settings = ProgramSettings();
     SaveTestInfo(settings, info);
 }
 

@@ -8,6 +8,10 @@
 
 namespace velantis {
 
+QSettings ProgramSettings() {
+    return QSettings(QStringLiteral("velantis"), QStringLiteral("velantis"));
+}
+
 namespace {
 
 QString AskFileName(QWidget* parent, const QString& defaultName, const QStringList& filters,

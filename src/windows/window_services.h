@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QSettings>
 #include <QString>
 #include <QStringList>
 
@@ -8,6 +9,9 @@ class QPrinter;
 class QWidget;
 
 namespace velantis {
+
+// What the windows remember between runs (~/.config/velantis/velantis.conf on Linux).
+QSettings ProgramSettings();
 
 // The file dialogs the main window shows; the program uses Qt's own dialog, tests answer
 // without one. An empty name means the user cancelled.
