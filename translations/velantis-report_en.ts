@@ -72,6 +72,10 @@
         <translation>Download incomplete (the instrument ended early): %1 groups stored</translation>
     </message>
     <message>
+        <source>读取被中断: 已存 %1 组</source>
+        <translation>Download interrupted: %1 groups stored</translation>
+    </message>
+    <message>
         <source>串口已断开 (%1): %2</source>
         <translation>Port disconnected (%1): %2</translation>
     </message>
@@ -102,6 +106,33 @@
     <message>
         <source>%1 的 USB 适配器把每个应答压后 %2 ms (latency timer): 读取 %3 组约需 %4 s, 而不是 %5 s。装上本程序的 udev 规则 (%6) 后重新插上适配器, 或执行 echo 1 | sudo tee %7</source>
         <translation>The USB adapter of %1 holds back each answer %2 ms (latency timer): downloading %3 groups takes about %4 s instead of %5 s. Install the program&apos;s udev rule (%6) and plug the adapter in again, or run echo 1 | sudo tee %7</translation>
+    </message>
+</context>
+<context>
+    <name>DownloadEnding</name>
+    <message>
+        <source>%1 / %2 组, %3</source>
+        <translation>%1 / %2 groups, %3</translation>
+    </message>
+    <message>
+        <source>仪器无应答</source>
+        <translation>the instrument did not answer</translation>
+    </message>
+    <message>
+        <source>仪器提前结束</source>
+        <translation>the instrument ended early</translation>
+    </message>
+    <message>
+        <source>读取被中断</source>
+        <translation>the download was interrupted</translation>
+    </message>
+    <message>
+        <source>超过 4000 组</source>
+        <translation>more than 4000 groups</translation>
+    </message>
+    <message>
+        <source>通信中断</source>
+        <translation>the link was lost</translation>
     </message>
 </context>
 <context>

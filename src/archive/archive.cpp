@@ -68,7 +68,8 @@ QDateTime TimeOf(const QVariant& v) {
 
 DownloadEnd EndingOf(const QString& name) {
     for (DownloadEnd how : {DownloadEnd::EndFrame, DownloadEnd::Incomplete, DownloadEnd::Watchdog,
-                            DownloadEnd::LinkLost, DownloadEnd::StoreFull}) {
+                            DownloadEnd::LinkLost, DownloadEnd::StoreFull,
+                            DownloadEnd::Interrupted}) {
         if (EndingName(how) == name)
             return how;
     }
@@ -210,6 +211,8 @@ QString EndingName(DownloadEnd how) {
         return QStringLiteral("link-lost");
     case DownloadEnd::StoreFull:
         return QStringLiteral("store-full");
+    case DownloadEnd::Interrupted:
+        return QStringLiteral("interrupted");
     case DownloadEnd::None:
     case DownloadEnd::Running:
         break;

@@ -63,7 +63,7 @@ struct TestRecord {
 // Whether a test matches a filter text: the text (case ignored) in its station, equipment,
 // serial or remarks. An empty filter matches every test.
 bool MatchesFilter(const TestRecord& record, const QString& filter);
-// "complete", "incomplete", "watchdog", "link-lost", "store-full".
+// "complete", "incomplete", "watchdog", "link-lost", "store-full", "interrupted".
 QString EndingName(DownloadEnd how);
 
 // The test records: an SQLite database (Qt SQL's QSQLITE driver) with one row per test and one per

@@ -52,6 +52,8 @@ QString DownloadSummary(DownloadEnd how, int stored, int total) {
         return QStringLiteral("读取结束 (最多 4000 组): 已存 ") + counts + QStringLiteral(" 组");
     case DownloadEnd::Incomplete:
         return QStringLiteral("读取不完整 (仪器提前结束): 已存 ") + counts + QStringLiteral(" 组");
+    case DownloadEnd::Interrupted:
+        return QStringLiteral("读取被中断: 已存 ") + counts + QStringLiteral(" 组");
     }
     return {};
 }

@@ -6,6 +6,7 @@
 #include "link/serial_line.h"
 #include "protocol/frame.h"
 #include "protocol/reading.h"
+#include "records/download_end.h"
 #include "records/history.h"
 #include "records/record_store.h"
 
@@ -21,19 +22,6 @@
 #include <vector>
 
 namespace velantis {
-
-// How the last download ended.
-enum class DownloadEnd {
-    None,      // no download yet
-    Running,   // still going
-    EndFrame,  // the instrument said it has no more groups
-    Watchdog,  // three repeats of one request went unanswered
-    LinkLost,  // no valid frame for more than 30 supervision ticks
-    StoreFull, // the instrument announced more groups than the 4000 the store holds
-    // The instrument ended the download (end frame) before every announced group was stored,
-    // or before any count had arrived: never a complete download.
-    Incomplete,
-};
 
 // The program's one owner of state: link supervision, port search, live poll, download, record
 // store and list texts. It includes no widget; the main window and the command-line tool drive

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "records/download_end.h"
 #include "records/record_store.h"
 #include "records/verdict.h"
 
@@ -26,10 +27,13 @@ struct TestInfo {
     QString remarks;  // 备注
 };
 
-// Where and when the groups were downloaded.
+// Where and when the groups were downloaded, and how the download ended.
 struct DownloadInfo {
     QDateTime at;
     QString port; // "COM3 (/dev/ttyUSB0)"
+    DownloadEnd ending = DownloadEnd::EndFrame;
+    int announced = -1; // groups the instrument announced; -1: no count arrived
+    int stored = 0;     // groups the download stored
 };
 
 // One stored group as the report and the CSV show it.

@@ -34,6 +34,7 @@ const char* const Forms[] = {
     QT_TRANSLATE_NOOP("ControllerTexts", "读取中止 (通信中断): 已存 %1 组"),
     QT_TRANSLATE_NOOP("ControllerTexts", "读取结束 (最多 4000 组): 已存 %1 组"),
     QT_TRANSLATE_NOOP("ControllerTexts", "读取不完整 (仪器提前结束): 已存 %1 组"),
+    QT_TRANSLATE_NOOP("ControllerTexts", "读取被中断: 已存 %1 组"),
     // What the port says.
     QT_TRANSLATE_NOOP("ControllerTexts", "串口已断开 (%1): %2"),
     QT_TRANSLATE_NOOP("ControllerTexts",
@@ -89,6 +90,35 @@ const std::vector<Form>& CompiledForms() {
 }
 
 } // namespace
+
+QString DownloadEndingText(DownloadEnd how, int stored, int announced) {
+    const char* reason = nullptr;
+    switch (how) {
+    case DownloadEnd::None:
+    case DownloadEnd::Running:
+    case DownloadEnd::EndFrame:
+        return {};
+    case DownloadEnd::Watchdog:
+        reason = QT_TRANSLATE_NOOP("DownloadEnding", "仪器无应答");
+        break;
+    case DownloadEnd::LinkLost:
+        reason = QT_TRANSLATE_NOOP("DownloadEnding", "通信中断");
+        break;
+    case DownloadEnd::StoreFull:
+        reason = QT_TRANSLATE_NOOP("DownloadEnding", "超过 4000 组");
+        break;
+    case DownloadEnd::Incomplete:
+        reason = QT_TRANSLATE_NOOP("DownloadEnding", "仪器提前结束");
+        break;
+    case DownloadEnd::Interrupted:
+        reason = QT_TRANSLATE_NOOP("DownloadEnding", "读取被中断");
+        break;
+    }
+    return QCoreApplication::translate("DownloadEnding", "%1 / %2 组, %3")
+        .arg(QString::number(stored),
+             announced < 0 ? QStringLiteral("?") : QString::number(announced),
+             QCoreApplication::translate("DownloadEnding", reason));
+}
 
 QString ShownText(const QString& controllerText) {
     if (controllerText.isEmpty())
