@@ -38,7 +38,9 @@ check() { # name, then the command; its output goes to the log
     local name=$1
     shift
     local begin=$(date +%s)
-    if "$@" >"$logs/$name.log" 2>&1; then
+    local rc=0
+    "$@" >"$logs/$name.log" 2>&1 || rc=$?
+    if [ $rc -eq 0 ]; then
         passed=$((passed + 1))
         # Test cases that skip themselves say why in the log.
         local skipped
@@ -47,7 +49,10 @@ check() { # name, then the command; its output goes to the log
         echo "PASS $name ($(($(date +%s) - begin)) s${skipped:+, $skipped skipped})"
     else
         failed+=("$name")
-        echo "FAIL $name ($(($(date +%s) - begin)) s), see $logs/$name.log"
+        # A program that ends without a word still says how it ended (124: the time limit).
+        echo "exit status $rc after $(($(date +%s) - begin)) s: $*" >>"$logs/$name.log"
+        echo "FAIL $name ($(($(date +%s) - begin)) s, exit status $rc), see $logs/$name.log"
+        tail -n 20 "$logs/$name.log" | sed 's/^/    /'
     fi
 }
 

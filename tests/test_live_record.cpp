@@ -3,8 +3,15 @@
 // record stopped by a failing write: test_gui_live_record.)
 #include "records/live_record.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -67,5 +74,33 @@ TEST(LiveRecord, RowsFromFramesReachTheFileOneByOne) {
     }
     EXPECT_EQ(record.rows(), 4);
 }
+
+#ifdef Q_OS_UNIX
+// A FIFO whose reader keeps it open but takes nothing: once the pipe is full, the next row waits
+// as long as a save would and then stops the record, never holding the program in the write.
+TEST(LiveRecord, AFifoWhoseReaderStopsStopsTheRecord) {
+    QTemporaryDir dir;
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("live.fifo")));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    LiveRecorder record;
+    FileError failure;
+    ASSERT_TRUE(record.open(QFile::decodeName(fifo), &failure)) << failure.text().toStdString();
+    const Reading reading =
+        DeriveReading(Live(1000, 0x31, 5000, 4987, 501, 0x33, 0x8F, 0, 150, 50, false, false));
+    QElapsedTimer timer;
+    timer.start();
+    int rows = 0;
+    while (record.append(QDateTime::currentDateTime(), reading, &failure) && rows < 100000)
+        ++rows;
+    EXPECT_GT(rows, 100); // the pipe took rows until it was full
+    EXPECT_EQ(failure.reason, FileError::Reason::ReaderStopped) << failure.text().toStdString();
+    EXPECT_EQ(failure.effect, FileError::Effect::PartlyWritten);
+    EXPECT_GE(timer.elapsed(), StalledReaderMs);
+    EXPECT_FALSE(record.isOpen());
+    ::close(reader);
+}
+#endif
 
 } // namespace

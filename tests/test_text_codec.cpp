@@ -53,4 +53,22 @@ TEST(TextCodec, EveryGbkCodeRoundTrips) {
     }
 }
 
+// A code cut short at the end shows the replacement character as other broken sequences do,
+// never silently nothing; a whole code or a lone byte before it is unchanged.
+TEST(TextCodec, ALeadByteCutShortAtTheEndIsShown) {
+    const struct {
+        QByteArray bytes;
+        QString text;
+    } cases[] = {
+        {"\x81", QStringLiteral("\uFFFD")},
+        {"abc\xD6", QStringLiteral("abc\uFFFD")},
+        {"\xD6\xD0\xD6", QStringLiteral("\u4E2D\uFFFD")}, // 中, then a cut code
+        {"\xD6\xD0", QStringLiteral("\u4E2D")},           // whole: nothing added
+        {"\xD6\xD0\r\n", QStringLiteral("\u4E2D\r\n")},
+        {"\xB0\xA1\xFE", QStringLiteral("\u554A\uFFFD")}, // 啊, then 0xFE alone
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DecodeGbk(c.bytes), c.text) << c.bytes.toHex().constData();
+}
+
 } // namespace

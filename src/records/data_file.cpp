@@ -158,8 +158,6 @@ private:
     bool alreadyPending_ = false;
 };
 
-// Writes without ever blocking for good: the descriptor stays non-blocking, and a reader that
-// takes no byte for StalledReaderMs is given up.
 std::optional<FileError> WriteStream(int fd, const QByteArray& bytes) {
     PipeSignalHeld held;
     qsizetype done = 0;
@@ -220,6 +218,10 @@ bool SaveInPlace(const QString& path, const struct stat& st, const QByteArray& b
 } // namespace
 
 #ifdef Q_OS_UNIX
+std::optional<FileError> WriteToStream(int fd, const QByteArray& bytes) {
+    return WriteStream(fd, bytes);
+}
+
 bool IsStreamPath(const QString& absolutePath) {
     return absolutePath.startsWith(QLatin1String("/proc/")) ||
            absolutePath.startsWith(QLatin1String("/dev/fd/")) ||

@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 namespace velantis {
 
 // Why a file could not be written or read, and what became of the file. The windows and the
@@ -57,6 +59,14 @@ bool IsStreamPath(const QString& absolutePath);
 
 // A FIFO whose reader takes no byte for this long is given up.
 inline constexpr int StalledReaderMs = 5000;
+
+#ifdef Q_OS_UNIX
+// Writes all bytes to a non-blocking descriptor (a FIFO, a device, a socket) without ever
+// blocking for good: a reader that takes no byte for StalledReaderMs is given up
+// (ReaderStopped), and SIGPIPE is held back (a reader gone away is a failure, not the end of the
+// program). Nothing when everything went out.
+std::optional<FileError> WriteToStream(int fd, const QByteArray& bytes);
+#endif
 
 // The bytes a saved data file holds: the list text in GBK followed by one more CR LF.
 QByteArray DataFileBytes(const QString& listText);

@@ -92,10 +92,14 @@ bool LiveRecorder::open(const QString& path, FileError* failure) {
             return Fail(failure, FileError::Reason::NoReader);
         return Fail(failure, FileError::FromErrno(errno), untouched);
     }
-    // The rows themselves are written blocking: each is one short write.
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     struct stat opened {};
     ::fstat(fd, &opened);
+    // Rows to a file are written blocking: each is one short write. A FIFO, a device or a socket
+    // stays non-blocking, so that a reader that stops reading stops the record (after the time a
+    // save gives it) instead of holding the program in a write.
+    stream_ = !S_ISREG(opened.st_mode);
+    if (!stream_)
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     checkPath_ = !inPlace && S_ISREG(opened.st_mode);
     native_ = native;
     device_ = static_cast<quint64>(opened.st_dev);
@@ -142,6 +146,14 @@ void LiveRecorder::close() {
 }
 
 bool LiveRecorder::writeRow(const QByteArray& bytes, FileError* failure) {
+#ifdef Q_OS_UNIX
+    if (stream_) {
+        if (const auto e = WriteToStream(file_.handle(), bytes))
+            return Fail(failure, *e, size_ > 0 ? FileError::Effect::PartlyWritten : e->effect);
+        size_ += bytes.size();
+        return true;
+    }
+#endif
     const qint64 written = file_.write(bytes);
     if (written == bytes.size()) {
         size_ += written;

@@ -27,6 +27,9 @@ QByteArray LiveRecordRow(const QDateTime& at, const Reading& reading);
 // the power fails is lost with it (rows are not synced to the disk one by one). Nothing but the
 // open file is kept: a week of readings costs no memory.
 //
+// A FIFO (or device) whose reader takes no byte for StalledReaderMs fails the row as
+// ReaderStopped, as a save does, instead of holding the program in the write.
+//
 // A row that cannot be written (a full disk, a file size limit) is taken back off the file
 // where the system lets it, so the file ends with the last whole row. A record file that was
 // removed, or whose folder was removed or moved, fails the next row as NoSuchPath: on Linux the
@@ -62,6 +65,7 @@ private:
     qint64 rows_ = 0;
     qint64 size_ = 0;
     bool checkPath_ = false; // a regular file reached by its own name
+    bool stream_ = false;    // a FIFO, a device or a socket, written without blocking
     QByteArray native_;      // its absolute path in the system's encoding
     quint64 device_ = 0;
     quint64 inode_ = 0;

@@ -20,6 +20,39 @@ constexpr const char* GbkName = "GBK";
 constexpr UINT Gbk = 936;
 #endif
 
+// Whether the bytes end in a byte that opens a two-byte code with nothing after it. Walked as
+// the decoders do: a lead byte (0x81..0xFE) with a trail byte (0x40..0xFE but 0x7F) is one code,
+// a lead byte followed by anything else stands alone.
+bool EndsInLoneLeadByte(const QByteArray& bytes) {
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        if (lead < 0x81 || lead > 0xFE)
+            continue;
+        if (i + 1 == n)
+            return true;
+        const auto trail = static_cast<unsigned char>(bytes[i + 1]);
+        if (trail >= 0x40 && trail <= 0xFE && trail != 0x7F)
+            ++i;
+    }
+    return false;
+}
+
+QString DecodeWhole(const QByteArray& bytes) {
+    QStringDecoder decoder(GbkName, QStringConverter::Flag::Stateless);
+    if (decoder.isValid())
+        return decoder.decode(bytes);
+#ifdef Q_OS_WIN
+    const int size = MultiByteToWideChar(Gbk, 0, bytes.constData(), int(bytes.size()), nullptr, 0);
+    QString out(size, Qt::Uninitialized);
+    MultiByteToWideChar(Gbk, 0, bytes.constData(), int(bytes.size()),
+                        reinterpret_cast<wchar_t*>(out.data()), size);
+    return out;
+#else
+    return QString::fromLocal8Bit(bytes);
+#endif
+}
+
 } // namespace
 
 bool QtCodecAvailable(const char* name) {
@@ -60,18 +93,11 @@ QByteArray EncodeGbk(const QString& text) {
 }
 
 QString DecodeGbk(const QByteArray& bytes) {
-    QStringDecoder decoder(GbkName, QStringConverter::Flag::Stateless);
-    if (decoder.isValid())
-        return decoder.decode(bytes);
-#ifdef Q_OS_WIN
-    const int size = MultiByteToWideChar(Gbk, 0, bytes.constData(), int(bytes.size()), nullptr, 0);
-    QString out(size, Qt::Uninitialized);
-    MultiByteToWideChar(Gbk, 0, bytes.constData(), int(bytes.size()),
-                        reinterpret_cast<wchar_t*>(out.data()), size);
-    return out;
-#else
-    return QString::fromLocal8Bit(bytes);
-#endif
+    // The decoders drop a lead byte left without its trail at the very end (a file cut short);
+    // it is shown as the replacement character, like any other broken sequence.
+    if (EndsInLoneLeadByte(bytes))
+        return DecodeWhole(bytes.chopped(1)) + QChar(QChar::ReplacementCharacter);
+    return DecodeWhole(bytes);
 }
 
 std::optional<QByteArray> EncodeGbkExact(const QString& text, QString* firstUnencodable) {
