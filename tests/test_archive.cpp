@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 using namespace velantis;
@@ -94,7 +96,7 @@ TEST(Archive, ReopenedTestGivesSaveTheBytesOfTheDownloadAndNumbersAreNeverReused
     EXPECT_GT(archive.add(Record(QString()), store, nullptr).value_or(0), *first);
 }
 
-TEST(Archive, FilesThatAreNoDatabaseAreRenamedAsideOnceAndEmptyOrNewerFilesOpenAsTheyAre) {
+TEST(Archive, FilesThatAreNoDatabaseAreRenamedAsideByTheFirstWriteAndEmptyOrNewerFilesOpen) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("records.sqlite"));
     QByteArray noise(8192, '\0');
@@ -107,7 +109,7 @@ TEST(Archive, FilesThatAreNoDatabaseAreRenamedAsideOnceAndEmptyOrNewerFilesOpenA
         f.write(noise);
     }
     Archive archive(path);
-    ASSERT_TRUE(archive.open(nullptr));
+    ASSERT_TRUE(archive.add(Record(QString()), Downloaded(3), nullptr));
     const QString notice = archive.takeNotice();
     EXPECT_TRUE(notice.contains(QDir::toNativeSeparators(path)) &&
                 notice.contains(QDir::toNativeSeparators(archive.asideName())))
@@ -115,13 +117,16 @@ TEST(Archive, FilesThatAreNoDatabaseAreRenamedAsideOnceAndEmptyOrNewerFilesOpenA
     QFile aside(archive.asideName());
     ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
     EXPECT_EQ(aside.readAll(), noise);
-    EXPECT_TRUE(archive.add(Record(QString()), Downloaded(3), nullptr));
 
-    // A 0-byte file is a new database.
+    // A 0-byte file is a new database: read as one without tests, made one by the first write.
     const QString empty = dir.filePath(QStringLiteral("empty.sqlite"));
     QFile(empty).open(QIODevice::WriteOnly);
     Archive fresh(empty);
-    ASSERT_TRUE(fresh.open(nullptr));
+    QList<TestRecord> none;
+    ASSERT_TRUE(fresh.list(&none, nullptr));
+    EXPECT_TRUE(none.isEmpty());
+    EXPECT_EQ(QFileInfo(empty).size(), 0);
+    ASSERT_TRUE(fresh.add(Record(QString()), Downloaded(3), nullptr));
     EXPECT_EQ(fresh.fileVersion(), Archive::SchemaVersion);
     EXPECT_TRUE(fresh.takeNotice().isEmpty());
 
@@ -208,6 +213,125 @@ TEST(Archive, AFullOrReadOnlyFileSystemFailsTheWriteWithItsReasonAndKeepsTheTest
     Shell(QStringLiteral("umount '%1'").arg(mount));
     if (!readOnly)
         GTEST_SKIP() << "no read-only remount here";
+}
+
+QByteArray Contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Makes an SQLite file as another program would: its own tables, a user_version of its own.
+void ForeignDatabase(const QString& path, int userVersion) {
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("f"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral("CREATE TABLE tests (id INTEGER, name TEXT)")));
+        ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO tests VALUES (1, 'theirs')")));
+        ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA user_version = %1").arg(userVersion)));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("f"));
+}
+
+// Reading never makes, migrates or renames a file; only a write makes one, and only into a file
+// that is not another program's database.
+TEST(Archive, ReadingLeavesEveryFileAsItIsAndOnlyAddMakesOne) {
+    const auto noise = [](const QString& path) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4096, 'x'));
+    };
+    const struct {
+        const char* name;
+        std::function<void(const QString&)> make; // nothing: no file at all
+        ArchiveError::Reason read;                // what reading says
+        bool addKeeps;                            // add() keeps the test (in a new file)
+    } cases[] = {
+        {"no file", nullptr, ArchiveError::Reason::NoDatabase, true},
+        {"another program's database", [](const QString& path) { ForeignDatabase(path, 0); },
+         ArchiveError::Reason::Foreign, false},
+        {"another program's database with a user_version",
+         [](const QString& path) { ForeignDatabase(path, 3); }, ArchiveError::Reason::Foreign,
+         false},
+        {"no database at all", noise, ArchiveError::Reason::NotADatabase, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sub/records.sqlite"));
+        if (c.make) {
+            QDir().mkpath(dir.filePath(QStringLiteral("sub")));
+            c.make(path);
+        }
+        const QByteArray before = Contents(path);
+        Archive archive(path);
+        ArchiveError error;
+        QList<TestRecord> tests;
+        const auto untouched = [&] {
+            EXPECT_EQ(Contents(path), before);
+            EXPECT_EQ(QDir(dir.filePath(QStringLiteral("sub"))).entryList(QDir::Files).size(),
+                      c.make ? 1 : 0)
+                << "no file, folder or journal made";
+            EXPECT_EQ(QFileInfo::exists(dir.filePath(QStringLiteral("sub"))), bool(c.make));
+        };
+        EXPECT_FALSE(archive.list(&tests, &error));
+        EXPECT_EQ(error.reason, c.read) << qPrintable(error.text());
+        EXPECT_FALSE(archive.find(1, nullptr, nullptr, &error));
+        EXPECT_EQ(error.reason, c.read);
+        untouched();
+        // A delete is a write, but there is nothing to delete from: it makes nothing either.
+        if (c.read != ArchiveError::Reason::NotADatabase) {
+            EXPECT_FALSE(archive.remove(1, &error));
+            EXPECT_EQ(error.reason, c.read);
+            untouched();
+        }
+        const auto number = archive.add(Record(QStringLiteral("kept")), Downloaded(4), &error);
+        EXPECT_EQ(number.has_value(), c.addKeeps) << qPrintable(error.text());
+        if (!c.addKeeps) {
+            EXPECT_EQ(error.reason, ArchiveError::Reason::Foreign);
+            EXPECT_EQ(Contents(path), before);
+        }
+    }
+}
+
+// The database deleted or moved away while the program runs: the next test goes into a file that
+// is at the path (and the notice says so), and reading no longer shows the tests of the old one.
+TEST(Archive, ADatabaseDeletedOrMovedWhileOpenIsStartedAgainAtItsPath) {
+    for (const bool moved : {false, true}) {
+        SCOPED_TRACE(moved ? "moved" : "deleted");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("records.sqlite"));
+        const QString away = dir.filePath(QStringLiteral("away.sqlite"));
+        Archive archive(path);
+        ASSERT_TRUE(archive.add(Record(QStringLiteral("first")), Downloaded(5), nullptr));
+        for (const char* part : {"", "-wal", "-shm"}) {
+            const QString from = path + QLatin1String(part);
+            if (moved)
+                QFile::rename(from, away + QLatin1String(part));
+            else
+                QFile::remove(from);
+        }
+        ArchiveError error;
+        QList<TestRecord> tests;
+        EXPECT_FALSE(archive.list(&tests, &error));
+        EXPECT_EQ(error.reason, ArchiveError::Reason::NoDatabase);
+        const auto second = archive.add(Record(QStringLiteral("second")), Downloaded(6), &error);
+        ASSERT_TRUE(second) << qPrintable(error.text());
+        EXPECT_TRUE(archive.takeNotice().contains(QDir::toNativeSeparators(path)));
+        Archive again(path);
+        ASSERT_TRUE(again.list(&tests, nullptr));
+        ASSERT_EQ(tests.size(), 1);
+        EXPECT_EQ(tests[0].info.station, QStringLiteral("second"));
+        EXPECT_EQ(tests[0].stored, 6);
+        if (moved) {
+            Archive old(away);
+            ASSERT_TRUE(old.list(&tests, nullptr));
+            ASSERT_EQ(tests.size(), 1);
+            EXPECT_EQ(tests[0].info.station, QStringLiteral("first"));
+        }
+    }
 }
 
 } // namespace
