@@ -30,6 +30,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <QSocketNotifier>
