@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -94,7 +95,7 @@ TEST(Archive, ReopenedTestGivesSaveTheBytesOfTheDownloadAndNumbersAreNeverReused
     EXPECT_GT(archive.add(Record(QString()), store, nullptr).value_or(0), *first);
 }
 
-TEST(Archive, FilesThatAreNoDatabaseAreRenamedAsideOnceAndEmptyOrNewerFilesOpenAsTheyAre) {
+TEST(Archive, FilesThatAreNoDatabaseAreRenamedAsideByTheFirstWriteAndEmptyOrNewerFilesOpen) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("records.sqlite"));
     QByteArray noise(8192, '\0');
@@ -107,7 +108,7 @@ TEST(Archive, FilesThatAreNoDatabaseAreRenamedAsideOnceAndEmptyOrNewerFilesOpenA
         f.write(noise);
     }
     Archive archive(path);
-    ASSERT_TRUE(archive.open(nullptr));
+    ASSERT_TRUE(archive.add(Record(QString()), Downloaded(3), nullptr));
     const QString notice = archive.takeNotice();
     EXPECT_TRUE(notice.contains(QDir::toNativeSeparators(path)) &&
                 notice.contains(QDir::toNativeSeparators(archive.asideName())))
@@ -115,13 +116,16 @@ TEST(Archive, FilesThatAreNoDatabaseAreRenamedAsideOnceAndEmptyOrNewerFilesOpenA
     QFile aside(archive.asideName());
     ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
     EXPECT_EQ(aside.readAll(), noise);
-    EXPECT_TRUE(archive.add(Record(QString()), Downloaded(3), nullptr));
 
-    // A 0-byte file is a new database.
+    // A 0-byte file is a new database: read as one without tests, made one by the first write.
     const QString empty = dir.filePath(QStringLiteral("empty.sqlite"));
     QFile(empty).open(QIODevice::WriteOnly);
     Archive fresh(empty);
-    ASSERT_TRUE(fresh.open(nullptr));
+    QList<TestRecord> none;
+    ASSERT_TRUE(fresh.list(&none, nullptr));
+    EXPECT_TRUE(none.isEmpty());
+    EXPECT_EQ(QFileInfo(empty).size(), 0);
+    ASSERT_TRUE(fresh.add(Record(QString()), Downloaded(3), nullptr));
     EXPECT_EQ(fresh.fileVersion(), Archive::SchemaVersion);
     EXPECT_TRUE(fresh.takeNotice().isEmpty());
 
@@ -208,6 +212,33 @@ TEST(Archive, AFullOrReadOnlyFileSystemFailsTheWriteWithItsReasonAndKeepsTheTest
     Shell(QStringLiteral("umount '%1'").arg(mount));
     if (!readOnly)
         GTEST_SKIP() << "no read-only remount here";
+}
+
+// The database deleted or moved away while the program runs: reading no longer shows the old
+// file's tests, and the next test goes into a new file at the path (the notice says so).
+TEST(Archive, ADatabaseDeletedOrMovedWhileOpenIsStartedAgainAtItsPath) {
+    for (const bool moved : {false, true}) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("records.sqlite"));
+        Archive archive(path);
+        ASSERT_TRUE(archive.add(Record(QStringLiteral("first")), Downloaded(5), nullptr));
+        for (const char* part : {"", "-wal", "-shm"}) {
+            if (moved)
+                QFile::rename(path + QLatin1String(part), path + QLatin1String(".old") + part);
+            else
+                QFile::remove(path + QLatin1String(part));
+        }
+        ArchiveError error;
+        QList<TestRecord> tests;
+        EXPECT_FALSE(archive.list(&tests, &error));
+        EXPECT_EQ(error.reason, ArchiveError::Reason::NoDatabase);
+        ASSERT_TRUE(archive.add(Record(QStringLiteral("second")), Downloaded(6), &error))
+            << qPrintable(error.text());
+        EXPECT_TRUE(archive.takeNotice().contains(QDir::toNativeSeparators(path)));
+        ASSERT_TRUE(Archive(path).list(&tests, nullptr));
+        ASSERT_EQ(tests.size(), 1) << moved;
+        EXPECT_EQ(tests[0].info.station, QStringLiteral("second"));
+    }
 }
 
 } // namespace

@@ -1,12 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The command-line tool's own surface: its help, its version, the options it refuses, and the
 // start-up check of the GBK codec.
+#include "cli/records.h"
 #include "cli/session.h"
 #include "records/text_codec.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <algorithm>
+#include <functional>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -161,6 +173,166 @@ TEST(Cli, DataIsTheSameInEveryLanguage) {
              {Cli(command + QStringList{"--lang", "zh"}), Cli(command, "zh_CN.UTF-8")}) {
             EXPECT_EQ(other.exitCode, english.exitCode);
             EXPECT_EQ(other.out, english.out);
+        }
+    }
+}
+
+// Whatever a field holds, a test is one line of eight tab-separated fields, the last one how its
+// download ended.
+TEST(Cli, RecordsListLineIsOneLineOfEightFieldsEndingWithHowTheDownloadEnded) {
+    const struct {
+        QString station;
+        const char* shown;
+        DownloadEnd ending;
+        int announced;
+        const char* endingField;
+    } cases[] = {
+        {"城南变", "城南变", DownloadEnd::EndFrame, 58, "complete"},
+        {"A\t1\tforged\n9", "A\\t1\\tforged\\n9", DownloadEnd::LinkLost, 100, "58/100 link-lost"},
+        {"\\\r%1", "\\\\\\r%1", DownloadEnd::Watchdog, -1, "58/? watchdog"},
+    };
+    for (const auto& c : cases) {
+        TestRecord t;
+        t.info.station = c.station;
+        t.ending = c.ending;
+        t.announced = c.announced;
+        t.stored = 58;
+        const QStringList fields = RecordsListLine(t).split(u'\t');
+        ASSERT_EQ(fields.size(), 8) << RecordsListLine(t).toStdString();
+        EXPECT_EQ(fields[2], QString::fromUtf8(c.shown));
+        EXPECT_EQ(fields[4], QStringLiteral("58"));
+        EXPECT_EQ(fields[7], QLatin1String(c.endingField));
+    }
+}
+
+// Runs velantis-cli in a folder as a user whom file permissions bind: the tests' own, or "nobody"
+// (given the folder) where the tests run as root; `why` tells why there is none.
+struct Runner {
+    QString folder;
+    QStringList command{QStringLiteral(VELANTIS_CLI)};
+    QString why;
+
+    explicit Runner(const QString& in) : folder(in) {
+#ifdef Q_OS_UNIX
+        if (::geteuid() != 0)
+            return;
+        if (QStandardPaths::findExecutable(QStringLiteral("runuser")).isEmpty() ||
+            QProcess::execute(QStringLiteral("chown"), {QStringLiteral("nobody"), folder}) != 0)
+            why = QStringLiteral("root, and no user 'nobody' or no runuser to run as another");
+        else
+            command = QStringList{"runuser", "-u", "nobody", "--"} + command;
+#else
+        why = QStringLiteral("no file permissions here");
+#endif
+    }
+    CliResult operator()(const QStringList& args) const {
+        QProcess p;
+        p.setWorkingDirectory(folder);
+        p.start(command.first(), command.mid(1) + args + QStringList{"--records", "a.sqlite"});
+        if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+            return {};
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+    // Runs SQL on the folder's a.sqlite as another program would.
+    void sql(const QString& statement) const {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), folder);
+            db.setDatabaseName(folder + QStringLiteral("/a.sqlite"));
+            EXPECT_TRUE(db.open() && QSqlQuery(db).exec(statement)) << statement.toStdString();
+        }
+        QSqlDatabase::removeDatabase(folder);
+    }
+};
+
+const QStringList DemoDownload{"download", "--demo", "--demo-groups", "3"};
+
+// A run that found the record database read-only leaves nothing behind that keeps a later run
+// from writing once the file is writable again.
+TEST(Cli, ARunOnAReadOnlyDatabaseLeavesNothingThatStopsALaterWrite) {
+    QTemporaryDir dir;
+    const Runner run(dir.path());
+    if (!run.why.isEmpty())
+        GTEST_SKIP() << run.why.toStdString();
+    const QString database = dir.filePath(QStringLiteral("a.sqlite"));
+    ASSERT_TRUE(run(DemoDownload).err.contains(QStringLiteral("archived as test 1")));
+    ASSERT_TRUE(QFile::setPermissions(database, QFileDevice::ReadOwner));
+    EXPECT_EQ(run({"records", "list"}).exitCode, 0);
+    EXPECT_TRUE(run(DemoDownload).err.contains(QStringLiteral("read-only")));
+    ASSERT_TRUE(QFile::setPermissions(database, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    const CliResult r = run(DemoDownload);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("archived as test 2"))) << r.err.toStdString();
+    EXPECT_EQ(run({"records", "delete", "1"}).exitCode, 0);
+}
+
+// Each way a record command can fail: its exit code, every line it says in the chosen language
+// (with --lang zh none without Chinese, with --lang en none with Chinese), and a reading command
+// that makes, migrates or renames nothing.
+TEST(Cli, RecordCommandsFailInTheChosenLanguageAndReadingLeavesFilesAsTheyAre) {
+    const auto damaged = [](const Runner& run) {
+        QFile f(run.folder + QStringLiteral("/a.sqlite"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4096, 'x'));
+    };
+    const auto foreign = [](const Runner& run) { run.sql("CREATE TABLE notes (text TEXT)"); };
+    const auto kept = [](const Runner& run) { run(DemoDownload); };
+    const char* const readOnly = "a read-only database"; // file permissions must bind the tool
+    const struct {
+        const char* name;
+        std::function<void(const Runner&)> make;
+        QStringList args;
+        int exitCode;
+        bool untouched; // the folder as it was before
+    } cases[] = {
+        {"no database, read", nullptr, {"records", "list"}, 2, true},
+        {"no database, deleted from", nullptr, {"records", "delete", "1"}, 2, true},
+        {"another program's database, read", foreign, {"records", "list"}, 5, true},
+        {"another program's database, written", foreign, DemoDownload, 0, true},
+        {"a damaged file, read", damaged, {"records", "show", "1"}, 5, true},
+        {"a damaged file, renamed aside", damaged, {"records", "delete", "1"}, 2, false},
+        {"a later version's database",
+         [&](const Runner& run) {
+             kept(run);
+             run.sql("PRAGMA user_version = 9");
+         },
+         {"records", "delete", "1"},
+         5,
+         false},
+        {"no such test", kept, {"records", "show", "99"}, 2, false},
+        {"an option the command does not take", kept, {"records", "show", "1", "--csv"}, 2, false},
+        {readOnly,
+         [&](const Runner& run) {
+             kept(run);
+             QFile::setPermissions(run.folder + QStringLiteral("/a.sqlite"),
+                                   QFileDevice::ReadOwner);
+         },
+         {"records", "delete", "1"},
+         5,
+         false},
+    };
+    for (const auto& c : cases) {
+        for (const char* language : {"zh", "en"}) {
+            SCOPED_TRACE(std::string(c.name) + " " + language);
+            QTemporaryDir dir;
+            const Runner run(dir.path());
+            if (c.name == readOnly && !run.why.isEmpty())
+                continue; // told by the read-only test
+            if (c.make)
+                c.make(run);
+            const auto files = [&] {
+                QStringList out;
+                for (const QFileInfo& f : QDir(dir.path()).entryInfoList(QDir::Files))
+                    out << f.fileName() + QString::number(f.size()) + f.lastModified().toString();
+                return out;
+            };
+            const QStringList before = files();
+            const CliResult r = run(c.args + QStringList{"--lang", language});
+            EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
+            const QStringList lines = r.err.split(u'\n', Qt::SkipEmptyParts);
+            EXPECT_FALSE(lines.isEmpty());
+            for (const QString& line : lines)
+                EXPECT_EQ(HasChinese(line), *language == 'z') << line.toStdString();
+            EXPECT_TRUE(!c.untouched || files() == before);
         }
     }
 }

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -309,6 +310,36 @@ TEST(EndToEnd, CloseLetsQueuedRequestsLeave) {
 }
 
 } // namespace
+
+// Stopped by SIGTERM or SIGINT while it reads, the tool keeps what it stored: archived as an
+// interrupted download with its count, written out as after any early end, exit 4.
+TEST(EndToEnd, DownloadStoppedBySignalIsKeptAsInterrupted) {
+    for (const int signal : {SIGTERM, SIGINT}) {
+        SimulatedInstrument sim({.storedGroups = 200, .latencyTimerMs = 10}); // a few seconds
+        ASSERT_TRUE(sim.start());
+        QTemporaryDir dir;
+        const QStringList records{QStringLiteral("--records"), dir.filePath("r.sqlite")};
+        QProcess cli;
+        cli.start(QStringLiteral(VELANTIS_CLI),
+                  QStringList{"download", "--port", "3=" + sim.devicePath()} + records);
+        QByteArray err;
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return (err += cli.readAllStandardError()).contains("10% ("); }, 30000));
+        ASSERT_EQ(::kill(static_cast<pid_t>(cli.processId()), signal), 0);
+        ASSERT_TRUE(cli.waitForFinished(30000));
+        EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(cli.exitCode(), 4) << signal << cli.readAllStandardError().toStdString();
+        QProcess list;
+        list.start(QStringLiteral(VELANTIS_CLI), QStringList{"records", "list"} + records);
+        ASSERT_TRUE(list.waitForFinished(30000));
+        const QStringList fields = QString::fromUtf8(list.readAllStandardOutput()).split(u'\t');
+        ASSERT_EQ(fields.size(), 8) << signal;
+        const int stored = fields[4].toInt();
+        EXPECT_TRUE(stored > 0 && stored < 200) << stored;
+        EXPECT_EQ(fields[7], QStringLiteral("%1/200 interrupted\n").arg(stored));
+        EXPECT_EQ(cli.readAllStandardOutput(), ExpectedDownload(sim, stored)) << "written out";
+    }
+}
 
 // Two downloads archiving into one database at the same moment: both kept; each reopened test
 // gives back exactly the bytes its download wrote; a test that is not there is exit 2.

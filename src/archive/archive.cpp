@@ -12,6 +12,10 @@
 
 #include <atomic>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace velantis {
 
 namespace {
@@ -67,9 +71,9 @@ QDateTime TimeOf(const QVariant& v) {
 }
 
 DownloadEnd EndingOf(const QString& name) {
-    for (DownloadEnd how : {DownloadEnd::EndFrame, DownloadEnd::Incomplete, DownloadEnd::Watchdog,
-                            DownloadEnd::LinkLost, DownloadEnd::StoreFull,
-                            DownloadEnd::Interrupted}) {
+    for (DownloadEnd how :
+         {DownloadEnd::EndFrame, DownloadEnd::Incomplete, DownloadEnd::Watchdog,
+          DownloadEnd::LinkLost, DownloadEnd::StoreFull, DownloadEnd::Interrupted}) {
         if (EndingName(how) == name)
             return how;
     }
@@ -110,6 +114,45 @@ QVariant NotNull(const QVariant& v) {
     if (v.typeId() == QMetaType::QString && v.toString().isNull())
         return QVariant(QStringLiteral(""));
     return v;
+}
+
+// Whether the tables of a file are the record database's: tests and groups, with the columns
+// this program reads.
+bool OurTables(QSqlDatabase& db) {
+    const struct {
+        const char* table;
+        QStringList columns;
+    } expected[] = {
+        {"tests", {QStringLiteral("number"), QStringLiteral("ended"), QStringLiteral("stored")}},
+        {"groups", {QStringLiteral("test"), QStringLiteral("group_no"), QStringLiteral("frame")}},
+    };
+    for (const auto& e : expected) {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(e.table))))
+            return false;
+        QStringList found;
+        while (q.next())
+            found << q.value(1).toString();
+        for (const QString& column : e.columns) {
+            if (!found.contains(column))
+                return false;
+        }
+    }
+    return true;
+}
+
+// The program's own journal files of a database it may write: a run that found the database
+// read-only may have left them without write permission (SQLite gives them the database's
+// mode), which would keep every later write out once the database is writable again.
+void MakeJournalsWritable(const QString& path) {
+    if (!QFileInfo(path).isWritable())
+        return;
+    for (const char* part : {"-wal", "-shm"}) {
+        const QString journal = path + QLatin1String(part);
+        const QFileInfo info(journal);
+        if (info.isFile() && !info.isSymLink() && !(info.permissions() & QFileDevice::WriteOwner))
+            QFile::setPermissions(journal, info.permissions() | QFileDevice::WriteOwner);
+    }
 }
 
 QString ClassText(AccuracyClass c) {
@@ -162,6 +205,14 @@ QString ArchiveError::text() const {
     case Reason::NotADatabase:
         return QCoreApplication::translate("velantis::ArchiveError", "not a record database (%1)")
             .arg(system);
+    case Reason::NoDatabase:
+        return QCoreApplication::translate("velantis::ArchiveError", "no record database at %1")
+            .arg(system);
+    case Reason::Foreign:
+        return QCoreApplication::translate("velantis::ArchiveError",
+                                           "a database of another program (tables: %1), not "
+                                           "a record database; left as it is")
+            .arg(system);
     case Reason::NewerVersion:
         return QCoreApplication::translate(
             "velantis::ArchiveError",
@@ -184,7 +235,7 @@ QString ArchiveError::text() const {
     case Reason::Other:
         break;
     }
-    return system;
+    return QCoreApplication::translate("velantis::ArchiveError", "database error (%1)").arg(system);
 }
 
 bool MatchesFilter(const TestRecord& r, const QString& filter) {
@@ -241,6 +292,30 @@ void Archive::closeFile() {
         db_.close();
     db_ = QSqlDatabase();
     open_ = false;
+    writeOpen_ = false;
+    empty_ = false;
+}
+
+Archive::FileId Archive::IdOf(const QString& path) {
+#ifdef Q_OS_UNIX
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return {true, static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+#else
+    // An open file cannot be deleted here; one moved away leaves nothing at the path.
+    return {QFileInfo::exists(path), 0, 0};
+#endif
+}
+
+bool Archive::letGoOfMovedFile() {
+    if (!open_ || IdOf(path_) == openId_)
+        return false;
+    // Closed before anything opens the path again: the old connection's last checkpoint and
+    // clean-up touch only its own files.
+    closeFile();
+    movedAway_ = true;
+    return true;
 }
 
 QString Archive::takeNotice() {
@@ -255,21 +330,40 @@ bool Archive::exec(const QString& sql, ArchiveError* error) {
 }
 
 bool Archive::open(ArchiveError* error) {
-    if (open_)
+    return ensureOpen(Access::Read, error);
+}
+
+bool Archive::ensureOpen(Access access, ArchiveError* error) {
+    letGoOfMovedFile();
+    if (open_ && (access == Access::Read || writeOpen_))
         return true;
-    const bool first = !checked_;
-    checked_ = true;
+    if (access == Access::Read)
+        return openFile(Access::Read, error);
+    const bool existed = QFileInfo::exists(path_);
+    // Only the first write-opening puts a damaged file aside: later failures are the system's.
+    const bool first = !asideTried_;
+    asideTried_ = true;
     ArchiveError why;
-    if (openFile(&why))
-        return true;
-    if (!first || why.reason != ArchiveError::Reason::NotADatabase) {
+    bool opened = openFile(Access::Write, &why);
+    if (!opened && first && why.reason == ArchiveError::Reason::NotADatabase)
+        opened = renameAside(why.system, error) && openFile(Access::Write, error);
+    else if (!opened)
         Set(error, why);
-        return false;
+    if (opened && movedAway_) {
+        movedAway_ = false;
+        const QString moved =
+            existed ? QCoreApplication::translate(
+                          "velantis::Archive",
+                          "the record database %1 was moved or replaced while the program ran; "
+                          "the file now at that path is used")
+                    : QCoreApplication::translate(
+                          "velantis::Archive",
+                          "the record database %1 was moved or deleted while the program ran; a "
+                          "new one was started there");
+        notice_ = moved.arg(QDir::toNativeSeparators(path_)) +
+                  (notice_.isEmpty() ? QString() : QLatin1Char('\n') + notice_);
     }
-    // Only the first opening puts a damaged file aside: later failures are the system's.
-    if (!renameAside(why.system, error))
-        return false;
-    return openFile(error);
+    return opened;
 }
 
 bool Archive::renameAside(const QString& reason, ArchiveError* error) {
@@ -286,8 +380,9 @@ bool Archive::renameAside(const QString& reason, ArchiveError* error) {
     QFile file(path_);
     if (!file.rename(aside)) {
         Set(error,
-            {ArchiveError::Reason::NotADatabase, QStringLiteral("%1; renaming it to %2 failed: %3")
-                                                     .arg(reason, aside, file.errorString())});
+            {ArchiveError::Reason::NotADatabase,
+             QCoreApplication::translate("velantis::Archive", "%1; renaming it to %2 failed: %3")
+                 .arg(reason, QDir::toNativeSeparators(aside), file.errorString())});
         return false;
     }
     // The old file's journal belongs to it, never to the new one.
@@ -297,43 +392,63 @@ bool Archive::renameAside(const QString& reason, ArchiveError* error) {
             QFile::rename(from, aside + QLatin1String(part));
     }
     asideName_ = aside;
-    notice_ = QStringLiteral("%1 was not a readable record database (%2); it was renamed to %3 and "
-                             "a new one started")
+    notice_ = QCoreApplication::translate(
+                  "velantis::Archive",
+                  "%1 was not a readable record database (%2); it was renamed to %3 and a new one "
+                  "started")
                   .arg(QDir::toNativeSeparators(path_), reason, QDir::toNativeSeparators(aside));
     return true;
 }
 
-bool Archive::openFile(ArchiveError* error) {
+bool Archive::openFile(Access access, ArchiveError* error) {
     closeFile();
-    if (!QDir().mkpath(QFileInfo(path_).absolutePath())) {
-        Set(error,
-            {ArchiveError::Reason::CannotOpen,
-             QCoreApplication::translate("velantis::ArchiveError", "cannot make the folder %1")
-                 .arg(QDir::toNativeSeparators(QFileInfo(path_).absolutePath()))});
-        return false;
+    const QString folder = QFileInfo(path_).absolutePath();
+    if (access == Access::Read) {
+        if (!QFileInfo::exists(path_)) {
+            Set(error, {ArchiveError::Reason::NoDatabase, QDir::toNativeSeparators(path_)});
+            return false;
+        }
+    } else {
+        if (!QDir().mkpath(folder)) {
+            Set(error,
+                {ArchiveError::Reason::CannotOpen,
+                 QCoreApplication::translate("velantis::ArchiveError", "cannot make the folder %1")
+                     .arg(QDir::toNativeSeparators(folder))});
+            return false;
+        }
+        MakeJournalsWritable(path_);
     }
     db_ = QSqlDatabase::contains(connection_)
               ? QSqlDatabase::database(connection_, false)
               : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
     if (!db_.isValid()) {
         Set(error, {ArchiveError::Reason::Other,
-                    QStringLiteral("Qt's SQLite driver (QSQLITE) is not installed")});
+                    QCoreApplication::translate("velantis::Archive",
+                                                "Qt's SQLite driver (QSQLITE) is not installed")});
         return false;
     }
     db_.setDatabaseName(path_);
-    db_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs_));
-    if (!db_.open())
-        return Failed(error, db_.lastError());
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs_);
+    if (access == Access::Read)
+        options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+    db_.setConnectOptions(options);
+    if (!db_.open()) {
+        const QSqlError e = db_.lastError();
+        closeFile();
+        return Failed(error, e);
+    }
     readOnly_ = false;
-    if (!prepareSchema(error)) {
+    if (!prepareSchema(access, error)) {
         closeFile();
         return false;
     }
+    openId_ = IdOf(path_);
     open_ = true;
+    writeOpen_ = access == Access::Write;
     return true;
 }
 
-bool Archive::prepareSchema(ArchiveError* error) {
+bool Archive::prepareSchema(Access access, ArchiveError* error) {
     QSqlQuery q(db_);
     // The first statement reads the file: a file that is no database fails here.
     if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
@@ -352,19 +467,38 @@ bool Archive::prepareSchema(ArchiveError* error) {
         }
         quickChecked_ = true;
     }
+    // Another program's database is told before anything of it is touched.
+    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' "
+                               "AND name NOT LIKE 'sqlite_%' ORDER BY name")))
+        return Failed(error, q.lastError());
+    QStringList tables;
+    while (q.next())
+        tables << q.value(0).toString();
+    q.finish();
+    const bool fresh = fileVersion_ == 0 && tables.isEmpty();
+    if (!fresh && (fileVersion_ == 0 || !OurTables(db_))) {
+        Set(error, {ArchiveError::Reason::Foreign,
+                    tables.isEmpty() ? QStringLiteral("-") : tables.join(QStringLiteral(", "))});
+        return false;
+    }
     if (!exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(busyTimeoutMs_), error) ||
         !exec(QStringLiteral("PRAGMA foreign_keys = ON"), error))
         return false;
     if (fileVersion_ > SchemaVersion) {
         // A later program's file: read here, never written, so nothing of it is spoilt.
         readOnly_ = true;
-        notice_ = QStringLiteral("%1 was written by a later version of the program (schema %2, "
-                                 "this one knows %3): it is opened read only and new tests are "
-                                 "not archived")
+        notice_ = QCoreApplication::translate(
+                      "velantis::Archive",
+                      "%1 was written by a later version of the program (schema %2, this one "
+                      "knows %3): it is opened read only and new tests are not archived")
                       .arg(QDir::toNativeSeparators(path_))
                       .arg(fileVersion_)
                       .arg(SchemaVersion);
-        return exec(QStringLiteral("PRAGMA query_only = ON"), error);
+        return access == Access::Read || exec(QStringLiteral("PRAGMA query_only = ON"), error);
+    }
+    if (access == Access::Read) {
+        empty_ = fresh;
+        return true;
     }
     if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")))
         return Failed(error, q.lastError());
@@ -419,8 +553,13 @@ void Archive::rollback() {
     q.exec(QStringLiteral("ROLLBACK"));
 }
 
-bool Archive::writable(ArchiveError* error) {
-    if (!open(error))
+bool Archive::writable(bool create, ArchiveError* error) {
+    if (!create && !QFileInfo::exists(path_)) {
+        letGoOfMovedFile();
+        Set(error, {ArchiveError::Reason::NoDatabase, QDir::toNativeSeparators(path_)});
+        return false;
+    }
+    if (!ensureOpen(Access::Write, error))
         return false;
     if (readOnly_) {
         Set(error, {ArchiveError::Reason::NewerVersion,
@@ -433,7 +572,7 @@ bool Archive::writable(ArchiveError* error) {
 
 std::optional<qint64> Archive::add(const TestRecord& record, const RecordStore& store,
                                    ArchiveError* error) {
-    if (!writable(error))
+    if (!writable(true, error))
         return std::nullopt;
     const TestReport report = MakeTestReport(store, record.info, {});
     if (!begin(error))
@@ -491,11 +630,13 @@ std::optional<qint64> Archive::add(const TestRecord& record, const RecordStore& 
 bool Archive::list(QList<TestRecord>* tests, ArchiveError* error) {
     if (!open(error))
         return false;
+    tests->clear();
+    if (empty_)
+        return true;
     QSqlQuery q(db_);
     q.setForwardOnly(true);
     if (!q.exec(QStringLiteral("SELECT %1 FROM tests ORDER BY number DESC").arg(TestColumns)))
         return Failed(error, q.lastError());
-    tests->clear();
     while (q.next())
         tests->append(RecordOf(q));
     if (q.lastError().isValid())
@@ -507,6 +648,12 @@ bool Archive::find(qint64 number, TestRecord* test, QList<ArchivedGroup>* groups
                    ArchiveError* error) {
     if (!open(error))
         return false;
+    if (empty_) {
+        Set(error,
+            {ArchiveError::Reason::NoSuchTest,
+             QCoreApplication::translate("velantis::ArchiveError", "no test %1").arg(number)});
+        return false;
+    }
     // One read transaction, so the groups belong to the very test row read.
     if (!exec(QStringLiteral("BEGIN"), error))
         return false;
@@ -548,7 +695,7 @@ bool Archive::find(qint64 number, TestRecord* test, QList<ArchivedGroup>* groups
 }
 
 bool Archive::remove(qint64 number, ArchiveError* error) {
-    if (!writable(error) || !begin(error))
+    if (!writable(false, error) || !begin(error))
         return false;
     QSqlQuery q(db_);
     q.prepare(QStringLiteral("DELETE FROM tests WHERE number = ?"));
@@ -570,7 +717,7 @@ bool Archive::remove(qint64 number, ArchiveError* error) {
 
 bool Archive::updateInfo(qint64 number, const TestInfo& info, ArchiveError* error) {
     QList<ArchivedGroup> groups;
-    if (!writable(error) || !find(number, nullptr, &groups, error))
+    if (!writable(false, error) || !find(number, nullptr, &groups, error))
         return false;
     RecordStore store;
     FillStore(groups, &store);

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "link/monitor.h"
 #include "protocol/frame.h"
+#include "records/download_end.h"
 #include "records/record_store.h"
 #include "records/test_report.h"
 
@@ -22,6 +22,8 @@ struct ArchiveError {
     enum class Reason {
         None,
         NotADatabase, // the file is no SQLite database (or a damaged one)
+        NoDatabase,   // there is no file at the path (reading never makes one)
+        Foreign,      // an SQLite database of another program: left as it is
         NewerVersion, // written by a later version of the program: read only here
         ReadOnly,     // read-only file or file system
         DiskFull,     // no space left on the device
@@ -31,7 +33,7 @@ struct ArchiveError {
         Other,        // see system
     };
     Reason reason = Reason::None;
-    QString system; // SQLite's own words
+    QString system; // SQLite's own words; the path for NoDatabase, the tables for Foreign
 
     // The reason in English, as the command line prints it.
     QString text() const;
@@ -70,6 +72,11 @@ QString EndingName(DownloadEnd how);
 // group, the group's 20-byte frame kept as it came. Write-ahead journal, synchronous=FULL, foreign
 // keys on, and every write in a BEGIN IMMEDIATE transaction that waits for another program's
 // write up to the busy timeout. The schema version is PRAGMA user_version.
+//
+// Reading (open, list, find) opens an existing file read only and never makes, migrates or
+// renames anything; only add() makes the file (and its folder). Every operation first checks that
+// the file open is still the one at the path: one deleted or moved away while the program runs is
+// let go, and add() starts a new one there (takeNotice() says so).
 class Archive {
 public:
     static constexpr int SchemaVersion = 1;
@@ -85,16 +92,17 @@ public:
 
     const QString& path() const { return path_; }
 
-    // Opens the file, creating it (and its folder) when there is none. The first call of an
-    // Archive also checks the file (PRAGMA quick_check): one that is no database or fails the
-    // check is renamed aside with the date and time and a new one started (notice() says so).
-    // A file of a later schema version opens read only. Calls after a success do nothing; after
-    // a failure they try again.
+    // Opens the file for reading. No file at the path is NoDatabase, an SQLite file of another
+    // program Foreign, a file that is no database or fails PRAGMA quick_check (checked once per
+    // Archive) NotADatabase: each left as it is. A file of a later schema version opens read
+    // only. Calls after a success do nothing (while the file stays at the path); after a failure
+    // they try again.
     bool open(ArchiveError* error);
     bool isOpen() const { return open_; }
     bool isReadOnly() const { return readOnly_; }
-    // What the first opening did beside opening: the file renamed aside, or opened read only.
-    // Empty when there is nothing to tell; taken once.
+    // What an opening did beside opening: the file renamed aside, opened read only, or a new file
+    // started where the one open had been moved or deleted. Empty when there is nothing to tell;
+    // taken once.
     QString takeNotice();
     // The name the damaged file was given, when the first opening renamed one aside.
     const QString& asideName() const { return asideName_; }
@@ -102,23 +110,41 @@ public:
 
     // Adds a test with the framed groups of store, in one transaction: its number, or nothing.
     // record's number, counts and version are filled in here (counts from MakeTestReport).
+    // Makes the file and its folder when there is none. The first write-opening of an Archive
+    // renames a file that is no database (or fails the check) aside with the date and time and
+    // starts a new one (takeNotice() says so); another program's database is refused.
     std::optional<qint64> add(const TestRecord& record, const RecordStore& store,
                               ArchiveError* error);
     // Every test, newest first.
     bool list(QList<TestRecord>* tests, ArchiveError* error);
     // One test and its groups in group order.
     bool find(qint64 number, TestRecord* test, QList<ArchivedGroup>* groups, ArchiveError* error);
+    // Removing from and editing a file that is not there is NoDatabase: neither makes one.
     bool remove(qint64 number, ArchiveError* error);
     // Replaces a test's information and recounts its verdicts against the (new) class.
     bool updateInfo(qint64 number, const TestInfo& info, ArchiveError* error);
 
 private:
-    bool openFile(ArchiveError* error);
-    bool prepareSchema(ArchiveError* error);
+    enum class Access { Read, Write };
+    // Which file a path names: device and inode where there are such, else whether it exists.
+    struct FileId {
+        bool exists = false;
+        quint64 device = 0;
+        quint64 inode = 0;
+        bool operator==(const FileId&) const = default;
+    };
+    static FileId IdOf(const QString& path);
+
+    bool ensureOpen(Access access, ArchiveError* error);
+    bool openFile(Access access, ArchiveError* error);
+    bool prepareSchema(Access access, ArchiveError* error);
     void closeFile();
+    // Lets the connection go when the file at the path is no longer the one open; true then.
+    bool letGoOfMovedFile();
     bool renameAside(const QString& reason, ArchiveError* error);
     bool exec(const QString& sql, ArchiveError* error);
-    bool writable(ArchiveError* error);
+    // Open for writing and not a later version's file; create: a missing file is made.
+    bool writable(bool create, ArchiveError* error);
     bool begin(ArchiveError* error);
     bool commit(ArchiveError* error);
     void rollback();
@@ -131,9 +157,13 @@ private:
     QString connection_;
     QSqlDatabase db_;
     bool open_ = false;
+    bool writeOpen_ = false;
     bool readOnly_ = false;
-    bool checked_ = false;
+    bool empty_ = false; // opened for reading before any test was written: no tables yet
+    bool asideTried_ = false;
     bool quickChecked_ = false;
+    bool movedAway_ = false; // the file open was moved or deleted; the next write-open tells
+    FileId openId_;
     int fileVersion_ = 0;
     QString notice_;
     QString asideName_;

@@ -10,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QHash>
 #include <QPageLayout>
 
 #include <cerrno>
@@ -44,31 +45,91 @@ QString Where(const Archive& archive) {
     return QDir::toNativeSeparators(archive.path());
 }
 
-// Opens the archive, telling a renamed-aside or read-only file once; false when told why not.
-bool Open(Archive& archive, const QString& command) {
-    ArchiveError error;
-    const bool open = archive.open(&error);
+// Tells what the archive did beside its work (a file renamed aside, one opened read only, a new
+// one started), once.
+void TellNotice(Archive& archive) {
     if (const QString notice = archive.takeNotice(); !notice.isEmpty())
         Err(notice);
-    if (!open)
-        Err(QStringLiteral("velantis-cli %1: %2: %3").arg(command, Where(archive), error.text()));
-    return open;
 }
 
-int Fail(const Archive& archive, const QString& command, const ArchiveError& error) {
-    Err(QStringLiteral("velantis-cli %1: %2: %3").arg(command, Where(archive), error.text()));
-    return error.reason == ArchiveError::Reason::NoSuchTest ? Usage : Failed;
+// A test or a database that is not there is the caller's mistake (exit 2); a database that
+// cannot be opened or written, a failure (exit 5).
+int Fail(Archive& archive, const QString& command, const ArchiveError& error) {
+    TellNotice(archive);
+    if (error.reason == ArchiveError::Reason::NoDatabase)
+        Err(QStringLiteral("velantis-cli %1: %2").arg(command, error.text()));
+    else
+        Err(QStringLiteral("velantis-cli %1: %2: %3").arg(command, Where(archive), error.text()));
+    return error.reason == ArchiveError::Reason::NoSuchTest ||
+                   error.reason == ArchiveError::Reason::NoDatabase
+               ? Usage
+               : Failed;
+}
+
+// The options each command takes beside --records (and --help).
+bool TakesOption(const QString& action, const QString& option) {
+    static const QHash<QString, QStringList> taken = {
+        {QStringLiteral("list"), {QStringLiteral("filter")}},
+        {QStringLiteral("show"), {}},
+        {QStringLiteral("export"),
+         {QStringLiteral("csv"), QStringLiteral("o"), QStringLiteral("output"),
+          QStringLiteral("report")}},
+        {QStringLiteral("delete"), {}},
+    };
+    return option == QLatin1String("records") || option == QLatin1String("help") ||
+           taken.value(action).contains(option);
+}
+
+// "complete", or the groups stored of those announced and why the download ended early.
+QString EndingField(const TestRecord& t) {
+    if (t.ending == DownloadEnd::EndFrame)
+        return EndingName(t.ending);
+    return QStringLiteral("%1/%2 %3")
+        .arg(QString::number(t.stored),
+             t.announced < 0 ? QStringLiteral("?") : QString::number(t.announced),
+             EndingName(t.ending));
 }
 
 } // namespace
 
+QString EscapedField(const QString& field) {
+    QString out;
+    out.reserve(field.size());
+    for (const QChar c : field) {
+        switch (c.unicode()) {
+        case '\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case '\t':
+            out += QStringLiteral("\\t");
+            break;
+        case '\r':
+            out += QStringLiteral("\\r");
+            break;
+        case '\n':
+            out += QStringLiteral("\\n");
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
 QString RecordsListLine(const TestRecord& t) {
-    return QStringLiteral("%1\t%2\t%3\t%4\t%5\t合格 %6\t超差 %7")
-        .arg(t.number)
-        .arg(t.ended.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), t.info.station, t.info.serial)
-        .arg(t.stored)
-        .arg(t.pass)
-        .arg(t.fail);
+    // Joined, never substituted in turn: a "%1" typed into a field stays as it is.
+    const QStringList fields = {QString::number(t.number),
+                                t.ended.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                t.info.station,
+                                t.info.serial,
+                                QString::number(t.stored),
+                                QStringLiteral("合格 ") + QString::number(t.pass),
+                                QStringLiteral("超差 ") + QString::number(t.fail),
+                                EndingField(t)};
+    QStringList escaped;
+    for (const QString& field : fields)
+        escaped << EscapedField(field);
+    return escaped.join(u'\t');
 }
 
 void ArchiveDownload(const QString& path, const Monitor& monitor, DownloadEnd how,
@@ -84,10 +145,8 @@ void ArchiveDownload(const QString& path, const Monitor& monitor, DownloadEnd ho
     record.ending = how;
     record.announced = monitor.groupTotal;
     record.info = info;
-    const bool open = archive.open(&error);
-    if (const QString notice = archive.takeNotice(); !notice.isEmpty())
-        Err(notice);
-    const auto number = open ? archive.add(record, monitor.store(), &error) : std::nullopt;
+    const auto number = archive.add(record, monitor.store(), &error);
+    TellNotice(archive);
     if (number)
         Err(QCoreApplication::translate("Records", "archived as test %1 in %2")
                 .arg(QString::number(*number), Where(archive)));
@@ -141,6 +200,15 @@ int RunRecords(const QStringList& args) {
             "Records", "velantis-cli records: give list, show N, export N or delete N"));
         return Usage;
     }
+    for (const QString& option : parser.optionNames()) {
+        if (!TakesOption(action, option)) {
+            Err(QCoreApplication::translate("Records", "velantis-cli %1: takes no option %2")
+                    .arg(command,
+                         (option.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) +
+                             option));
+            return Usage;
+        }
+    }
     const bool csv = parser.isSet(QStringLiteral("csv"));
     const QString report = parser.value(QStringLiteral("report"));
     if (action == QLatin1String("export") && csv == !report.isEmpty()) {
@@ -148,17 +216,21 @@ int RunRecords(const QStringList& args) {
             "Records", "velantis-cli records export: give --csv or --report FILE"));
         return Usage;
     }
+    if (parser.isSet(QStringLiteral("output")) && !csv) {
+        Err(QCoreApplication::translate("Records",
+                                        "velantis-cli records export: -o FILE goes with --csv"));
+        return Usage;
+    }
 
     Archive archive(parser.isSet(QStringLiteral("records"))
                         ? parser.value(QStringLiteral("records"))
                         : Archive::DefaultPath());
-    if (!Open(archive, command))
-        return Failed;
     ArchiveError error;
     if (action == QLatin1String("list")) {
         QList<TestRecord> tests;
         if (!archive.list(&tests, &error))
             return Fail(archive, command, error);
+        TellNotice(archive);
         QByteArray text;
         const QString filter = parser.value(QStringLiteral("filter"));
         for (const TestRecord& t : tests) {
@@ -170,6 +242,7 @@ int RunRecords(const QStringList& args) {
     if (action == QLatin1String("delete")) {
         if (!archive.remove(number, &error))
             return Fail(archive, command, error);
+        TellNotice(archive);
         Err(QCoreApplication::translate("Records", "test %1 deleted").arg(number));
         return Ok;
     }
@@ -177,6 +250,7 @@ int RunRecords(const QStringList& args) {
     QList<ArchivedGroup> groups;
     if (!archive.find(number, &test, &groups, &error))
         return Fail(archive, command, error);
+    TellNotice(archive);
     RecordStore store;
     FillStore(groups, &store);
     if (action == QLatin1String("show")) {
@@ -198,9 +272,10 @@ int RunRecords(const QStringList& args) {
         }
         return Ok;
     }
-    const QByteArray pdf =
-        PagesPdf(ReportDrawer(MakeTestReport(store, test.info, {test.ended, test.port})), A4Paper(),
-                 PdfResolution);
+    const QByteArray pdf = PagesPdf(
+        ReportDrawer(MakeTestReport(
+            store, test.info, {test.ended, test.port, test.ending, test.announced, test.stored})),
+        A4Paper(), PdfResolution);
     QString why;
     if (pdf.isEmpty() || !SaveFileBytes(report, pdf, &why)) {
         Err(QCoreApplication::translate("Records",

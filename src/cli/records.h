@@ -2,6 +2,7 @@
 #pragma once
 
 #include "archive/archive.h"
+#include "link/monitor.h"
 
 #include <QStringList>
 
@@ -16,8 +17,12 @@ int RunRecords(const QStringList& args);
 void ArchiveDownload(const QString& path, const Monitor& monitor, DownloadEnd how,
                      const TestInfo& info, const QString& port);
 
-// One line of `records list`: number, date and time, station, serial, groups, 合格 n, 超差 n,
-// separated by tabs.
+// One line of `records list`: number, date and time, station, serial, groups, 合格 n, 超差 n and
+// how the download ended ("complete", or "58/100 link-lost" with "?" for a count that never
+// came), separated by tabs. A tab, CR, LF or backslash inside a field is written \t, \r, \n or
+// \\, so that a field can never make a line or a field of its own.
 QString RecordsListLine(const TestRecord& test);
+// A field of a line-per-record output with its tab, CR, LF and backslash escaped.
+QString EscapedField(const QString& field);
 
 } // namespace velantis

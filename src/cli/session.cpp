@@ -27,8 +27,18 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
+
+#ifdef Q_OS_UNIX
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace velantis {
 
@@ -245,6 +255,80 @@ bool ApplyPorts(Session& s, const Common& common, const QString& command) {
     }
     return true;
 }
+
+#ifdef Q_OS_UNIX
+// The write end of the pipe that carries SIGTERM and SIGINT into the event loop.
+int g_stopPipe = -1;
+
+void OnStopSignal(int signal) {
+    // Only async-signal-safe calls here: the signal's number goes down the pipe.
+    const int saved = errno;
+    const unsigned char number = static_cast<unsigned char>(signal);
+    [[maybe_unused]] const ssize_t written = ::write(g_stopPipe, &number, 1);
+    errno = saved;
+}
+
+// SIGTERM and SIGINT, while an object of this class lives, reach `stopped` from the event loop.
+// Without a pipe (no descriptors left) the signals keep their usual effect.
+class StopSignals {
+public:
+    explicit StopSignals(std::function<void(int)> stopped) : stopped_(std::move(stopped)) {
+        int ends[2];
+        if (::pipe(ends) != 0)
+            return;
+        for (int end : ends) {
+            ::fcntl(end, F_SETFD, FD_CLOEXEC);
+            ::fcntl(end, F_SETFL, ::fcntl(end, F_GETFL) | O_NONBLOCK);
+        }
+        read_ = ends[0];
+        g_stopPipe = ends[1];
+        notifier_ = std::make_unique<QSocketNotifier>(read_, QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
+            unsigned char number = 0;
+            while (::read(read_, &number, 1) == 1)
+                stopped_(number);
+        });
+        struct sigaction action {};
+        action.sa_handler = &OnStopSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (int i = 0; i < 2; ++i) {
+            installed_[i] = ::sigaction(Signals[i], &action, &before_[i]) == 0;
+            // A signal ignored when the tool started (nohup, a background job) stays ignored.
+            if (installed_[i] && before_[i].sa_handler == SIG_IGN) {
+                ::sigaction(Signals[i], &before_[i], nullptr);
+                installed_[i] = false;
+            }
+        }
+    }
+    ~StopSignals() {
+        restore();
+        notifier_.reset();
+        if (read_ >= 0) {
+            ::close(read_);
+            ::close(std::exchange(g_stopPipe, -1));
+        }
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+    // The signals' effect as before, so that raising one now does what it did.
+    void restore() {
+        for (int i = 0; i < 2; ++i) {
+            if (std::exchange(installed_[i], false))
+                ::sigaction(Signals[i], &before_[i], nullptr);
+        }
+    }
+
+private:
+    static constexpr int Signals[2] = {SIGTERM, SIGINT};
+    std::function<void(int)> stopped_;
+    int read_ = -1;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    struct sigaction before_[2]{};
+    bool installed_[2] = {false, false};
+};
+#endif
 
 QString LiveLine(const DisplayState& d) {
     auto cell = [](const QString& text) { return text.trimmed().rightJustified(8); };
@@ -471,7 +555,11 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
     QObject::connect(&s.monitor, &Monitor::groupCountError, [] {
         Err(QCoreApplication::translate("Session", "the instrument reports no stored groups"));
     });
-    QObject::connect(&s.monitor, &Monitor::downloadEnded, [&](DownloadEnd how) {
+    bool ended = false;
+    // The end of the download: the instrument's, or a stop by SIGTERM/SIGINT.
+    const auto end = [&](DownloadEnd how) {
+        if (std::exchange(ended, true))
+            return;
         Err(ShownText(DownloadSummary(how, s.monitor.groupsStored(), s.monitor.groupTotal)));
         if (!records.isEmpty())
             ArchiveDownload(records, s.monitor, how, info,
@@ -497,7 +585,8 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
             const DownloadInfo from{QDateTime::currentDateTime(),
                                     QStringLiteral("COM%1 (%2)")
                                         .arg(s.monitor.commPort())
-                                        .arg(s.monitor.display().portDevice)};
+                                        .arg(s.monitor.display().portDevice),
+                                    how, s.monitor.groupTotal, s.monitor.groupsStored()};
             const QByteArray pdf =
                 PagesPdf(ReportDrawer(MakeTestReport(s.monitor.store(), info, from)), A4Paper(),
                          PdfResolution);
@@ -512,7 +601,28 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
             }
         }
         QCoreApplication::exit(code);
+    };
+    QObject::connect(&s.monitor, &Monitor::downloadEnded, end);
+#ifdef Q_OS_UNIX
+    // Stopped while it reads, the tool keeps what was stored as an interrupted download: archived,
+    // written out, exit Incomplete. Stopped before any group came, it ends as the signal says.
+    StopSignals stop([&](int signal) {
+        if (ended)
+            return;
+        if (s.monitor.downloading == 1 && s.monitor.groupsStored() > 0) {
+            s.timers.stop();
+            // The list as the end of a download leaves it: every group stored so far.
+            int first = 0, last = 0;
+            s.monitor.RefreshHistory(first, last);
+            end(DownloadEnd::Interrupted);
+            return;
+        }
+        s.timers.stop();
+        s.monitor.closePort();
+        stop.restore();
+        std::raise(signal);
     });
+#endif
     QTimer::singleShot(TimeoutMsecs(common), [&] {
         if (!started) {
             Err(QCoreApplication::translate(
