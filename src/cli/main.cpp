@@ -118,6 +118,7 @@ int main(int argc, char** argv) {
     velantis::InstallTranslations(
         language, {{QStringLiteral(":/i18n/velantis-cli_zh_CN"), velantis::Language::English},
                    {QStringLiteral(":/i18n/velantis-core_zh_CN"), velantis::Language::English},
+                   {QStringLiteral(":/i18n/velantis-archive_zh_CN"), velantis::Language::English},
                    {QStringLiteral(":/i18n/velantis-report_en"), velantis::Language::Chinese}});
     if (chosen.given && !chosen.language) {
         Print(stderr, QStringLiteral("velantis-cli: %1\n").arg(chosen.error));

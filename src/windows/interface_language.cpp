@@ -25,7 +25,8 @@ void RememberWindowsLanguage(Language language) {
 QList<Catalogue> WindowCatalogues() {
     return {{QStringLiteral(":/i18n/velantis_en"), Language::Chinese},
             {QStringLiteral(":/i18n/velantis-report_en"), Language::Chinese},
-            {QStringLiteral(":/i18n/velantis-core_zh_CN"), Language::English}};
+            {QStringLiteral(":/i18n/velantis-core_zh_CN"), Language::English},
+            {QStringLiteral(":/i18n/velantis-archive_zh_CN"), Language::English}};
 }
 
 } // namespace velantis
