@@ -48,12 +48,7 @@ QList<Word> ReportWords(const TestReport& report, const QTemporaryDir& dir) {
         const auto m = it.next();
         words << Word{QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
                              QPointF(m.captured(3).toDouble(), m.captured(4).toDouble())),
-                      m.captured(5)
-                          .replace(QStringLiteral("&apos;"), QStringLiteral("'"))
-                          .replace(QStringLiteral("&quot;"), QStringLiteral("\""))
-                          .replace(QStringLiteral("&lt;"), QStringLiteral("<"))
-                          .replace(QStringLiteral("&gt;"), QStringLiteral(">"))
-                          .replace(QStringLiteral("&amp;"), QStringLiteral("&"))};
+                      m.captured(5).replace(QStringLiteral("&apos;"), QStringLiteral("'"))};
     }
     return words;
 }
@@ -85,15 +80,11 @@ QString Joined(const QList<Word>& words, const QString& serial) {
 TestReport SomeReport(const TestInfo& info, const DownloadInfo& download) {
     RecordStore store;
     const std::uint16_t tenths[] = {1000, 30, 1300};
-    for (int n = 1; n <= 3; ++n)
-        store.store(*SlotIndex::make(n), FrameBuilder()
-                                             .hv(tenths[n - 1], 0x31)
-                                             .r(5000, 0x33)
-                                             .groupNo(static_cast<std::uint16_t>(n))
-                                             .ratioError(0x83)
-                                             .rated(100, 50)
-                                             .channelKind(0, 1)
-                                             .build());
+    for (int n = 1; n <= 3; ++n) {
+        FrameBuilder frame;
+        frame.hv(tenths[n - 1], 0x31).r(5000, 0x33).ratioError(0x83).rated(100, 50);
+        store.store(*SlotIndex::make(n), frame.channelKind(0, 1).build());
+    }
     return MakeTestReport(store, info, download);
 }
 
