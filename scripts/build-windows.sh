@@ -3,7 +3,7 @@
 # Cross-builds velantis.exe, velantis-cli.exe and the tests for 64-bit Windows into build-win/
 # with the Qt 6.4.2 MinGW-w64 kit (../shared/toolchains), warnings as errors, then lays out
 # build-win/velantis-VERSION-win64/ (and its .zip), which runs on a Windows PC as it is: the
-# programs, the Qt and MinGW runtime DLLs and the plugins they load.
+# programs, the Qt and MinGW runtime DLLs, the plugins they load and a font for the reports.
 # Usage: scripts/build-windows.sh   (VELANTIS_WIN_KIT=path/to/qt-6.4.2-mingw-w64.tar.xz to
 #                                    take the kit from elsewhere)
 set -euo pipefail
@@ -68,6 +68,39 @@ cp /usr/share/qt6/translations/qtbase_zh_CN.qm "$dist/translations/"
 for dir in src src/app tests; do
     mkdir -p "$out/app/$dir/translations"
     cp /usr/share/qt6/translations/qtbase_zh_CN.qm "$out/app/$dir/translations/"
+done
+
+# A font for the report's Chinese text. velantis-cli draws its reports on Qt's offscreen
+# platform, which on Windows sees none of the system's fonts: the programs load SimSun (or
+# Microsoft YaHei, SimHei) from the Windows font folder themselves, and where none is there (an
+# English Windows without its East Asian fonts, Wine) fonts/wqy-microhei.ttc beside them.
+# WenQuanYi Micro Hei (Debian's fonts-wqy-microhei, Apache-2.0 or GPL-3 with the font exception):
+# 5.2 MB for all of GBK's Chinese characters, where WenQuanYi Zen Hei takes 16.8 MB; a subset
+# to GB2312 would save some 2 MB of the zip but lose characters a station's name may hold.
+font=$out/fonts/wqy-microhei.ttc
+if [ ! -f "$font" ]; then
+    mkdir -p "$out/fonts"
+    if [ -f /usr/share/fonts/truetype/wqy/wqy-microhei.ttc ]; then
+        cp /usr/share/fonts/truetype/wqy/wqy-microhei.ttc "$font.new"
+        cp /usr/share/doc/fonts-wqy-microhei/copyright "$out/fonts/wqy-microhei-copyright.txt"
+    else # not installed: taken from Debian's package without installing it
+        rm -rf "$out/fonts/deb"
+        mkdir -p "$out/fonts/deb"
+        (cd "$out/fonts/deb" && apt-get download -q fonts-wqy-microhei 2>/dev/null)
+        dpkg-deb -x "$out"/fonts/deb/fonts-wqy-microhei_*.deb "$out/fonts/deb/root"
+        cp "$out/fonts/deb/root/usr/share/fonts/truetype/wqy/wqy-microhei.ttc" "$font.new"
+        cp "$out/fonts/deb/root/usr/share/doc/fonts-wqy-microhei/copyright" \
+            "$out/fonts/wqy-microhei-copyright.txt"
+        rm -rf "$out/fonts/deb"
+    fi
+    mv "$font.new" "$font"
+fi
+mkdir -p "$dist/fonts"
+cp "$font" "$out/fonts/wqy-microhei-copyright.txt" "$dist/fonts/"
+# Beside the programs and tests in the build tree too.
+for dir in src src/app tests; do
+    mkdir -p "$out/app/$dir/fonts"
+    cp "$font" "$out/app/$dir/fonts/"
 done
 
 gcc_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")

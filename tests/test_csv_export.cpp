@@ -114,8 +114,9 @@ TEST(CsvExport, RoundTripThroughACsvParserMatchesTheStore) {
     EXPECT_EQ(rows, expected);
 }
 
-// With a class, three columns more: the load whenever it can be computed, the limit with a
-// verdict, and the verdict; a group stored without its frame has no rated primary to judge by.
+// With a class, four columns more: the load whenever it can be computed, the limit with a
+// verdict, the verdict and why there is none; a group stored without its frame has no rated
+// primary to judge by. Without a class the file is what it was before these columns.
 TEST(CsvExport, VerdictColumnsWithAClass) {
     RecordStore store;
     auto frame = [](std::uint16_t hvTenths, std::uint8_t error, std::uint16_t rated) {
@@ -133,21 +134,25 @@ TEST(CsvExport, VerdictColumnsWithAClass) {
     store.store(*SlotIndex::make(3), frame(40, 0x85, 100));   // 4.0 A: below 5 %
     store.store(*SlotIndex::make(4),
                 Stored("100.0A", "5.000A", "0.0A", "0.0A", "-0.5%", "100/5A", 0));
+    store.store(*SlotIndex::make(5), frame(1201, 0x85, 100)); // 120.1 A: above 120 %
 
     const QList<QStringList> rows =
         ParseCsv(QString::fromUtf8(CsvBytes(store, AccuracyClass::C0_5).mid(3)));
-    ASSERT_EQ(rows.size(), 5);
-    EXPECT_EQ(rows[0].mid(9), (QStringList{"负荷(%)", "限值(%)", "结论"}));
-    const QStringList verdicts[] = {{"100.0", "0.50", "合格"},
-                                    {"100.0", "0.50", "超差"},
-                                    {"4.0", "", "不判定"},
-                                    {"", "", "不判定"}};
-    for (int i = 0; i < 4; ++i) {
-        ASSERT_EQ(rows[i + 1].size(), 12) << i;
+    ASSERT_EQ(rows.size(), 6);
+    EXPECT_EQ(rows[0].mid(9), (QStringList{"负荷(%)", "限值(%)", "结论", "说明"}));
+    const QStringList verdicts[] = {{"100.0", "0.50", "合格", ""},
+                                    {"100.0", "0.50", "超差", ""},
+                                    {"4.0", "", "不判定", "负荷低于 5 %"},
+                                    {"", "", "不判定", "额定一次未知"},
+                                    {"120.1", "", "不判定", "负荷高于 120 %"}};
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_EQ(rows[i + 1].size(), 13) << i;
         EXPECT_EQ(rows[i + 1].mid(9), verdicts[i]) << i;
     }
-    EXPECT_EQ(CsvBytes(store), CsvBytes(store, AccuracyClass::None)) << "no class: as before";
-    EXPECT_EQ(ParseCsv(QString::fromUtf8(CsvBytes(store).mid(3)))[1].size(), 9);
+    const QByteArray withoutClass = CsvBytes(store);
+    EXPECT_EQ(withoutClass.mid(withoutClass.indexOf("\r\n4,")).toStdString(),
+              std::string("\r\n4,100.0,5.000,0.0,0.0,-0.5,100,5,R\r\n"
+                          "5,120.1,5.000,0,0,0.5,120,5,R\r\n"));
 }
 
 } // namespace

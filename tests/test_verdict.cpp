@@ -100,4 +100,46 @@ TEST(Verdict, PointsSegmentsBoundariesAndReasons) {
               QStringLiteral("1 %: ±0.75  5 %: ±0.35  20 %: ±0.2  100 %: ±0.2  120 %: ±0.2"));
 }
 
+// A load outside a class's range never reads as inside it: rounded away from the range (down
+// below the first point, up above 120 %), whatever else stops the verdict; inside the range, and
+// without a class, half up. Rated 2000 A: 99.99 A is 4.9995 %.
+TEST(Verdict, LoadOutsideTheRangeIsRoundedAwayFromIt) {
+    using O = GroupVerdict::Outcome;
+    const struct {
+        const char* cls;
+        const char* hv;
+        const char* error;
+        O outcome;
+        const char* load;
+    } cases[] = {
+        {"0.1", "99.99A", "+0.1%", O::None, "4.9"},
+        {"0.1", "100.0A", "+0.1%", O::Pass, "5.0"},
+        {"0.2", "99.99A", "+0.1%", O::None, "4.9"},
+        {"0.5", "100.9A", "+0.1%", O::Pass, "5.0"},
+        {"1", "99.99A", "+0.1%", O::None, "4.9"},
+        {"0.2S", "19.99A", "+0.1%", O::None, "0.9"},
+        {"0.2S", "20.00A", "+0.1%", O::Pass, "1.0"},
+        {"0.5S", "19.99A", "+0.1%", O::None, "0.9"},
+        {"3", "999.9A", "+0.1%", O::None, "49.9"},
+        {"3", "1000.0A", "+0.1%", O::Pass, "50.0"},
+        {"5", "999.9A", "+0.1%", O::None, "49.9"},
+        {"0.1", "2400.1A", "+0.1%", O::None, "120.1"},
+        {"0.5", "2400.4A", "+0.1%", O::None, "120.1"},
+        {"0.5S", "2400.1A", "+0.1%", O::None, "120.1"},
+        {"3", "2400.1A", "+0.1%", O::None, "120.1"},
+        {"5", "2400.0A", "+0.1%", O::Pass, "120.0"},
+        {"0.5", "2399.1A", "+0.1%", O::Pass, "120.0"},
+        {"0.5", "99.99A", "--%", O::None, "4.9"},
+        {"0.5", "2400.1A", "--%", O::None, "120.1"},
+        {"不判定", "99.99A", "+0.1%", O::None, "5.0"},
+        {"不判定", "2400.1A", "+0.1%", O::None, "120.0"},
+    };
+    for (const auto& c : cases) {
+        const GroupVerdict v =
+            Judge(Slot(c.hv, c.error), 2000, *ParseClass(QString::fromUtf8(c.cls)));
+        EXPECT_EQ(v.outcome, c.outcome) << c.cls << " " << c.hv;
+        EXPECT_EQ(v.load.value_or(QString()), QString::fromUtf8(c.load)) << c.cls << " " << c.hv;
+    }
+}
+
 } // namespace

@@ -40,6 +40,42 @@
         <translation>No verdict</translation>
     </message>
     <message>
+        <source>未选准确级</source>
+        <translation>no class chosen</translation>
+    </message>
+    <message>
+        <source>无通道</source>
+        <translation>no channel</translation>
+    </message>
+    <message>
+        <source>额定一次为 0</source>
+        <translation>rated primary is 0</translation>
+    </message>
+    <message>
+        <source>额定一次未知</source>
+        <translation>rated primary unknown</translation>
+    </message>
+    <message>
+        <source>高压电流无数值</source>
+        <translation>no HV current</translation>
+    </message>
+    <message>
+        <source>通道电流无数值</source>
+        <translation>no channel current</translation>
+    </message>
+    <message>
+        <source>F.Er 无数值</source>
+        <translation>no F.Er</translation>
+    </message>
+    <message>
+        <source>负荷低于 %1 %</source>
+        <translation>load below %1 %</translation>
+    </message>
+    <message>
+        <source>负荷高于 %1 %</source>
+        <translation>load above %1 %</translation>
+    </message>
+    <message>
         <source>设定:%1</source>
         <translation>Set:%1</translation>
     </message>
@@ -264,6 +300,22 @@
     <message>
         <source>负荷 = 高压电流 ÷ 该组额定一次电流 × 100 %，四舍五入到 0.1；限值截取到两位小数。* 表示该组有电压低标志。</source>
         <translation>Load = HV current ÷ the group&apos;s rated primary current × 100 %, rounded to 0.1; limits are cut to two decimals. * marks a group with a low-voltage flag.</translation>
+    </message>
+    <message>
+        <source>下载未完成</source>
+        <translation>Download incomplete</translation>
+    </message>
+    <message>
+        <source> (下载未完成)</source>
+        <translation> (download incomplete)</translation>
+    </message>
+    <message>
+        <source>负荷在准确级的范围之外时向范围外取到 0.1 (4.9995 % 记为 4.9)；不判定的组在结论栏注明原因。</source>
+        <translation>A load outside the class&apos;s range is rounded to 0.1 away from the range (4.9995 % shows as 4.9); a group without a verdict has the reason in its verdict column.</translation>
+    </message>
+    <message>
+        <source>没有能显示中文的字体: 宋体 (SimSun)、WenQuanYi Zen Hei 都没有安装, 也没有 %1; 报告不能绘制</source>
+        <translation>No font for Chinese text: neither SimSun nor WenQuanYi Zen Hei is installed, and %1 is missing; the report cannot be drawn</translation>
     </message>
 </context>
 </TS>

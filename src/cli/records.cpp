@@ -281,8 +281,9 @@ int RunRecords(const QStringList& args) {
         Err(QCoreApplication::translate("Records",
                                         "velantis-cli %1: cannot write the report %2: %3")
                 .arg(command, report,
-                     pdf.isEmpty() ? QCoreApplication::translate("Records", "no pages drawn")
-                                   : why));
+                     !ReportFontProblem().isEmpty() ? ReportFontProblem()
+                     : pdf.isEmpty() ? QCoreApplication::translate("Records", "no pages drawn")
+                                     : why));
         return Failed;
     }
     return Ok;

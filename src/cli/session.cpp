@@ -594,9 +594,10 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
             if (pdf.isEmpty() || !SaveFileBytes(reportFile, pdf, &error)) {
                 Err(QCoreApplication::translate(
                         "Session", "velantis-cli download: cannot write the report %1: %2")
-                        .arg(reportFile, pdf.isEmpty() ? QCoreApplication::translate(
-                                                             "Session", "no pages drawn")
-                                                       : error));
+                        .arg(reportFile, !ReportFontProblem().isEmpty() ? ReportFontProblem()
+                                         : pdf.isEmpty() ? QCoreApplication::translate(
+                                                               "Session", "no pages drawn")
+                                                         : error));
                 code = WriteFailed;
             }
         }

@@ -31,7 +31,7 @@ QByteArray CsvBytes(const RecordStore& store, AccuracyClass accuracy) {
     QStringList lines;
     lines << QStringLiteral("组号,高压电流(A),R通道电流(A),S通道电流(A),T通道电流(A),F.Er(%),"
                             "变比一次(A),变比二次(A),通道") +
-                 (judged ? QStringLiteral(",负荷(%),限值(%),结论") : QString());
+                 (judged ? QStringLiteral(",负荷(%),限值(%),结论,说明") : QString());
     for (int n = 1; n <= SlotIndex::Highest; ++n) {
         const SlotIndex slot = *SlotIndex::make(n);
         if (store.isEmpty(slot))
@@ -52,7 +52,8 @@ QByteArray CsvBytes(const RecordStore& store, AccuracyClass accuracy) {
         if (judged) {
             const GroupVerdict v = JudgeSlot(store, slot, accuracy);
             cells << v.load.value_or(QString()) << v.limit.value_or(QString())
-                  << OutcomeName(v.outcome);
+                  << OutcomeName(v.outcome)
+                  << (v.outcome == GroupVerdict::Outcome::None ? v.reason : QString());
         }
         QStringList escaped;
         for (const QString& c : cells)

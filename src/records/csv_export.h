@@ -15,8 +15,9 @@ namespace velantis {
 // the stored texts - group, high-voltage current A, R/S/T currents A (mA converted), ratio
 // error %, the ratio's primary and secondary figures, channel letter. Texts that show no number
 // ("OL", "err", "- -", "- - - -", "--%") stay as they are in their cells. With an accuracy
-// class, three columns more: the load point (whenever it can be computed), the limit (with a
-// verdict) and the verdict, as the report shows them.
+// class, four columns more: the load point (whenever it can be computed), the limit (with a
+// verdict), the verdict, as the report shows them, and why there is no verdict (empty for 合格
+// and 超差).
 QByteArray CsvBytes(const RecordStore& store, AccuracyClass accuracy = AccuracyClass::None);
 
 // Writes CsvBytes to path, as Save writes a list; false with the reason.

@@ -86,15 +86,38 @@ std::optional<Fraction> ParseDecimal(const std::optional<QString>& text) {
     return Fraction::Of(negative ? -num : num, den);
 }
 
-// A fraction as a decimal text with the given places, cut toward zero or rounded half up (away
-// from zero).
-QString DecimalText(const Fraction& f, int places, bool roundHalfUp) {
+// How a fraction is brought to a number of decimal places.
+enum class Rounding {
+    TowardZero, // cut
+    HalfUp,     // half away from zero
+    Down,       // toward minus infinity
+    Up,         // toward plus infinity
+};
+
+// A fraction as a decimal text with the given places.
+QString DecimalText(const Fraction& f, int places, Rounding rounding) {
     Wide scale = 1;
     for (int i = 0; i < places; ++i)
         scale *= 10;
     const bool negative = f.num < 0;
     const Wide n = (negative ? -f.num : f.num) * scale;
-    Wide scaled = roundHalfUp ? (2 * n + f.den) / (2 * f.den) : n / f.den;
+    // The magnitude, cut or rounded up.
+    const Wide cut = n / f.den;
+    const bool exact = n % f.den == 0;
+    Wide scaled = cut;
+    switch (rounding) {
+    case Rounding::TowardZero:
+        break;
+    case Rounding::HalfUp:
+        scaled = (2 * n + f.den) / (2 * f.den);
+        break;
+    case Rounding::Down:
+        scaled = negative && !exact ? cut + 1 : cut;
+        break;
+    case Rounding::Up:
+        scaled = !negative && !exact ? cut + 1 : cut;
+        break;
+    }
     const bool zero = scaled == 0;
     QString digits;
     do {
@@ -110,7 +133,7 @@ QString DecimalText(const Fraction& f, int places, bool roundHalfUp) {
 
 // Hundredths of a percent as the shortest text: 75 "0.75", 150 "1.5", 300 "3".
 QString PercentText(int hundredths) {
-    QString text = DecimalText(Fraction::Of(hundredths, 100), 2, false);
+    QString text = DecimalText(Fraction::Of(hundredths, 100), 2, Rounding::TowardZero);
     while (text.endsWith(u'0'))
         text.chop(1);
     if (text.endsWith(u'.'))
@@ -227,10 +250,19 @@ GroupVerdict Judge(const GroupRecord& slot, int ratedPrimary, AccuracyClass c) {
     std::optional<Fraction> load;
     if (hv && ratedPrimary > 0) {
         load = *hv * Whole(100) / Whole(ratedPrimary);
-        v.load = DecimalText(*load, 1, true);
+        v.load = DecimalText(*load, 1, Rounding::HalfUp);
     }
     if (c == AccuracyClass::None)
         return NoVerdict(v, QStringLiteral("未选准确级"));
+    const QList<LimitPoint> row = LimitRow(c);
+    const Fraction first = Whole(row.constFirst().percent);
+    const Fraction last = Whole(row.constLast().percent);
+    // A load outside the class's range is rounded away from it, so that 4.9995 % never reads as
+    // the 5.0 % a verdict would be given at.
+    if (load && *load < first)
+        v.load = DecimalText(*load, 1, Rounding::Down);
+    else if (load && last < *load)
+        v.load = DecimalText(*load, 1, Rounding::Up);
     if (slot.recChannel < 0 || slot.recChannel > 2)
         return NoVerdict(v, QStringLiteral("无通道"));
     if (ratedPrimary <= 0)
@@ -243,10 +275,9 @@ GroupVerdict Judge(const GroupRecord& slot, int ratedPrimary, AccuracyClass c) {
     if (!error)
         return NoVerdict(v, QStringLiteral("F.Er 无数值"));
 
-    const QList<LimitPoint> row = LimitRow(c);
-    if (*load < Whole(row.constFirst().percent))
+    if (*load < first)
         return NoVerdict(v, QStringLiteral("负荷低于 %1 %").arg(row.constFirst().percent));
-    if (Whole(row.constLast().percent) < *load)
+    if (last < *load)
         return NoVerdict(v, QStringLiteral("负荷高于 %1 %").arg(row.constLast().percent));
     // The segment the load lies in, and the limit along it.
     qsizetype i = 0;
@@ -257,7 +288,7 @@ GroupVerdict Judge(const GroupRecord& slot, int ratedPrimary, AccuracyClass c) {
     const Fraction l0 = Fraction::Of(row[i].limitHundredths, 100);
     const Fraction l1 = Fraction::Of(row[i + 1].limitHundredths, 100);
     const Fraction limit = l0 + (l1 - l0) * (*load - p0) / (p1 - p0);
-    v.limit = DecimalText(limit, 2, false);
+    v.limit = DecimalText(limit, 2, Rounding::TowardZero);
     v.outcome = error->abs() <= limit ? GroupVerdict::Outcome::Pass : GroupVerdict::Outcome::Fail;
     return v;
 }

@@ -36,9 +36,12 @@ QString LimitRowText(AccuracyClass c);
 struct GroupVerdict {
     enum class Outcome { Pass, Fail, None };
     Outcome outcome = Outcome::None;
-    QString reason;               // why there is no verdict
-    std::optional<QString> load;  // load point in %, rounded half up to one decimal, whenever the
-                                  // high-voltage current and the rated primary give one
+    QString reason; // why there is no verdict
+    // The load point in %, whenever the high-voltage current and the rated primary give one, to
+    // one decimal: rounded half up, but with a class, a load outside the class's range is
+    // rounded away from it (4.9995 % shows "4.9", 120.02 % "120.1") so that it never reads as
+    // a load a verdict is given at.
+    std::optional<QString> load;
     std::optional<QString> limit; // the limit at that load in ±%, cut to two decimals (so a shown
                                   // limit never contradicts the verdict); only with a verdict
     bool voltageLow = false;      // a voltage-low flag was set; it does not stop a verdict

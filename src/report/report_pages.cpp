@@ -6,11 +6,13 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QTextLayout>
 
 #include <algorithm>
 
@@ -35,34 +37,16 @@ struct Column {
 constexpr Column Columns[] = {
     {QT_TRANSLATE_NOOP("velantis::TestReport", "组号"), 12, Qt::AlignRight},
     {QT_TRANSLATE_NOOP("velantis::TestReport", "高压电流"), 20, Qt::AlignRight},
-    {"R", 19, Qt::AlignRight},
-    {"S", 19, Qt::AlignRight},
-    {"T", 19, Qt::AlignRight},
+    {"R", 17, Qt::AlignRight},
+    {"S", 17, Qt::AlignRight},
+    {"T", 17, Qt::AlignRight},
     {"F.Er", 13, Qt::AlignRight},
-    {QT_TRANSLATE_NOOP("velantis::TestReport", "变比"), 21, Qt::AlignRight},
+    {QT_TRANSLATE_NOOP("velantis::TestReport", "变比"), 19, Qt::AlignRight},
     {QT_TRANSLATE_NOOP("velantis::TestReport", "通道"), 9, Qt::AlignHCenter},
     {QT_TRANSLATE_NOOP("velantis::TestReport", "负荷(%)"), 15, Qt::AlignRight},
     {QT_TRANSLATE_NOOP("velantis::TestReport", "限值(±%)"), 15, Qt::AlignRight},
-    {QT_TRANSLATE_NOOP("velantis::TestReport", "结论"), 18, Qt::AlignHCenter},
+    {QT_TRANSLATE_NOOP("velantis::TestReport", "结论"), 26, Qt::AlignHCenter},
 };
-
-QStringList Cells(const ReportRow& row) {
-    const GroupRecord& g = row.slot;
-    QString outcome = ShownText(OutcomeName(row.verdict.outcome));
-    if (row.verdict.voltageLow)
-        outcome += QStringLiteral(" *");
-    return {QString::number(row.group),
-            g.recHvCurrent.trimmed(),
-            g.recRCurrent.trimmed(),
-            g.recSCurrent.trimmed(),
-            g.recTCurrent.trimmed(),
-            g.recRatioError.trimmed(),
-            g.recRatio.trimmed(),
-            ChannelLetter(g.recChannel),
-            row.verdict.load.value_or(QString()),
-            row.verdict.limit.value_or(QString()),
-            outcome};
-}
 
 QString OrDash(const QString& text) {
     return text.trimmed().isEmpty() ? QStringLiteral("—") : text.trimmed();
@@ -71,22 +55,24 @@ QString OrDash(const QString& text) {
 // The page's measures in device pixels, and the fonts bound to the device.
 class Page {
 public:
-    Page(QPagedPaintDevice& device, int resolution)
-        : res_(resolution), body_(Font(9, false, device)), bold_(Font(9, true, device)),
+    Page(QPaintDevice* device, const QSizeF& size, int resolution)
+        : area(QPointF(0, 0), size), device_(device), res_(resolution),
+          body_(Font(9, false, device)), bold_(Font(9, true, device)),
           table_(Font(8, false, device)), tableBold_(Font(8, true, device)),
           title_(Font(16, true, device)), small_(Font(7.5, false, device)) {
-        const QRectF r = device.pageLayout().paintRectPixels(resolution);
-        area = QRectF(0, 0, r.width(), r.height());
         line = QFontMetricsF(body_).lineSpacing();
-        row = QFontMetricsF(table_).lineSpacing() * 1.45;
+        tableLine = QFontMetricsF(table_).lineSpacing();
+        rowPad = tableLine * 0.45;
         smallLine = QFontMetricsF(small_).lineSpacing();
         footer = smallLine * 2;
     }
     qreal mm(qreal v) const { return v * res_ / 25.4; }
+    const QPaintDevice* device() const { return device_; }
 
     QRectF area;
     qreal line = 0;
-    qreal row = 0;
+    qreal tableLine = 0;
+    qreal rowPad = 0;
     qreal smallLine = 0;
     qreal footer = 0;
     const QFont& body() const { return body_; }
@@ -97,12 +83,55 @@ public:
     const QFont& small() const { return small_; }
 
 private:
-    static QFont Font(qreal points, bool bold, QPagedPaintDevice& device) {
-        QFont f(SongFont(points, bold), &device);
-        return f;
+    static QFont Font(qreal points, bool bold, QPaintDevice* device) {
+        return QFont(SongFont(points, bold), device);
     }
+    QPaintDevice* device_;
     int res_;
     QFont body_, bold_, table_, tableBold_, title_, small_;
+};
+
+// The text in lines no wider than width as the font measures it on the page's device: broken at
+// word boundaries, and anywhere inside a word longer than the line; its own line breaks kept.
+QStringList Wrapped(const QString& text, const QFont& font, qreal width, const Page& page) {
+    QString plain = text;
+    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    QStringList lines;
+    for (const QString& paragraph : plain.split(u'\n')) {
+        QTextLayout layout(paragraph, font, page.device());
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        qsizetype before = lines.size();
+        for (QTextLine l = layout.createLine(); l.isValid(); l = layout.createLine()) {
+            l.setLineWidth(std::max<qreal>(width, 1));
+            QString shown = paragraph.mid(l.textStart(), l.textLength());
+            while (shown.endsWith(u' '))
+                shown.chop(1);
+            lines << shown;
+        }
+        layout.endLayout();
+        if (lines.size() == before)
+            lines << QString();
+    }
+    return lines;
+}
+
+qreal Advance(const QFont& font, const QString& text) {
+    return QFontMetricsF(font).horizontalAdvance(text);
+}
+
+// One line of the report's flow: drawn at a y below the page's top; a page break comes only
+// between lines.
+struct FlowLine {
+    qreal height = 0;
+    std::function<void(QPainter&, qreal y)> draw;
+    // The height that has to fit on the page together with this line (this and the lines kept
+    // with it), when it fits on a page at all.
+    qreal keep = 0;
+    // A row of the table: a page it opens starts with the table's heading.
+    bool tableRow = false;
 };
 
 QStringList FootnoteLines(const TestReport& r) {
@@ -122,198 +151,383 @@ QStringList FootnoteLines(const TestReport& r) {
     };
     if (r.info.accuracy == AccuracyClass::None)
         lines << QCoreApplication::translate("velantis::TestReport", "未选准确级，各组不判定。");
+    else
+        lines << QCoreApplication::translate(
+            "velantis::TestReport",
+            "负荷在准确级的范围之外时向范围外取到 0.1 (4.9995 % 记为 4.9)；不判定的组在结论栏"
+            "注明原因。");
     return lines;
 }
 
-class ReportPainter {
-public:
-    ReportPainter(QPainter& p, const Page& page, const TestReport& r) : p_(p), page_(page), r_(r) {}
+// How the download ended when it did not end complete; empty when it did.
+QString EndingText(const DownloadInfo& d) {
+    return DownloadEndingText(d.ending, d.stored, d.announced);
+}
 
-    // Height of the first page's head: title, information, class and summary.
-    qreal headHeight() const { return page_.line * 12.3 + remarksLines() * page_.line; }
-    qreal continuationHeight() const { return page_.line * 1.6; }
-    qreal closingHeight() const {
-        return page_.line * 3.5 + page_.smallLine * (FootnoteLines(r_).size() + 0.5);
+QStringList Cells(const ReportRow& row, AccuracyClass accuracy) {
+    const GroupRecord& g = row.slot;
+    QString outcome = ShownText(OutcomeName(row.verdict.outcome));
+    if (row.verdict.voltageLow)
+        outcome += QStringLiteral(" *");
+    // Why there is no verdict, beside it; without a class the footnote says it once.
+    if (row.verdict.outcome == GroupVerdict::Outcome::None && accuracy != AccuracyClass::None &&
+        !row.verdict.reason.isEmpty())
+        outcome += u'\n' + ShownText(row.verdict.reason);
+    return {QString::number(row.group),
+            g.recHvCurrent.trimmed(),
+            g.recRCurrent.trimmed(),
+            g.recSCurrent.trimmed(),
+            g.recTCurrent.trimmed(),
+            g.recRatioError.trimmed(),
+            g.recRatio.trimmed(),
+            ChannelLetter(g.recChannel),
+            row.verdict.load.value_or(QString()),
+            row.verdict.limit.value_or(QString()),
+            outcome};
+}
+
+// The report laid out as a flow of lines, then cut into pages.
+class ReportLayout {
+public:
+    ReportLayout(const Page& page, const TestReport& r) : page_(page), r_(r) {
+        head();
+        table();
+        closing();
+    }
+
+    // The page's lines and where they go.
+    struct Placed {
+        qsizetype line;
+        qreal y;
+    };
+    struct PageContent {
+        std::optional<qreal> heading; // where the table's heading is repeated
+        QList<Placed> lines;
+    };
+
+    QList<PageContent> paginate() const {
+        const qreal bottom = page_.area.height() - page_.footer;
+        QList<PageContent> pages{{}};
+        qreal y = 0;
+        bool empty = true; // nothing but the page's head on it yet
+        for (qsizetype i = 0; i < lines_.size(); ++i) {
+            const FlowLine& l = lines_[i];
+            const qreal fresh = bottom - continuationHeight(static_cast<int>(pages.size())) -
+                                (l.tableRow ? headingHeight_ : 0);
+            const qreal need = l.keep <= fresh ? std::max(l.height, l.keep) : l.height;
+            if (y + need > bottom && !empty) {
+                pages << PageContent{};
+                y = continuationHeight(static_cast<int>(pages.size()) - 1);
+                if (l.tableRow) {
+                    pages.last().heading = y;
+                    y += headingHeight_;
+                }
+                empty = true;
+            }
+            pages.last().lines << Placed{i, y};
+            y += l.height;
+            empty = false;
+        }
+        return pages;
+    }
+
+    void draw(QPainter& p, const PageContent& content) const {
+        if (content.heading)
+            drawHeading(p, *content.heading);
+        for (const Placed& placed : content.lines) {
+            p.setPen(Qt::black);
+            lines_[placed.line].draw(p, placed.y);
+        }
+    }
+
+    // The running head of the pages after the first.
+    qreal continuationHeight(int pageIndex) const {
+        if (pageIndex == 0)
+            return 0;
+        return Wrapped(continuationText(pageIndex), page_.small(), page_.area.width(), page_)
+                       .size() *
+                   page_.smallLine +
+               page_.line * 0.6;
+    }
+    void continuation(QPainter& p, int pageIndex) const {
+        text(p, 0, 0, page_.area.width(), page_.small(), page_.smallLine, Qt::AlignLeft,
+             Wrapped(continuationText(pageIndex), page_.small(), page_.area.width(), page_));
+    }
+
+    void footer(QPainter& p, int pageIndex, int pages) const {
+        p.setPen(Qt::black);
+        const QString shown =
+            QCoreApplication::translate("velantis::TestReport", "第 %1 页 / 共 %2 页")
+                .arg(pageIndex + 1)
+                .arg(pages);
+        text(p, 0, page_.area.height() - page_.smallLine, page_.area.width(), page_.small(),
+             page_.smallLine, Qt::AlignHCenter, {shown});
+    }
+
+private:
+    // Lines of text in a font, each aligned within [x, x + width], the first one's top at y.
+    static void text(QPainter& p, qreal x, qreal y, qreal width, const QFont& font,
+                     qreal lineHeight, Qt::Alignment align, const QStringList& lines) {
+        p.setFont(font);
+        const QFontMetricsF m(font);
+        for (const QString& l : lines) {
+            qreal at = x;
+            if (align & Qt::AlignRight)
+                at = x + width - m.horizontalAdvance(l);
+            else if (align & Qt::AlignHCenter)
+                at = x + (width - m.horizontalAdvance(l)) / 2;
+            p.drawText(QPointF(at, y + m.ascent()), l);
+            y += lineHeight;
+        }
+    }
+
+    QString continuationText(int pageIndex) const {
+        return QCoreApplication::translate("velantis::TestReport", "%1  %2 (续 %3)")
+            .arg(Title(), OrDash(r_.info.serial))
+            .arg(pageIndex + 1);
+    }
+
+    void add(qreal height, std::function<void(QPainter&, qreal)> draw, bool tableRow = false) {
+        lines_ << FlowLine{height, std::move(draw), 0, tableRow};
+    }
+    void gap(qreal height) {
+        add(height, [](QPainter&, qreal) {});
+    }
+    // Lines of text across [x, x + width] each a line of the flow.
+    void paragraph(const QString& shown, const QFont& font, qreal lineHeight,
+                   Qt::Alignment align = Qt::AlignLeft) {
+        for (const QString& l : Wrapped(shown, font, page_.area.width(), page_))
+            add(lineHeight, [this, l, &font, lineHeight, align](QPainter& p, qreal y) {
+                text(p, 0, y, page_.area.width(), font, lineHeight, align, {l});
+            });
+    }
+
+    // Fields side by side, each in a column of the given width: the label in bold, the value
+    // wrapped beside it, as many lines as the longest of them.
+    void fields(const QList<std::pair<QString, QString>>& pairs) {
+        const qreal column = page_.area.width() / static_cast<qreal>(pairs.size());
+        struct Laid {
+            QStringList label;
+            qreal valueX;
+            QStringList value;
+        };
+        QList<Laid> laid;
+        qsizetype count = 0;
+        for (const auto& [label, value] : pairs) {
+            const qreal room = column - page_.mm(3);
+            // A label takes at most half its column; one that would take more wraps.
+            QStringList labelLines =
+                Wrapped(label + QStringLiteral(": "), page_.bold(), room / 2, page_);
+            qreal labelWidth = 0;
+            for (const QString& l : labelLines)
+                labelWidth = std::max(labelWidth, Advance(page_.bold(), l + u' '));
+            laid << Laid{labelLines, labelWidth,
+                         Wrapped(value, page_.body(), room - labelWidth, page_)};
+            count = std::max({count, labelLines.size(), laid.last().value.size()});
+        }
+        for (qsizetype i = 0; i < count; ++i) {
+            add(page_.line, [this, laid, i, column](QPainter& p, qreal y) {
+                for (qsizetype c = 0; c < laid.size(); ++c) {
+                    const qreal x = column * static_cast<qreal>(c);
+                    if (i < laid[c].label.size())
+                        text(p, x, y, column, page_.bold(), page_.line, Qt::AlignLeft,
+                             {laid[c].label[i]});
+                    if (i < laid[c].value.size())
+                        text(p, x + laid[c].valueX, y, column, page_.body(), page_.line,
+                             Qt::AlignLeft, {laid[c].value[i]});
+                }
+            });
+        }
+        gap(page_.line * 0.3);
     }
 
     void head() {
-        qreal y = 0;
-        p_.setFont(page_.title());
-        p_.drawText(QRectF(0, y, page_.area.width(), page_.line * 2.2), Qt::AlignCenter, Title());
-        y += page_.line * 2.4;
+        paragraph(Title(), page_.title(), QFontMetricsF(page_.title()).lineSpacing(),
+                  Qt::AlignHCenter);
+        gap(page_.line * 0.8);
         const TestInfo& i = r_.info;
         QString ratio = OrDash(r_.ratedRatio);
         if (r_.mixedSettings)
             ratio += QCoreApplication::translate("velantis::TestReport", " (各组设定不同)");
-        const QString pairs[][2][2] = {
-            {{QCoreApplication::translate("velantis::TestReport", "站名"), OrDash(i.station)},
-             {QCoreApplication::translate("velantis::TestReport", "设备"), OrDash(i.device)}},
-            {{QCoreApplication::translate("velantis::TestReport", "编号"), OrDash(i.serial)},
-             {QCoreApplication::translate("velantis::TestReport", "额定变比"), ratio}},
-            {{QCoreApplication::translate("velantis::TestReport", "准确级"),
-              ShownText(ClassName(i.accuracy))},
-             {QCoreApplication::translate("velantis::TestReport", "试验日期"),
-              i.date.isValid() ? i.date.toString(QStringLiteral("yyyy-MM-dd"))
-                               : QStringLiteral("—")}},
-            {{QCoreApplication::translate("velantis::TestReport", "试验人员"), OrDash(i.tester)},
-             {QCoreApplication::translate("velantis::TestReport", "审核"), OrDash(i.reviewer)}},
-            {{QCoreApplication::translate("velantis::TestReport", "下载时间"),
-              r_.download.at.isValid()
-                  ? r_.download.at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                  : QStringLiteral("—")},
-             {QCoreApplication::translate("velantis::TestReport", "端口"),
-              OrDash(r_.download.port)}},
-        };
-        const qreal half = page_.area.width() / 2;
-        for (const auto& pair : pairs) {
-            for (int c = 0; c < 2; ++c)
-                field(QPointF(c * half, y), half, pair[c][0], pair[c][1]);
-            y += page_.line * 1.3;
-        }
-        p_.setFont(page_.bold());
-        const QString label = QCoreApplication::translate("velantis::TestReport", "备注: ");
-        const qreal labelWidth = QFontMetricsF(page_.bold()).horizontalAdvance(label);
-        p_.drawText(QPointF(0, y + QFontMetricsF(page_.bold()).ascent()), label);
-        p_.setFont(page_.body());
-        const qreal remarksHeight = remarksLines() * page_.line;
-        p_.drawText(QRectF(labelWidth, y, page_.area.width() - labelWidth, remarksHeight),
-                    Qt::TextWordWrap | Qt::AlignTop | Qt::AlignLeft, OrDash(i.remarks));
-        y += remarksHeight + page_.line * 0.5;
+        fields({{QCoreApplication::translate("velantis::TestReport", "站名"), OrDash(i.station)},
+                {QCoreApplication::translate("velantis::TestReport", "设备"), OrDash(i.device)}});
+        fields({{QCoreApplication::translate("velantis::TestReport", "编号"), OrDash(i.serial)},
+                {QCoreApplication::translate("velantis::TestReport", "额定变比"), ratio}});
+        fields({{QCoreApplication::translate("velantis::TestReport", "准确级"),
+                 ShownText(ClassName(i.accuracy))},
+                {QCoreApplication::translate("velantis::TestReport", "试验日期"),
+                 i.date.isValid() ? i.date.toString(QStringLiteral("yyyy-MM-dd"))
+                                  : QStringLiteral("—")}});
+        fields({{QCoreApplication::translate("velantis::TestReport", "试验人员"), OrDash(i.tester)},
+                {QCoreApplication::translate("velantis::TestReport", "审核"), OrDash(i.reviewer)}});
+        fields({{QCoreApplication::translate("velantis::TestReport", "下载时间"),
+                 r_.download.at.isValid()
+                     ? r_.download.at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                     : QStringLiteral("—")},
+                {QCoreApplication::translate("velantis::TestReport", "端口"),
+                 OrDash(r_.download.port)}});
+        const QString ending = EndingText(r_.download);
+        if (!ending.isEmpty())
+            fields({{QCoreApplication::translate("velantis::TestReport", "下载未完成"), ending}});
+        QString remarksLabel = QCoreApplication::translate("velantis::TestReport", "备注: ");
+        if (remarksLabel.endsWith(QStringLiteral(": ")))
+            remarksLabel.chop(2);
+        fields({{remarksLabel, OrDash(i.remarks)}});
+        gap(page_.line * 0.3);
 
-        p_.setFont(page_.body());
-        const QString limits =
+        paragraph(
             i.accuracy == AccuracyClass::None
                 ? QCoreApplication::translate("velantis::TestReport", "准确级: 未选 (不判定)")
                 : QCoreApplication::translate("velantis::TestReport", "准确级 %1 的比值差限值: %2")
-                      .arg(ClassName(i.accuracy), LimitRowText(i.accuracy));
-        p_.drawText(QPointF(0, y + QFontMetricsF(page_.body()).ascent()), limits);
-        y += page_.line * 1.3;
+                      .arg(ClassName(i.accuracy), LimitRowText(i.accuracy)),
+            page_.body(), page_.line);
+        gap(page_.line * 0.3);
         QString summary = QCoreApplication::translate("velantis::TestReport",
                                                       "组数 %1    合格 %2    超差 %3    不判定 %4")
                               .arg(r_.rows.size())
                               .arg(r_.pass)
                               .arg(r_.fail)
                               .arg(r_.none);
+        if (!ending.isEmpty())
+            summary += QCoreApplication::translate("velantis::TestReport", " (下载未完成)");
         if (r_.largestErrorGroup)
             summary += QCoreApplication::translate("velantis::TestReport",
                                                    "    最大 |F.Er|: %1 (第 %2 组)")
                            .arg(r_.largestError)
                            .arg(*r_.largestErrorGroup);
-        p_.setFont(page_.bold());
-        p_.drawText(QPointF(0, y + QFontMetricsF(page_.bold()).ascent()), summary);
-        y += page_.line * 1.3;
-        p_.setPen(QPen(Qt::black, page_.mm(0.3)));
-        p_.drawLine(QPointF(0, y), QPointF(page_.area.width(), y));
+        paragraph(summary, page_.bold(), page_.line);
+        add(page_.line * 0.6, [this](QPainter& p, qreal y) {
+            p.setPen(QPen(Qt::black, page_.mm(0.3)));
+            p.drawLine(QPointF(0, y + page_.line * 0.3),
+                       QPointF(page_.area.width(), y + page_.line * 0.3));
+        });
     }
 
-    void continuation(int pageIndex) {
-        p_.setFont(page_.small());
-        p_.drawText(QRectF(0, 0, page_.area.width(), page_.line * 1.2),
-                    Qt::AlignLeft | Qt::AlignTop,
-                    QCoreApplication::translate("velantis::TestReport", "%1  %2 (续 %3)")
-                        .arg(Title(), OrDash(r_.info.serial))
-                        .arg(pageIndex + 1));
+    // The cells of a row, each wrapped in its column.
+    QList<QStringList> wrappedCells(const QStringList& cells, const QFont& font) const {
+        QList<QStringList> wrapped;
+        for (qsizetype c = 0; c < cells.size(); ++c)
+            wrapped << Wrapped(cells[c], font, page_.mm(Columns[c].mm) - 2 * page_.mm(1), page_);
+        return wrapped;
     }
-
-    qreal tableHeading(qreal y) {
-        p_.setFont(page_.tableBold());
-        p_.setPen(QPen(Qt::black, page_.mm(0.25)));
+    qreal rowHeight(const QList<QStringList>& cells) const {
+        qsizetype most = 1;
+        for (const QStringList& c : cells)
+            most = std::max(most, c.size());
+        return static_cast<qreal>(most) * page_.tableLine + page_.rowPad;
+    }
+    void cells(QPainter& p, qreal y, const QList<QStringList>& cells, const QFont& font) const {
         qreal x = 0;
-        for (const Column& c : Columns) {
-            p_.drawText(cell(x, y, c), c.align | Qt::AlignVCenter, Tr(c.heading));
-            x += page_.mm(c.mm);
+        for (qsizetype c = 0; c < cells.size(); ++c) {
+            const qreal pad = page_.mm(1);
+            text(p, x + pad, y + page_.rowPad / 2, page_.mm(Columns[c].mm) - 2 * pad, font,
+                 page_.tableLine, Columns[c].align, cells[c]);
+            x += page_.mm(Columns[c].mm);
         }
-        p_.drawLine(QPointF(0, y + page_.row), QPointF(x, y + page_.row));
-        return y + page_.row;
+    }
+    qreal tableWidth() const {
+        qreal width = 0;
+        for (const Column& c : Columns)
+            width += page_.mm(c.mm);
+        return width;
+    }
+    void drawHeading(QPainter& p, qreal y) const {
+        cells(p, y, heading_, page_.tableBold());
+        p.setPen(QPen(Qt::black, page_.mm(0.25)));
+        p.drawLine(QPointF(0, y + headingHeight_), QPointF(tableWidth(), y + headingHeight_));
     }
 
-    qreal tableRow(qreal y, const ReportRow& row) {
-        const bool fail = row.verdict.outcome == GroupVerdict::Outcome::Fail;
-        const qreal width = page_.mm(180);
-        if (fail) {
-            // Stands out in black-and-white print: shaded, boxed and bold.
-            const QRectF band(0, y, width, page_.row);
-            p_.fillRect(band, QColor(215, 215, 215));
-            p_.setPen(QPen(Qt::black, page_.mm(0.4)));
-            p_.drawRect(band);
+    void table() {
+        QStringList headings;
+        for (const Column& c : Columns)
+            headings << Tr(c.heading);
+        heading_ = wrappedCells(headings, page_.tableBold());
+        headingHeight_ = rowHeight(heading_);
+        const qsizetype at = lines_.size();
+        add(headingHeight_, [this](QPainter& p, qreal y) { drawHeading(p, y); });
+        for (const ReportRow& row : r_.rows) {
+            const bool fail = row.verdict.outcome == GroupVerdict::Outcome::Fail;
+            const QFont& font = fail ? page_.tableBold() : page_.table();
+            const QList<QStringList> shown = wrappedCells(Cells(row, r_.info.accuracy), font);
+            const qreal height = rowHeight(shown);
+            add(
+                height,
+                [this, shown, fail, height, &font](QPainter& p, qreal y) {
+                    if (fail) {
+                        // Stands out in black-and-white print: shaded, boxed and bold.
+                        const QRectF band(0, y, tableWidth(), height);
+                        p.fillRect(band, QColor(215, 215, 215));
+                        p.setPen(QPen(Qt::black, page_.mm(0.4)));
+                        p.drawRect(band);
+                        p.setPen(Qt::black);
+                    }
+                    cells(p, y, shown, font);
+                },
+                true);
         }
-        p_.setPen(Qt::black);
-        p_.setFont(fail ? page_.tableBold() : page_.table());
-        const QStringList cells = Cells(row);
-        qreal x = 0;
-        for (qsizetype i = 0; i < cells.size(); ++i) {
-            const Column& c = Columns[i];
-            p_.drawText(cell(x, y, c), c.align | Qt::AlignVCenter, cells[i]);
-            x += page_.mm(c.mm);
-        }
-        return y + page_.row;
+        // The heading never ends a page: it stays with the first row.
+        lines_[at].keep =
+            headingHeight_ + (lines_.size() > at + 1 ? lines_[at + 1].height : qreal(0));
     }
 
-    void closing(qreal y) {
-        y += page_.line * 1.2;
-        p_.setFont(page_.body());
+    void closing() {
+        const qsizetype first = lines_.size();
+        gap(page_.line * 1.2);
+        // The signatures: each label, then a line to sign on from its end to its column's end.
         const qreal half = page_.area.width() / 2;
-        const qreal base = y + page_.line;
-        p_.drawText(QPointF(0, base),
-                    QCoreApplication::translate("velantis::TestReport", "试验: "));
-        p_.drawText(QPointF(half, base),
-                    QCoreApplication::translate("velantis::TestReport", "审核: "));
-        p_.setPen(QPen(Qt::black, page_.mm(0.25)));
-        p_.drawLine(QPointF(page_.mm(12), base), QPointF(half - page_.mm(10), base));
-        p_.drawLine(QPointF(half + page_.mm(12), base),
-                    QPointF(page_.area.width() - page_.mm(10), base));
-        y += page_.line * 2.3;
-        p_.setFont(page_.small());
-        for (const QString& l : FootnoteLines(r_)) {
-            p_.drawText(QPointF(0, y + QFontMetricsF(page_.small()).ascent()), l);
-            y += page_.smallLine;
+        const QString labels[] = {QCoreApplication::translate("velantis::TestReport", "试验: "),
+                                  QCoreApplication::translate("velantis::TestReport", "审核: ")};
+        QList<QStringList> wrapped;
+        qsizetype count = 1;
+        for (const QString& l : labels) {
+            wrapped << Wrapped(l, page_.body(), half - page_.mm(40), page_);
+            count = std::max(count, wrapped.last().size());
         }
+        for (qsizetype i = 0; i < count; ++i) {
+            add(page_.line, [this, wrapped, i, count, half](QPainter& p, qreal y) {
+                for (qsizetype c = 0; c < wrapped.size(); ++c) {
+                    const qreal x = half * static_cast<qreal>(c);
+                    if (i < wrapped[c].size())
+                        text(p, x, y, half, page_.body(), page_.line, Qt::AlignLeft,
+                             {wrapped[c][i]});
+                    if (i + 1 == count) {
+                        const qreal from = x + Advance(page_.body(), wrapped[c].constLast() + u' ');
+                        const qreal base = y + QFontMetricsF(page_.body()).ascent() + page_.mm(0.5);
+                        p.setPen(QPen(Qt::black, page_.mm(0.25)));
+                        p.drawLine(QPointF(from, base), QPointF(x + half - page_.mm(10), base));
+                        p.setPen(Qt::black);
+                    }
+                }
+            });
+        }
+        gap(page_.line * 1.0);
+        for (const QString& l : FootnoteLines(r_))
+            paragraph(l, page_.small(), page_.smallLine);
+        // Signatures and footnote on one page, a page of their own when they do not fit.
+        qreal total = 0;
+        for (qsizetype i = first; i < lines_.size(); ++i)
+            total += lines_[i].height;
+        lines_[first].keep = total;
     }
 
-    void footer(int pageIndex, int pages) {
-        p_.setFont(page_.small());
-        p_.setPen(Qt::black);
-        p_.drawText(QRectF(0, page_.area.height() - page_.smallLine * 1.2, page_.area.width(),
-                           page_.smallLine * 1.2),
-                    Qt::AlignHCenter | Qt::AlignBottom,
-                    QCoreApplication::translate("velantis::TestReport", "第 %1 页 / 共 %2 页")
-                        .arg(pageIndex + 1)
-                        .arg(pages));
-    }
-
-private:
-    int remarksLines() const {
-        const qreal width =
-            page_.area.width() -
-            QFontMetricsF(page_.bold())
-                .horizontalAdvance(QCoreApplication::translate("velantis::TestReport", "备注: "));
-        const QRectF need =
-            QFontMetricsF(page_.body())
-                .boundingRect(QRectF(0, 0, width, 1e6), Qt::TextWordWrap, OrDash(r_.info.remarks));
-        return std::clamp(static_cast<int>(need.height() / page_.line + 0.99), 1, 3);
-    }
-    void field(QPointF at, qreal width, const QString& label, const QString& value) {
-        p_.setFont(page_.bold());
-        const QString l = label + QStringLiteral(": ");
-        const qreal lw = QFontMetricsF(page_.bold()).horizontalAdvance(l);
-        const qreal ascent = QFontMetricsF(page_.bold()).ascent();
-        p_.drawText(QPointF(at.x(), at.y() + ascent), l);
-        p_.setFont(page_.body());
-        const QString shown =
-            QFontMetricsF(page_.body()).elidedText(value, Qt::ElideRight, width - lw - page_.mm(3));
-        p_.drawText(QPointF(at.x() + lw, at.y() + ascent), shown);
-    }
-    QRectF cell(qreal x, qreal y, const Column& c) const {
-        const qreal pad = page_.mm(1);
-        return QRectF(x + pad, y, page_.mm(c.mm) - 2 * pad, page_.row);
-    }
-
-    QPainter& p_;
     const Page& page_;
     const TestReport& r_;
+    QList<FlowLine> lines_;
+    QList<QStringList> heading_;
+    qreal headingHeight_ = 0;
 };
 
 } // namespace
+
+QString ReportFontProblem() {
+    if (!ChineseFontFamily().isEmpty())
+        return {};
+    return QCoreApplication::translate(
+               "velantis::TestReport",
+               "没有能显示中文的字体: 宋体 (SimSun)、WenQuanYi Zen Hei 都没有安装, 也没有 %1; "
+               "报告不能绘制")
+        .arg(QDir::toNativeSeparators(ShippedFontPath()));
+}
 
 QByteArray PagesPdf(const PageDrawer& draw, const QPageLayout& paper, int resolution) {
     QBuffer buffer;
@@ -335,55 +549,38 @@ QPageLayout A4Paper() {
                        QPageLayout::Millimeter);
 }
 
+bool DrawTestReport(QPainter& painter, const QSizeF& area, int resolution,
+                    const std::function<bool()>& newPage, const TestReport& report) {
+    // Without a font for Chinese text every character would come out as a filled bar.
+    if (ChineseFontFamily().isEmpty())
+        return false;
+    const Page page(painter.device(), area, resolution);
+    const ReportLayout layout(page, report);
+    const QList<ReportLayout::PageContent> pages = layout.paginate();
+    for (qsizetype pageIndex = 0; pageIndex < pages.size(); ++pageIndex) {
+        if (pageIndex > 0 && !newPage())
+            return false;
+        const int index = static_cast<int>(pageIndex);
+        if (pageIndex > 0)
+            layout.continuation(painter, index);
+        layout.draw(painter, pages[pageIndex]);
+        layout.footer(painter, index, static_cast<int>(pages.size()));
+    }
+    return true;
+}
+
 bool DrawTestReport(QPagedPaintDevice& device, int resolution, const TestReport& report) {
+    if (ChineseFontFamily().isEmpty())
+        return false;
     device.setPageLayout(QPageLayout(device.pageLayout().pageSize(), QPageLayout::Portrait,
                                      QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
     QPainter painter;
     if (!painter.begin(&device))
         return false;
-    const Page page(device, resolution);
-    ReportPainter draw(painter, page, report);
-
-    // Which rows go on which page: the first page under the head, the others under a running
-    // head, each above the footer; the signatures and footnote after the last row, on a page of
-    // their own when they do not fit.
-    const qreal bottom = page.area.height() - page.footer;
-    QList<qsizetype> firstRowOfPage{0};
-    qreal y = draw.headHeight() + page.row; // the table's heading
-    for (qsizetype i = 0; i < report.rows.size(); ++i) {
-        if (y + page.row > bottom) {
-            firstRowOfPage << i;
-            y = draw.continuationHeight() + page.row;
-        }
-        y += page.row;
-    }
-    const bool closingOnNewPage = y + draw.closingHeight() > bottom;
-    const int pages = static_cast<int>(firstRowOfPage.size()) + (closingOnNewPage ? 1 : 0);
-
-    for (int pageIndex = 0; pageIndex < pages; ++pageIndex) {
-        if (pageIndex > 0)
-            device.newPage();
-        qreal at = 0;
-        if (pageIndex == 0) {
-            draw.head();
-            at = draw.headHeight();
-        } else {
-            draw.continuation(pageIndex);
-            at = draw.continuationHeight();
-        }
-        if (pageIndex < firstRowOfPage.size()) {
-            at = draw.tableHeading(at);
-            const qsizetype end = pageIndex + 1 < firstRowOfPage.size()
-                                      ? firstRowOfPage[pageIndex + 1]
-                                      : report.rows.size();
-            for (qsizetype i = firstRowOfPage[pageIndex]; i < end; ++i)
-                at = draw.tableRow(at, report.rows[i]);
-        }
-        if (pageIndex == pages - 1)
-            draw.closing(at);
-        draw.footer(pageIndex, pages);
-    }
-    return painter.end();
+    const QRectF r = device.pageLayout().paintRectPixels(resolution);
+    const bool drawn = DrawTestReport(
+        painter, r.size(), resolution, [&device] { return device.newPage(); }, report);
+    return painter.end() && drawn;
 }
 
 PageDrawer ReportDrawer(const TestReport& report) {

@@ -4,11 +4,14 @@
 #include "records/test_report.h"
 
 #include <QByteArray>
+#include <QSizeF>
+#include <QString>
 
 #include <functional>
 
 class QPageLayout;
 class QPagedPaintDevice;
+class QPainter;
 
 namespace velantis {
 
@@ -24,12 +27,24 @@ QByteArray PagesPdf(const PageDrawer& draw, const QPageLayout& paper, int resolu
 QPageLayout A4Paper();
 inline constexpr int PdfResolution = 1200;
 
-// The test report on A4: title, test information, the download, the class and its limit row, a
-// summary, the table of groups (its heading on every page, 超差 rows boxed and bold for
-// black-and-white print), signature lines, the footnote and "第 n 页 / 共 m 页" on each page. One
-// layout for printing, the preview and the PDF.
+// The test report on A4: title, test information, the download (and how it ended when it did
+// not end complete), the class and its limit row, a summary, the table of groups (its heading on
+// every page, 超差 rows boxed and bold for black-and-white print, the reason beside 不判定),
+// signature lines, the footnote and "第 n 页 / 共 m 页" on each page. One layout for printing,
+// the preview and the PDF. Every text is laid out by its measured width and wraps, onto further
+// pages where it has to: nothing is cut. False, and nothing drawn, when there is no font for
+// Chinese text (see ReportFontProblem).
 bool DrawTestReport(QPagedPaintDevice& device, int resolution, const TestReport& report);
+// The same pages drawn by a painter begun on any paint device (its fonts are bound to it), each
+// page's printable area of the given size in pixels at the resolution from the painter's origin;
+// newPage() is called between two pages and gives up the drawing when it returns false.
+bool DrawTestReport(QPainter& painter, const QSizeF& area, int resolution,
+                    const std::function<bool()>& newPage, const TestReport& report);
 // The same as a drawer for PagesPdf and the printing, holding its own copy of the report.
 PageDrawer ReportDrawer(const TestReport& report);
+
+// Why a report cannot be drawn here, naming the fonts looked for, in the interface's language;
+// empty when it can.
+QString ReportFontProblem();
 
 } // namespace velantis

@@ -24,6 +24,16 @@ const char* const Forms[] = {
     QT_TRANSLATE_NOOP("ControllerTexts", "合格"),
     QT_TRANSLATE_NOOP("ControllerTexts", "超差"),
     QT_TRANSLATE_NOOP("ControllerTexts", "不判定"),
+    // Why a group has no verdict.
+    QT_TRANSLATE_NOOP("ControllerTexts", "未选准确级"),
+    QT_TRANSLATE_NOOP("ControllerTexts", "无通道"),
+    QT_TRANSLATE_NOOP("ControllerTexts", "额定一次为 0"),
+    QT_TRANSLATE_NOOP("ControllerTexts", "额定一次未知"),
+    QT_TRANSLATE_NOOP("ControllerTexts", "高压电流无数值"),
+    QT_TRANSLATE_NOOP("ControllerTexts", "通道电流无数值"),
+    QT_TRANSLATE_NOOP("ControllerTexts", "F.Er 无数值"),
+    QT_TRANSLATE_NOOP("ControllerTexts", "负荷低于 %1 %"),
+    QT_TRANSLATE_NOOP("ControllerTexts", "负荷高于 %1 %"),
     // The setting and the ratio beside the readings.
     QT_TRANSLATE_NOOP("ControllerTexts", "设定:%1"),
     QT_TRANSLATE_NOOP("ControllerTexts", "变比:%1"),

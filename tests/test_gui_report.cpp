@@ -1,0 +1,196 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The test report read back from its PDF with poppler's pdftotext: every text whole and inside
+// the printable area in both languages, how an unfinished download ended, why a group has no
+// verdict; and no report at all where no font can draw its Chinese text.
+#include "i18n/language.h"
+#include "protocol/frame.h"
+#include "records/test_report.h"
+#include "report/report_pages.h"
+#include "report/shown_texts.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QPageLayout>
+#include <QProcess>
+#include <QRectF>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTranslator>
+
+#include <gtest/gtest.h>
+
+namespace velantis {
+namespace {
+
+struct Word {
+    QRectF box; // in points on the page
+    QString text;
+};
+
+// The report's words with their boxes (pdftotext -bbox), in reading order.
+QList<Word> ReportWords(const TestReport& report, const QTemporaryDir& dir) {
+    const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+    QFile file(pdf);
+    const QByteArray bytes = PagesPdf(ReportDrawer(report), A4Paper(), PdfResolution);
+    EXPECT_FALSE(bytes.isEmpty());
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    EXPECT_TRUE(p.waitForFinished(60000));
+    static const QRegularExpression word(
+        QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" "
+                       "yMax=\"([\\d.]+)\">([^<]*)</word>"));
+    QList<Word> words;
+    const QString xml = QString::fromUtf8(p.readAllStandardOutput());
+    for (auto it = word.globalMatch(xml); it.hasNext();) {
+        const auto m = it.next();
+        words << Word{QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                             QPointF(m.captured(3).toDouble(), m.captured(4).toDouble())),
+                      m.captured(5).replace(QStringLiteral("&apos;"), QStringLiteral("'"))};
+    }
+    return words;
+}
+
+QString Packed(QString text) {
+    return text.remove(QRegularExpression(QStringLiteral("\\s")));
+}
+
+// The words in reading order without the running head and foot of each page, which come
+// between the lines of a text that goes on over a page.
+QString Joined(const QList<Word>& words, const QString& serial) {
+    QString all;
+    for (const Word& w : words)
+        all += w.text;
+    const auto pattern = [](const QString& translated) {
+        return QRegularExpression(QRegularExpression::escape(Packed(translated))
+                                      .replace(QRegularExpression("\\\\%\\d"), "\\d+"));
+    };
+    return Packed(all)
+        .remove(pattern(
+            QCoreApplication::translate("velantis::TestReport", "%1  %2 (续 %3)")
+                .arg(QCoreApplication::translate("velantis::TestReport", "电流互感器变比试验报告"),
+                     serial.isEmpty() ? QStringLiteral("—") : serial)))
+        .remove(
+            pattern(QCoreApplication::translate("velantis::TestReport", "第 %1 页 / 共 %2 页")));
+}
+
+// A report of a few groups: 100 A, 3 A (below 5 % of 100 A) and 130 A (above 120 %).
+TestReport SomeReport(const TestInfo& info, const DownloadInfo& download) {
+    RecordStore store;
+    const std::uint16_t tenths[] = {1000, 30, 1300};
+    for (int n = 1; n <= 3; ++n) {
+        FrameBuilder frame;
+        frame.hv(tenths[n - 1], 0x31).r(5000, 0x33).ratioError(0x83).rated(100, 50);
+        store.store(*SlotIndex::make(n), frame.channelKind(0, 1).build());
+    }
+    return MakeTestReport(store, info, download);
+}
+
+class Report : public ::testing::TestWithParam<Language> {
+protected:
+    void SetUp() override {
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            GTEST_SKIP() << "no pdftotext (a Windows PC) to read the report back";
+        ASSERT_TRUE(InstallTranslations(GetParam(), {{QStringLiteral(":/i18n/velantis-report_en"),
+                                                      Language::Chinese}})
+                        .isEmpty());
+    }
+    void TearDown() override {
+        for (QTranslator* t : QCoreApplication::instance()->findChildren<QTranslator*>()) {
+            QCoreApplication::removeTranslator(t);
+            delete t;
+        }
+    }
+    QTemporaryDir dir;
+};
+
+// Long fields wrap (a word longer than a line is broken inside it), remarks of many lines are
+// shown whole, onto the next page; no word leaves the printable area (A4 less 15 mm margins).
+TEST_P(Report, EveryTextWholeInsideThePrintableArea) {
+    QString longWord;
+    for (int i = 0; i < 1000; ++i)
+        longWord += QStringLiteral("%1").arg(i % 10) + QStringLiteral("abcdefghi");
+    TestInfo info;
+    info.station = QStringLiteral("城南变电站 ").repeated(40) + QStringLiteral("末尾");
+    info.serial = QStringLiteral("CT-2041");
+    info.tester = QStringLiteral("Wang Gong");
+    info.reviewer = QStringLiteral("Li Gong");
+    info.accuracy = AccuracyClass::C0_5;
+    const QStringList remarks{"第一行", "第二行", "第三行", "第四行", "第五行", "第六行", "第七行"};
+    info.remarks = remarks.join(u'\n') + u'\n' + longWord;
+    const QList<Word> words = ReportWords(SomeReport(info, {}), dir);
+    const double margin = 15 / 25.4 * 72;
+    const QRectF printable(QPointF(margin, margin), QPointF(595.28 - margin, 841.89 - margin));
+    ASSERT_FALSE(words.isEmpty());
+    for (const Word& w : words)
+        EXPECT_TRUE(printable.adjusted(-0.5, -0.5, 0.5, 0.5).contains(w.box))
+            << w.text.toStdString() << " at " << w.box.x() << "," << w.box.y() << " to "
+            << w.box.right() << "," << w.box.bottom();
+    const QString all = Joined(words, info.serial);
+    for (const QString& whole : {info.station, info.remarks, LimitRowText(AccuracyClass::C0_5),
+                                 QCoreApplication::translate(
+                                     "velantis::TestReport",
+                                     "限值按 IEC 61869-2 测量用电流互感器的比值差限值；标准只给出各"
+                                     "负荷点的限值，两点之间按负荷线性插值是本程序的规则。")})
+        EXPECT_TRUE(all.contains(Packed(whole))) << whole.left(80).toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLanguages, Report,
+                         ::testing::Values(Language::Chinese, Language::English));
+
+// An unfinished download says so under its time and in the summary, in the words the history
+// window uses; a group without a verdict shows why, and a load outside the range reads outside.
+TEST_P(Report, UnfinishedDownloadAndWhyNoVerdict) {
+    TestInfo info;
+    info.accuracy = AccuracyClass::C0_5;
+    const QString unfinished = Joined(
+        ReportWords(
+            SomeReport(info, {QDateTime::currentDateTime(), {}, DownloadEnd::LinkLost, 100, 58}),
+            dir),
+        {});
+    for (const QString& shown :
+         {QCoreApplication::translate("velantis::TestReport", "下载未完成") + u':' +
+              DownloadEndingText(DownloadEnd::LinkLost, 58, 100),
+          QCoreApplication::translate("velantis::TestReport", " (下载未完成)"),
+          ShownText(QStringLiteral("负荷低于 5 %")), ShownText(QStringLiteral("负荷高于 120 %"))})
+        EXPECT_TRUE(unfinished.contains(Packed(shown))) << shown.toStdString();
+    EXPECT_TRUE(unfinished.contains(QStringLiteral("130.0"))) << "above the range";
+    const QString complete = Joined(ReportWords(SomeReport(info, {}), dir), {});
+    EXPECT_FALSE(complete.contains(
+        Packed(QCoreApplication::translate("velantis::TestReport", "下载未完成"))));
+}
+
+// Where no font holds Chinese text (no font at all here, as Qt's offscreen platform finds under
+// Windows), velantis-cli refuses the report naming the fonts it looked for: exit 5, no file.
+TEST(ReportFont, RefusedWhereNoFontDrawsChinese) {
+#ifndef Q_OS_LINUX
+    GTEST_SKIP() << "an empty fontconfig configuration takes every font away on Linux only";
+#endif
+    QTemporaryDir dir;
+    QFile config(dir.filePath(QStringLiteral("fonts.conf")));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write("<?xml version=\"1.0\"?>\n<fontconfig><cachedir>" +
+                 dir.filePath(QStringLiteral("cache")).toUtf8() + "</cachedir></fontconfig>\n");
+    config.close();
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("FONTCONFIG_FILE"), config.fileName());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    cli.setProcessEnvironment(env);
+    const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
+    cli.start(QStringLiteral(VELANTIS_CLI),
+              {"--lang", "en", "download", "--demo", "--no-archive", "--class", "0.5", "--report",
+               pdf, "-o", dir.filePath(QStringLiteral("list.txt"))});
+    ASSERT_TRUE(cli.waitForFinished(120000));
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    EXPECT_EQ(cli.exitCode(), 5) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("WenQuanYi Zen Hei")) &&
+                err.contains(QStringLiteral("fonts/wqy-microhei.ttc")))
+        << err.toStdString();
+    EXPECT_FALSE(QFile::exists(pdf));
+}
+
+} // namespace
+} // namespace velantis
