@@ -519,7 +519,10 @@ TEST_F(MainWindowTest, CloseBoxDoesNothingWhileThePrintRangeDialogIsOpen) {
     EXPECT_TRUE(window->close());
 }
 
-TEST_F(MainWindowTest, TrendWindowFollowsLiveReadings) {
+// The trend holds the readings from the program's start, not from the opening of its window.
+TEST_F(MainWindowTest, TrendWindowShowsReadingsFromBeforeItOpenedAndFollows) {
+    send(Live(0));
+    send(Live(2));
     window->ShowTrend();
     ASSERT_NE(window->trendWindow(), nullptr);
     send(Live(1));

@@ -183,6 +183,12 @@ MainWindow::MainWindow(MainWindowParts parts) : parts_(std::move(parts)) {
         adviceShown_ = true;
     });
     connect(monitor_.get(), &Monitor::liveReading, this, &MainWindow::recordReading);
+    // The trend keeps the last ten minutes from the start, whether or not its window is open.
+    trendSamples_ = std::make_unique<TrendSamples>();
+    connect(monitor_.get(), &Monitor::liveNumbers, trendSamples_.get(),
+            [this](const ReadingNumbers& n) {
+                trendSamples_->add(QDateTime::currentMSecsSinceEpoch(), n);
+            });
 
     // Loading the window starts the controller: port opened, store cleared, list refreshed.
     monitor_->Form_Load();
@@ -775,13 +781,21 @@ TrendWindow* MainWindow::trendWindow() const {
 
 void MainWindow::ShowTrend() {
     if (!trend_) {
-        trend_ = new TrendWindow(*monitor_, *parts_.fileDialogs, this);
+        trend_ = new TrendWindow(*trendSamples_, *parts_.fileDialogs, this);
+        connect(trend_, &TrendWindow::imageSaved, this, [this](const QString& path) {
+            showStatusNotice(tr("已导出 %1").arg(QFileInfo(path).fileName()));
+        });
         trend_->resize(trend_->sizeHint());
-        // Beside this window, the frame's decorations reckoned as this window's.
+        // Beside this window where it fits (narrower if need be), the frame's decorations
+        // reckoned as this window's.
         const QSize decorations = frameGeometry().size() - geometry().size();
-        if (const QScreen* s = screen())
-            trend_->move(
-                PlaceBeside(frameGeometry(), trend_->size() + decorations, s->availableGeometry()));
+        if (const QScreen* s = screen()) {
+            const QRect place =
+                PlaceBeside(frameGeometry(), trend_->sizeHint() + decorations,
+                            trend_->minimumSizeHint() + decorations, s->availableGeometry());
+            trend_->resize(place.size() - decorations);
+            trend_->move(place.topLeft());
+        }
     }
     trend_->show();
     trend_->raise();

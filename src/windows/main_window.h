@@ -29,6 +29,7 @@ class HistoryWindow;
 class ListView;
 class LiveRecorder;
 class PrintRangeDialog;
+class TrendSamples;
 class TrendWindow;
 
 // What the main window is given: the serial line and port numbering it drives, the program's
@@ -163,7 +164,12 @@ private:
     std::unique_ptr<LiveRecorder> recorder_;
     std::unique_ptr<Archive> archive_;
     QPointer<HistoryWindow> history_;
-    QString openedTest_; // the title panel's words for a reopened test
+    QString openedTest_;        // the title panel's words for a reopened test
+    qint64 shownRecord_ = 0;    // the record of the test the window shows
+    bool reopened_ = false;     // the window shows a test reopened from 历史记录
+    bool listFromFile_ = false; // the list shows an opened file, not the stored groups
+    bool interruptedKept_ = false;
+    std::unique_ptr<TrendSamples> trendSamples_; // the last ten minutes, whether shown or not
     QAction* recordAction_ = nullptr;
 
     TestInfo testInfo_;
