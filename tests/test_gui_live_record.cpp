@@ -44,6 +44,9 @@ TEST_F(LiveRecordWindowTest, RecordsEachReadingUntilStopped) {
     send(Live());
     EXPECT_EQ(FileBytes(files->answer).count("\r\n"), 3);
     EXPECT_EQ(record->text(), QStringLiteral("记录…"));
+    // The title panel tells the stop with the rows and the file's name.
+    EXPECT_TRUE(window->titlePanelText().contains(QStringLiteral("2 行 → live.csv")))
+        << window->titlePanelText().toStdString();
 }
 
 // A row that cannot be written stops the recording with one message naming the file; the rows

@@ -526,7 +526,47 @@ TEST_F(MainWindowTest, TrendWindowShowsReadingsFromBeforeItOpenedAndFollows) {
     window->ShowTrend();
     ASSERT_NE(window->trendWindow(), nullptr);
     send(Live(1));
-    EXPECT_EQ(window->trendWindow()->chart()->sampleCount(), 1);
+    EXPECT_EQ(window->trendWindow()->chart()->sampleCount(), 3);
+}
+
+// Every save dialog starts where the user last saved (while that folder is there), else in the
+// documents folder; the report's default name carries the serial and the date; a written export
+// is told in the title panel with its file name.
+TEST_F(MainWindowTest, SaveDialogsStartWhereTheUserLastSavedAndExportsAreTold) {
+    download(3);
+    const QString reports = folder.filePath(QStringLiteral("reports"));
+    ASSERT_TRUE(QDir().mkpath(reports));
+    files->answer.clear(); // cancelled
+    window->ExportPdf();
+    EXPECT_EQ(QFileInfo(files->defaultSeen).absolutePath(), folder.path());
+    const struct {
+        QString serial;
+        QString name;
+    } names[] = {{QStringLiteral("CT-2041"), QStringLiteral("报告_CT-2041_20261209.pdf")},
+                 {QStringLiteral("CT/7:1"), QStringLiteral("报告_CT-7-1_20261209.pdf")},
+                 {QString(), QStringLiteral("报告_20261209.pdf")}};
+    for (const auto& n : names) {
+        TestInfo info = window->testInfo();
+        info.serial = n.serial;
+        info.date = QDate(2026, 12, 9);
+        window->setTestInfo(info);
+        files->answer = QDir(reports).filePath(n.name);
+        window->ExportReport();
+        EXPECT_EQ(QFileInfo(files->defaultSeen).fileName(), n.name);
+        EXPECT_TRUE(QFile::exists(files->answer));
+        EXPECT_TRUE(window->titlePanelText().contains(n.name))
+            << window->titlePanelText().toStdString();
+    }
+    files->answer = QDir(reports).filePath(QStringLiteral("groups.csv"));
+    window->ExportCsv();
+    EXPECT_EQ(QFileInfo(files->defaultSeen).absolutePath(), reports);
+    EXPECT_TRUE(window->titlePanelText().contains(QStringLiteral("groups.csv")));
+
+    ASSERT_TRUE(QDir(reports).removeRecursively());
+    files->answer.clear(); // cancelled
+    window->Command3_Click();
+    EXPECT_EQ(QFileInfo(files->defaultSeen).absolutePath(),
+              QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
 }
 
 } // namespace
