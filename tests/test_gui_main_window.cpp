@@ -539,23 +539,19 @@ TEST_F(MainWindowTest, SaveDialogsStartWhereTheUserLastSavedAndExportsAreTold) {
     files->answer.clear(); // cancelled
     window->ExportPdf();
     EXPECT_EQ(QFileInfo(files->defaultSeen).absolutePath(), folder.path());
-    const struct {
-        QString serial;
-        QString name;
-    } names[] = {{QStringLiteral("CT-2041"), QStringLiteral("报告_CT-2041_20261209.pdf")},
-                 {QStringLiteral("CT/7:1"), QStringLiteral("报告_CT-7-1_20261209.pdf")},
-                 {QString(), QStringLiteral("报告_20261209.pdf")}};
-    for (const auto& n : names) {
+    const std::pair<const char*, const char*> names[] = {{"CT-2041", "报告_CT-2041_20261209.pdf"},
+                                                         {"CT/7:1", "报告_CT-7-1_20261209.pdf"},
+                                                         {"", "报告_20261209.pdf"}};
+    for (const auto& [serial, file] : names) {
         TestInfo info = window->testInfo();
-        info.serial = n.serial;
+        info.serial = QString::fromUtf8(serial);
         info.date = QDate(2026, 12, 9);
         window->setTestInfo(info);
-        files->answer = QDir(reports).filePath(n.name);
+        const QString name = QString::fromUtf8(file);
+        files->answer = QDir(reports).filePath(name);
         window->ExportReport();
-        EXPECT_EQ(QFileInfo(files->defaultSeen).fileName(), n.name);
-        EXPECT_TRUE(QFile::exists(files->answer));
-        EXPECT_TRUE(window->titlePanelText().contains(n.name))
-            << window->titlePanelText().toStdString();
+        EXPECT_EQ(QFileInfo(files->defaultSeen).fileName(), name);
+        EXPECT_TRUE(QFile::exists(files->answer) && window->titlePanelText().contains(name));
     }
     files->answer = QDir(reports).filePath(QStringLiteral("groups.csv"));
     window->ExportCsv();
