@@ -246,7 +246,7 @@ int main(int argc, char** argv) {
         const double openMs = static_cast<double>(opening.nsecsElapsed()) / 1e6;
         QElapsedTimer shown;
         shown.start();
-        auto* history = new velantis::HistoryWindow(archive, none, dir.path(),
+        auto* history = new velantis::HistoryWindow(archive, none,
                                                     [](const auto&, const auto&) { return true; });
         PaintWatch historyPaint(history);
         history->show();

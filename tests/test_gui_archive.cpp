@@ -6,9 +6,16 @@
 #include "support/window_fixture.h"
 #include "windows/history_window.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QMessageBox>
+#include <QPrintPreviewDialog>
+#include <QTimer>
+
+#include <tuple>
 
 using namespace velantis;
 using namespace velantis::testing;
@@ -25,6 +32,36 @@ protected:
         return f.readAll();
     }
     int saves = 0;
+
+    QString recordsPath() const { return folder.filePath(QStringLiteral("records.sqlite")); }
+    // The test as the database holds it, read as another program would.
+    TestRecord stored(qint64 number) {
+        Archive other(recordsPath());
+        TestRecord test;
+        QList<ArchivedGroup> groups;
+        ArchiveError error;
+        EXPECT_TRUE(other.find(number, &test, &groups, &error)) << error.text().toStdString();
+        return test;
+    }
+    // Another program deletes a test.
+    void removeElsewhere(qint64 number) {
+        Archive other(recordsPath());
+        ArchiveError error;
+        ASSERT_TRUE(other.remove(number, &error)) << error.text().toStdString();
+    }
+    TestInfo withStation(const QString& station, const QString& serial = {}) {
+        TestInfo info = window->testInfo();
+        info.station = station;
+        info.serial = serial;
+        return info;
+    }
+    // A download that has stored `stored` of the `announced` groups so far.
+    void startDownload(int stored, int announced) {
+        find<QPushButton>("Command2")->click();
+        send(GroupCountFrame(static_cast<std::uint16_t>(announced)));
+        for (int g = 1; g <= stored; ++g)
+            send(Group(g));
+    }
 };
 
 TEST_F(ArchiveWindow, DownloadsAreKeptFoundByFilterAndReopenedToSavesBytes) {
@@ -36,6 +73,7 @@ TEST_F(ArchiveWindow, DownloadsAreKeptFoundByFilterAndReopenedToSavesBytes) {
     EXPECT_TRUE(window->titlePanelText().contains(QStringLiteral("已存档 第 1 号")))
         << window->titlePanelText().toStdString();
     const QByteArray first = save();
+    window->Command4_Click(); // the information edited now is the next download's
     info.station = QStringLiteral("北郊站");
     window->setTestInfo(info);
     download(8);
@@ -70,6 +108,157 @@ TEST_F(ArchiveWindow, AnUnwritableDatabaseIsToldOnceAndTheListGoesOn) {
     EXPECT_EQ(OpenMessageBox(), nullptr);
     EXPECT_EQ(save(), DataFileBytes(monitor().history().listText()));
     EXPECT_EQ(save().count("\r\n"), 4 + 3);
+}
+
+// The usual order: read first, then fill in 测试信息. The report and the record say the same.
+TEST_F(ArchiveWindow, InformationEditedAfterTheDownloadReachesItsRecord) {
+    window->setRecordsPath(recordsPath());
+    window->setTestInfo(withStation(QStringLiteral("旧站")));
+    download(4);
+    window->setTestInfo(withStation(QStringLiteral("城南变"), QStringLiteral("CT-2041")));
+    EXPECT_EQ(window->currentReport().info.station, QStringLiteral("城南变"));
+    const TestRecord test = stored(1);
+    EXPECT_EQ(test.info.station, QStringLiteral("城南变"));
+    EXPECT_EQ(test.info.serial, QStringLiteral("CT-2041"));
+    // A new download takes what was filled in last.
+    download(2);
+    EXPECT_EQ(stored(2).info.station, QStringLiteral("城南变"));
+}
+
+// Editing a reopened test changes that test, never what the next download takes.
+TEST_F(ArchiveWindow, EditingAReopenedTestChangesItsRecordNotTheNextDownload) {
+    window->setRecordsPath(recordsPath());
+    window->setTestInfo(withStation(QStringLiteral("北郊站")));
+    download(3);
+    window->Command4_Click();
+    window->setTestInfo(withStation(QStringLiteral("城南变")));
+    download(5);
+    window->ShowHistory();
+    HistoryWindow* history = window->historyWindow();
+    ASSERT_TRUE(history->select(1));
+    history->openSelected();
+    window->setTestInfo(withStation(QStringLiteral("北郊站 (改)")));
+    EXPECT_EQ(stored(1).info.station, QStringLiteral("北郊站 (改)"));
+    EXPECT_EQ(window->currentReport().info.station, QStringLiteral("北郊站 (改)"));
+    window->Command4_Click(); // leaving the reopened test, then a new download
+    download(2);
+    EXPECT_EQ(stored(3).info.station, QStringLiteral("城南变"));
+}
+
+// How a download ended reaches the report and the history's column, also for a reopened test.
+TEST_F(ArchiveWindow, HowTheDownloadEndedIsShownInReportAndHistory) {
+    window->setRecordsPath(recordsPath());
+    startDownload(6, 10);
+    send(EndOfGroupsFrame()); // early
+    download(3);
+    const auto ended = [this] {
+        const DownloadInfo& d = window->currentReport().download;
+        return std::tuple(d.ending, d.stored, d.announced);
+    };
+    EXPECT_EQ(ended(), std::tuple(DownloadEnd::EndFrame, 3, 3));
+    window->ShowHistory();
+    HistoryWindow* history = window->historyWindow();
+    ASSERT_TRUE(history->select(1));
+    history->openSelected();
+    EXPECT_EQ(ended(), std::tuple(DownloadEnd::Incomplete, 6, 10));
+
+    const auto* table = history->findChild<QAbstractItemView*>(QStringLiteral("tests"));
+    const auto ending = [table](int row) {
+        return table->model()->index(row, TestTableModel::Ending).data().toString();
+    };
+    EXPECT_TRUE(ending(1).contains(QStringLiteral("6 / 10"))) << ending(1).toStdString();
+    EXPECT_EQ(ending(0), QStringLiteral("完整"));
+}
+
+// Closing the window while it reads keeps what was stored, as an interrupted test.
+TEST_F(ArchiveWindow, ClosingDuringADownloadKeepsItsGroups) {
+    window->setRecordsPath(recordsPath());
+    startDownload(4, 10);
+    EXPECT_TRUE(window->close());
+    const TestRecord test = stored(1);
+    EXPECT_EQ(std::tuple(test.ending, test.stored, test.announced),
+              std::tuple(DownloadEnd::Interrupted, 4, 10));
+}
+
+// A list file has no groups: the report and CSV say so and write nothing until a download.
+TEST_F(ArchiveWindow, ReportsAndCsvRefuseWhileTheListShowsAnOpenedFile) {
+    download(4);
+    const QString list = folder.filePath(QStringLiteral("list.txt"));
+    files->answer = list;
+    window->Command3_Click();
+    window->Command1_Click(); // the list shows the file just saved
+    const struct {
+        const char* name;
+        void (MainWindow::*action)();
+    } actions[] = {{"导出 CSV", &MainWindow::ExportCsv},
+                   {"导出报告", &MainWindow::ExportReport},
+                   {"打印报告", &MainWindow::PrintReport},
+                   {"报告预览", &MainWindow::PreviewReport}};
+    for (const auto& a : actions) {
+        SCOPED_TRACE(a.name);
+        files->answer = folder.filePath(QStringLiteral("out-%1").arg(QString::fromUtf8(a.name)));
+        QFile::remove(printer->pdf);
+        QTimer::singleShot(50, [] { // a preview that opens anyway does not hang the test
+            if (QWidget* modal = QApplication::activeModalWidget())
+                modal->close();
+        });
+        (window->*a.action)();
+        EXPECT_FALSE(QFile::exists(files->answer));
+        EXPECT_FALSE(QFile::exists(printer->pdf));
+        QMessageBox* box = OpenMessageBox();
+        ASSERT_NE(box, nullptr);
+        EXPECT_TRUE(box->text().contains(QDir::toNativeSeparators(list)));
+        box->close();
+    }
+    download(2); // groups again: the CSV is written
+    window->ExportCsv();
+    EXPECT_TRUE(QFile::exists(files->answer));
+}
+
+// Another program deletes the shown test: the history drops it when it gets the focus, and the
+// main window stops naming it, saying so once; editing it then finds it gone.
+TEST_F(ArchiveWindow, ADeletedTestLeavesHistoryAndTitle) {
+    window->setRecordsPath(recordsPath());
+    download(3);
+    download(2);
+    window->ShowHistory();
+    HistoryWindow* history = window->historyWindow();
+    ASSERT_TRUE(history->select(1));
+    history->openSelected();
+    EXPECT_TRUE(window->titlePanelText().contains(QStringLiteral("记录 第 1 号")));
+    removeElsewhere(1);
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(history, &activate);
+    EXPECT_EQ(history->shownCount(), 1);
+    EXPECT_TRUE(window->titlePanelText().contains(QStringLiteral("第 1 号记录已不在")));
+
+    // Without the history window: the edit finds test 2 gone.
+    ASSERT_TRUE(history->select(2));
+    history->openSelected();
+    history->close();
+    delete history;
+    removeElsewhere(2);
+    window->setTestInfo(withStation(QStringLiteral("城南变")));
+    EXPECT_TRUE(window->titlePanelText().contains(QStringLiteral("第 2 号记录已不在")));
+    EXPECT_EQ(OpenMessageBox(), nullptr);
+    EXPECT_EQ(window->currentReport().info.station, QStringLiteral("城南变"));
+}
+
+// 删除 asks with 否 as the default: Enter keeps the test.
+TEST(HistoryWindow, DeleteAsksWithNoAsTheDefault) {
+    std::unique_ptr<QMessageBox> box(HistoryWindow::DeleteQuestion(QStringLiteral("?"), nullptr));
+    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+}
+
+// The history opened before any test was kept: an empty list and a note, no error box.
+TEST_F(ArchiveWindow, HistoryWithoutADatabaseYetIsEmptyWithANote) {
+    window->setRecordsPath(folder.filePath(QStringLiteral("new/records.sqlite")));
+    window->ShowHistory();
+    ASSERT_NE(window->historyWindow(), nullptr);
+    EXPECT_EQ(window->historyWindow()->shownCount(), 0);
+    EXPECT_EQ(OpenMessageBox(), nullptr);
+    download(2); // the first test kept makes the database
+    EXPECT_EQ(window->historyWindow()->shownCount(), 1);
 }
 
 } // namespace

@@ -44,6 +44,9 @@ TEST_F(LiveRecordWindowTest, RecordsEachReadingUntilStopped) {
     send(Live());
     EXPECT_EQ(FileBytes(files->answer).count("\r\n"), 3);
     EXPECT_EQ(record->text(), QStringLiteral("记录…"));
+    // The title panel tells the stop with the rows and the file's name.
+    EXPECT_TRUE(window->titlePanelText().contains(QStringLiteral("2 行 → live.csv")))
+        << window->titlePanelText().toStdString();
 }
 
 // A row that cannot be written stops the recording with one message naming the file; the rows
@@ -121,14 +124,20 @@ TEST(TrendChart, AxesFitTheReadingsHeld) {
 TEST(TrendWindow, OpensBesideTheMainWindow) {
     const struct {
         QRect main;
-        QPoint at;
+        int least; // the least width the window can do with
+        QRect place;
     } cases[] = {
-        {QRect(100, 200, 887, 700), QPoint(987, 200)},  // right of it
-        {QRect(1000, 200, 887, 700), QPoint(100, 200)}, // no room on the right: left of it
-        {QRect(500, 700, 887, 700), QPoint(1020, 480)}, // room on neither side: the larger one
+        {QRect(100, 200, 887, 700), 500, QRect(987, 200, 900, 600)},  // right of it
+        {QRect(1000, 200, 887, 700), 500, QRect(100, 200, 900, 600)}, // no room right: left
+        // The main window centred on a 1920-wide screen: narrower, beside it, no overlap.
+        {QRect(515, 190, 889, 700), 494, QRect(1404, 190, 516, 600)},
+        {QRect(500, 700, 887, 700), 500, QRect(1387, 480, 533, 600)}, // the larger side
+        // Not even the least width fits: against the screen's edge, the overlap the least.
+        {QRect(500, 700, 887, 700), 600, QRect(1320, 480, 600, 600)},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(PlaceBeside(c.main, {900, 600}, {0, 0, 1920, 1080}), c.at) << c.main.x();
+        EXPECT_EQ(PlaceBeside(c.main, {900, 600}, {c.least, 380}, {0, 0, 1920, 1080}), c.place)
+            << c.main.x() << " " << c.least;
 }
 
 } // namespace

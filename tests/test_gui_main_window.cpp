@@ -519,11 +519,50 @@ TEST_F(MainWindowTest, CloseBoxDoesNothingWhileThePrintRangeDialogIsOpen) {
     EXPECT_TRUE(window->close());
 }
 
-TEST_F(MainWindowTest, TrendWindowFollowsLiveReadings) {
+// The trend holds the readings from the program's start, not from the opening of its window.
+TEST_F(MainWindowTest, TrendWindowShowsReadingsFromBeforeItOpenedAndFollows) {
+    send(Live(0));
+    send(Live(2));
     window->ShowTrend();
     ASSERT_NE(window->trendWindow(), nullptr);
     send(Live(1));
-    EXPECT_EQ(window->trendWindow()->chart()->sampleCount(), 1);
+    EXPECT_EQ(window->trendWindow()->chart()->sampleCount(), 3);
+}
+
+// Every save dialog starts where the user last saved (while that folder is there), else in the
+// documents folder; the report's default name carries the serial and the date; a written export
+// is told in the title panel with its file name.
+TEST_F(MainWindowTest, SaveDialogsStartWhereTheUserLastSavedAndExportsAreTold) {
+    download(3);
+    const QString reports = folder.filePath(QStringLiteral("reports"));
+    ASSERT_TRUE(QDir().mkpath(reports));
+    files->answer.clear(); // cancelled
+    window->ExportPdf();
+    EXPECT_EQ(QFileInfo(files->defaultSeen).absolutePath(), folder.path());
+    const std::pair<const char*, const char*> names[] = {{"CT-2041", "报告_CT-2041_20261209.pdf"},
+                                                         {"CT/7:1", "报告_CT-7-1_20261209.pdf"},
+                                                         {"", "报告_20261209.pdf"}};
+    for (const auto& [serial, file] : names) {
+        TestInfo info = window->testInfo();
+        info.serial = QString::fromUtf8(serial);
+        info.date = QDate(2026, 12, 9);
+        window->setTestInfo(info);
+        const QString name = QString::fromUtf8(file);
+        files->answer = QDir(reports).filePath(name);
+        window->ExportReport();
+        EXPECT_EQ(QFileInfo(files->defaultSeen).fileName(), name);
+        EXPECT_TRUE(QFile::exists(files->answer) && window->titlePanelText().contains(name));
+    }
+    files->answer = QDir(reports).filePath(QStringLiteral("groups.csv"));
+    window->ExportCsv();
+    EXPECT_EQ(QFileInfo(files->defaultSeen).absolutePath(), reports);
+    EXPECT_TRUE(window->titlePanelText().contains(QStringLiteral("groups.csv")));
+
+    ASSERT_TRUE(QDir(reports).removeRecursively());
+    files->answer.clear(); // cancelled
+    window->Command3_Click();
+    EXPECT_EQ(QFileInfo(files->defaultSeen).absolutePath(),
+              QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
 }
 
 } // namespace

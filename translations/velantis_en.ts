@@ -170,6 +170,14 @@ Reason: %2</translation>
         <source>删除第 %1 号记录？</source>
         <translation>Delete test no. %1?</translation>
     </message>
+    <message>
+        <source>还没有记录数据库</source>
+        <translation>no record database yet</translation>
+    </message>
+    <message>
+        <source>还没有存档的测试：每次读取到数据后，测试会自动存入这里。</source>
+        <translation>No test has been archived yet: every download that stores a group is kept here.</translation>
+    </message>
 </context>
 <context>
     <name>velantis::ListPrinting</name>
@@ -401,6 +409,38 @@ and a new one was made:
         <translation>This download could not be stored in the record database; the list is not affected and can be saved as usual.
 </translation>
     </message>
+    <message>
+        <source>第 %1 号记录已不在记录数据库中</source>
+        <translation>Test no. %1 is no longer in the record database</translation>
+    </message>
+    <message>
+        <source>列表显示的是打开的文件 %1，其中没有测试数据组，无法生成报告或 CSV。
+请先读取数据，或从历史记录打开一次测试。</source>
+        <translation>The list shows the opened file %1, which holds no groups of a test: no report or CSV can be made from it.
+Read the groups first, or open a test from the history.</translation>
+    </message>
+    <message>
+        <source>已导出 %1</source>
+        <translation>Exported %1</translation>
+    </message>
+    <message>
+        <source>测试信息未能存入第 %1 号记录。
+</source>
+        <translation>The test information could not be stored in test no. %1.
+</translation>
+    </message>
+    <message>
+        <source>报告预览 - 电流互感器变比试验报告</source>
+        <translation>Report Preview - Current Transformer Ratio Test Report</translation>
+    </message>
+    <message>
+        <source>记录已停止：%1 行 → %2</source>
+        <translation>Recording stopped: %1 rows → %2</translation>
+    </message>
+    <message>
+        <source>报告</source>
+        <translation>Report</translation>
+    </message>
 </context>
 <context>
     <name>velantis::PrintRangeDialog</name>
@@ -561,16 +601,24 @@ instrument&apos;s serial port by itself (ports 1 to 16).
         <translation>Groups</translation>
     </message>
     <message>
-        <source>等级</source>
-        <translation>Class</translation>
-    </message>
-    <message>
         <source>合格</source>
         <translation>Pass</translation>
     </message>
     <message>
         <source>超差</source>
         <translation>Fail</translation>
+    </message>
+    <message>
+        <source>完整</source>
+        <translation>complete</translation>
+    </message>
+    <message>
+        <source>下载</source>
+        <translation>Download</translation>
+    </message>
+    <message>
+        <source>准确级</source>
+        <translation>Accuracy class</translation>
     </message>
 </context>
 <context>

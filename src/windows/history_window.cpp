@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -19,6 +20,8 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace velantis {
 
@@ -48,6 +51,9 @@ QString ArchiveFailureText(const QString& path, const ArchiveError& error) {
     case ArchiveError::Reason::NoSuchTest:
         reason = QCoreApplication::translate("velantis::HistoryWindow", "没有这条记录");
         break;
+    case ArchiveError::Reason::NoDatabase:
+        reason = QCoreApplication::translate("velantis::HistoryWindow", "还没有记录数据库");
+        break;
     case ArchiveError::Reason::None:
     case ArchiveError::Reason::Other:
         break;
@@ -64,6 +70,11 @@ void TestTableModel::setTests(QList<TestRecord> tests) {
     beginResetModel();
     tests_ = std::move(tests);
     endResetModel();
+}
+
+bool TestTableModel::holds(qint64 number) const {
+    return std::any_of(tests_.cbegin(), tests_.cend(),
+                       [number](const TestRecord& t) { return t.number == number; });
 }
 
 int TestTableModel::rowCount(const QModelIndex& parent) const {
@@ -96,6 +107,10 @@ QVariant TestTableModel::data(const QModelIndex& index, int role) const {
         return t.info.serial;
     case Groups:
         return t.stored;
+    case Ending: {
+        const QString ending = DownloadEndingText(t.ending, t.stored, t.announced);
+        return ending.isEmpty() ? tr("完整") : ending;
+    }
     case Class:
         return ShownText(ClassName(t.info.accuracy));
     case Pass:
@@ -111,9 +126,9 @@ QVariant TestTableModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     static const char* const names[ColumnCount] = {
-        QT_TR_NOOP("记录号"), QT_TR_NOOP("日期时间"), QT_TR_NOOP("站名"),
-        QT_TR_NOOP("设备"),   QT_TR_NOOP("编号"),     QT_TR_NOOP("组数"),
-        QT_TR_NOOP("等级"),   QT_TR_NOOP("合格"),     QT_TR_NOOP("超差")};
+        QT_TR_NOOP("记录号"), QT_TR_NOOP("日期时间"), QT_TR_NOOP("站名"), QT_TR_NOOP("设备"),
+        QT_TR_NOOP("编号"),   QT_TR_NOOP("组数"),     QT_TR_NOOP("下载"), QT_TR_NOOP("准确级"),
+        QT_TR_NOOP("合格"),   QT_TR_NOOP("超差")};
     return tr(names[section]);
 }
 
@@ -126,10 +141,8 @@ bool TestFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex&) const 
     return MatchesFilter(static_cast<const TestTableModel*>(sourceModel())->test(sourceRow), text_);
 }
 
-HistoryWindow::HistoryWindow(Archive& archive, FileDialogs& dialogs, QString folder, Opener open,
-                             QWidget* parent)
-    : QWidget(parent, Qt::Window), archive_(archive), dialogs_(dialogs), folder_(std::move(folder)),
-      open_(std::move(open)) {
+HistoryWindow::HistoryWindow(Archive& archive, FileDialogs& dialogs, Opener open, QWidget* parent)
+    : QWidget(parent, Qt::Window), archive_(archive), dialogs_(dialogs), open_(std::move(open)) {
     setObjectName(QStringLiteral("historyWindow"));
     setWindowTitle(tr("历史记录"));
     filter_.setSourceModel(&model_);
@@ -140,6 +153,9 @@ HistoryWindow::HistoryWindow(Archive& archive, FileDialogs& dialogs, QString fol
     filterBox_->setClearButtonEnabled(true);
     connect(filterBox_, &QLineEdit::textChanged, this, &HistoryWindow::setFilterText);
     count_ = new QLabel(this);
+    note_ = new QLabel(this);
+    note_->setObjectName(QStringLiteral("note"));
+    note_->hide();
 
     table_ = new QTableView(this);
     table_->setObjectName(QStringLiteral("tests"));
@@ -150,7 +166,7 @@ HistoryWindow::HistoryWindow(Archive& archive, FileDialogs& dialogs, QString fol
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setStretchLastSection(true);
     // Fixed widths: sizing the columns to their contents would read every row.
-    const int widths[TestTableModel::ColumnCount] = {60, 140, 120, 110, 100, 50, 55, 50, 50};
+    const int widths[TestTableModel::ColumnCount] = {60, 140, 120, 110, 100, 50, 210, 55, 50, 50};
     for (int c = 0; c < TestTableModel::ColumnCount; ++c)
         table_->setColumnWidth(c, widths[c]);
     connect(table_, &QTableView::doubleClicked, this, &HistoryWindow::openSelected);
@@ -178,16 +194,40 @@ HistoryWindow::HistoryWindow(Archive& archive, FileDialogs& dialogs, QString fol
     buttons->addStretch(1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(filterRow);
+    layout->addWidget(note_);
     layout->addWidget(table_, 1);
     layout->addLayout(buttons);
-    resize(840, 480);
+    resize(1050, 480);
 
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &HistoryWindow::updateButtons);
     confirm_ = [this](const QString& question) {
-        return QMessageBox::question(this, tr("删除"), question) == QMessageBox::Yes;
+        QMessageBox* box = DeleteQuestion(question, this);
+        const bool yes = box->exec() == QMessageBox::Yes;
+        delete box;
+        return yes;
     };
     reload();
+}
+
+QMessageBox* HistoryWindow::DeleteQuestion(const QString& question, QWidget* parent) {
+    // A deletion is not undone: Enter keeps the test.
+    auto* box = new QMessageBox(QMessageBox::Question, tr("删除"), question,
+                                QMessageBox::Yes | QMessageBox::No, parent);
+    box->setDefaultButton(QMessageBox::No);
+    box->setEscapeButton(QMessageBox::No);
+    return box;
+}
+
+bool HistoryWindow::event(QEvent* event) {
+    // Another program may have added or deleted tests meanwhile.
+    if (event->type() == QEvent::WindowActivate)
+        reload();
+    return QWidget::event(event);
+}
+
+QString HistoryWindow::note() const {
+    return note_->text();
 }
 
 bool HistoryWindow::reload() {
@@ -195,12 +235,23 @@ bool HistoryWindow::reload() {
     QList<TestRecord> tests;
     ArchiveError error;
     const bool read = archive_.list(&tests, &error);
+    const bool none = !read && error.reason == ArchiveError::Reason::NoDatabase;
     model_.setTests(read ? std::move(tests) : QList<TestRecord>());
-    if (!read)
-        tell(tr("历史记录"), ArchiveFailureText(archive_.path(), error));
+    note_->setText(none ? tr("还没有存档的测试：每次读取到数据后，测试会自动存入这里。")
+                        : QString());
+    note_->setVisible(none);
+    if (read || none) {
+        lastFailure_.clear();
+    } else if (const QString failure = ArchiveFailureText(archive_.path(), error);
+               failure != lastFailure_) {
+        lastFailure_ = failure;
+        tell(tr("历史记录"), failure);
+    }
     if (keep != 0)
         select(keep);
     updateButtons();
+    if (read || none)
+        emit reloaded();
     return read;
 }
 
@@ -264,6 +315,7 @@ void HistoryWindow::openSelected() {
     QList<ArchivedGroup> groups;
     if (selected(&test, &groups) && !open_(test, groups))
         tell(tr("打开"), tr("正在读取数据，读取结束后再打开记录。"));
+    reload();
 }
 
 void HistoryWindow::exportReport() {
@@ -271,18 +323,21 @@ void HistoryWindow::exportReport() {
     QList<ArchivedGroup> groups;
     if (!selected(&test, &groups))
         return;
-    const QString name = QStringLiteral("QRTREPORT-%1.pdf").arg(test.number);
-    const QString path = dialogs_.saveFileName(this, QDir(folder_).filePath(name),
-                                               {QStringLiteral("PDF Files (*.pdf) (*.pdf)")});
-    if (path.isEmpty())
+    const QString path = AskSaveName(dialogs_, this, DefaultReportName(test.info, test.ended),
+                                     {QStringLiteral("PDF Files (*.pdf) (*.pdf)")});
+    if (path.isEmpty()) {
+        reload();
         return;
+    }
     RecordStore store;
     FillStore(groups, &store);
+    const DownloadInfo download{test.ended, test.port, test.ending, test.announced, test.stored};
     QString message;
-    if (!ExportPagesPdf(path,
-                        ReportDrawer(MakeTestReport(store, test.info, {test.ended, test.port})),
-                        &message))
+    if (!ExportPagesPdf(path, ReportDrawer(MakeTestReport(store, test.info, download)), &message))
         tell(tr("导出报告"), message);
+    else
+        emit fileWritten(path);
+    reload();
 }
 
 void HistoryWindow::exportCsv() {
@@ -291,15 +346,20 @@ void HistoryWindow::exportCsv() {
     if (!selected(&test, &groups))
         return;
     const QString name = QStringLiteral("QRTDATA-%1.csv").arg(test.number);
-    const QString path = dialogs_.saveFileName(this, QDir(folder_).filePath(name),
-                                               {QStringLiteral("CSV Files (*.csv) (*.csv)")});
-    if (path.isEmpty())
+    const QString path =
+        AskSaveName(dialogs_, this, name, {QStringLiteral("CSV Files (*.csv) (*.csv)")});
+    if (path.isEmpty()) {
+        reload();
         return;
+    }
     RecordStore store;
     FillStore(groups, &store);
     FileError failure;
     if (!SaveCsvFile(path, store, test.info.accuracy, nullptr, &failure))
         tell(tr("导出 CSV"), SaveFailureText(path, failure));
+    else
+        emit fileWritten(path);
+    reload();
 }
 
 void HistoryWindow::editInfo() {
@@ -310,11 +370,15 @@ void HistoryWindow::editInfo() {
     RecordStore store;
     FillStore(groups, &store);
     TestInfoDialog dialog(test.info, MakeTestReport(store, {}, {}).ratedRatio, this);
-    if (dialog.exec() != QDialog::Accepted)
+    if (dialog.exec() != QDialog::Accepted) {
+        reload();
         return;
+    }
     ArchiveError error;
     if (!archive_.updateInfo(test.number, dialog.info(), &error))
         tell(tr("测试信息"), ArchiveFailureText(archive_.path(), error));
+    else
+        emit infoChanged(test.number, dialog.info());
     reload();
 }
 

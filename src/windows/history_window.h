@@ -11,6 +11,7 @@
 
 class QLabel;
 class QLineEdit;
+class QMessageBox;
 class QPushButton;
 class QTableView;
 
@@ -22,11 +23,24 @@ class FileDialogs;
 class TestTableModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { Number, Time, Station, Device, Serial, Groups, Class, Pass, Fail, ColumnCount };
+    enum Column {
+        Number,
+        Time,
+        Station,
+        Device,
+        Serial,
+        Groups,
+        Ending, // how the download ended
+        Class,
+        Pass,
+        Fail,
+        ColumnCount
+    };
     using QAbstractTableModel::QAbstractTableModel;
 
     void setTests(QList<TestRecord> tests);
     const TestRecord& test(int row) const { return tests_[row]; }
+    bool holds(qint64 number) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -53,17 +67,23 @@ private:
 
 // 历史记录: the tests kept, a filter box, and for the selected test 打开 (its groups into the
 // main window's list, as if just downloaded), 导出报告, 导出 CSV, 测试信息 (edit what the test
-// says of itself, verdicts recounted) and 删除 (asked once).
+// says of itself, verdicts recounted) and 删除 (asked once, 否 the default). The list is read
+// again whenever the window gets the focus and after each action, so that a test another program
+// deleted or added shows as it is.
 class HistoryWindow final : public QWidget {
     Q_OBJECT
 public:
     // open: puts a test into the main window; false when it cannot now (a download runs).
     using Opener = std::function<bool(const TestRecord&, const QList<ArchivedGroup>&)>;
-    HistoryWindow(Archive& archive, FileDialogs& dialogs, QString folder, Opener open,
-                  QWidget* parent = nullptr);
+    HistoryWindow(Archive& archive, FileDialogs& dialogs, Opener open, QWidget* parent = nullptr);
 
-    // Reads the tests from the database again; false (told) when it cannot.
+    // Reads the tests from the database again; false when it cannot (told, unless the same
+    // failure was told by the last reading). No database yet is an empty list with a note.
     bool reload();
+    // Whether the list read last holds the test with that number (filter or not).
+    bool lists(qint64 number) const { return model_.holds(number); }
+    // The note under the filter: what the list shows when it cannot show tests.
+    QString note() const;
     void setFilterText(const QString& text);
     // Selects the test with that number; false when it is not shown.
     bool select(qint64 number);
@@ -78,6 +98,19 @@ public:
     void deleteSelected();
     // Asks whether to delete; tests answer without a dialog.
     void setConfirm(std::function<bool(const QString&)> confirm) { confirm_ = std::move(confirm); }
+    // The question 删除 asks, 否 its default button.
+    static QMessageBox* DeleteQuestion(const QString& question, QWidget* parent);
+
+signals:
+    // The list was read again.
+    void reloaded();
+    // A test's information was changed here.
+    void infoChanged(qint64 number, const velantis::TestInfo& info);
+    // An export wrote this file.
+    void fileWritten(const QString& path);
+
+protected:
+    bool event(QEvent* event) override;
 
 private:
     // The selected test and its groups; false (told) when none is selected or it cannot be read.
@@ -87,7 +120,6 @@ private:
 
     Archive& archive_;
     FileDialogs& dialogs_;
-    QString folder_;
     Opener open_;
     std::function<bool(const QString&)> confirm_;
     TestTableModel model_;
@@ -95,6 +127,8 @@ private:
     QLineEdit* filterBox_ = nullptr;
     QTableView* table_ = nullptr;
     QLabel* count_ = nullptr;
+    QLabel* note_ = nullptr;
+    QString lastFailure_; // the reading's failure told last, so that focus does not repeat it
     QList<QPushButton*> actions_;
 };
 

@@ -183,6 +183,12 @@ MainWindow::MainWindow(MainWindowParts parts) : parts_(std::move(parts)) {
         adviceShown_ = true;
     });
     connect(monitor_.get(), &Monitor::liveReading, this, &MainWindow::recordReading);
+    // The trend keeps the last ten minutes from the start, whether or not its window is open.
+    trendSamples_ = std::make_unique<TrendSamples>();
+    connect(monitor_.get(), &Monitor::liveNumbers, trendSamples_.get(),
+            [this](const ReadingNumbers& n) {
+                trendSamples_->add(QDateTime::currentMSecsSinceEpoch(), n);
+            });
 
     // Loading the window starts the controller: port opened, store cleared, list refreshed.
     monitor_->Form_Load();
@@ -473,10 +479,16 @@ void MainWindow::onDownloadEnded(DownloadEnd how) {
     lastDownload_.port = QStringLiteral("COM%1 (%2)")
                              .arg(monitor_->commPort())
                              .arg(QDir::toNativeSeparators(monitor_->display().portDevice));
+    lastDownload_.ending = how;
+    lastDownload_.announced = monitor_->groupTotal;
+    lastDownload_.stored = monitor_->groupsStored();
     openedTest_.clear();
+    reopened_ = false;
+    listFromFile_ = false;
     // An end frame ends a download only with every announced group stored; any other end is
     // told for a while in the title panel, and so is the test's number in the record database.
     const qint64 number = archiveDownload(how);
+    shownRecord_ = number;
     QString notice =
         how != DownloadEnd::EndFrame ? ShownText(monitor_->display().downloadSummary) : QString();
     if (number != 0)
@@ -494,23 +506,33 @@ void MainWindow::setRecordsPath(const QString& path) {
         archive_ = std::make_unique<Archive>(path);
 }
 
-bool MainWindow::openArchive() {
-    ArchiveError error;
-    const bool open = archive_->open(&error);
-    if (const QString notice = archive_->takeNotice(); !notice.isEmpty())
+void MainWindow::tellArchiveNotice() {
+    const QString notice = archive_->takeNotice();
+    if (notice.isEmpty())
+        return;
+    if (archive_->isReadOnly())
         showMessage(tr("记录数据库"),
-                    archive_->isReadOnly()
-                        ? tr("记录数据库由更新版本的程序写入，只能查看，新的测试不再存档：\n%1")
-                              .arg(QDir::toNativeSeparators(archive_->path()))
-                        : tr("记录数据库无法读取，已改名保存为：\n%1\n并新建了：\n%2")
-                              .arg(QDir::toNativeSeparators(archive_->asideName()),
-                                   QDir::toNativeSeparators(archive_->path())));
-    if (!open)
-        showMessage(tr("记录数据库"), ArchiveFailureText(archive_->path(), error));
-    return open;
+                    tr("记录数据库由更新版本的程序写入，只能查看，新的测试不再存档：\n%1")
+                        .arg(QDir::toNativeSeparators(archive_->path())));
+    else if (!archive_->asideName().isEmpty())
+        showMessage(tr("记录数据库"), tr("记录数据库无法读取，已改名保存为：\n%1\n并新建了：\n%2")
+                                          .arg(QDir::toNativeSeparators(archive_->asideName()),
+                                               QDir::toNativeSeparators(archive_->path())));
+    else // the database's own words (the file went away while the program ran, say)
+        showMessage(tr("记录数据库"), notice);
 }
 
-qint64 MainWindow::archiveDownload(DownloadEnd how) {
+bool MainWindow::openArchive(bool missingIsFine) {
+    ArchiveError error;
+    const bool open = archive_->open(&error);
+    tellArchiveNotice();
+    if (open || (missingIsFine && error.reason == ArchiveError::Reason::NoDatabase))
+        return true;
+    showMessage(tr("记录数据库"), ArchiveFailureText(archive_->path(), error));
+    return false;
+}
+
+qint64 MainWindow::archiveDownload(DownloadEnd how, QString* failure) {
     if (!archive_ || monitor_->groupsStored() == 0)
         return 0;
     TestRecord record;
@@ -519,21 +541,78 @@ qint64 MainWindow::archiveDownload(DownloadEnd how) {
     record.port = lastDownload_.port;
     record.ending = how;
     record.announced = monitor_->groupTotal;
+    record.stored = monitor_->groupsStored();
     record.info = testInfo_;
-    if (!openArchive())
+    // No database yet is fine: the first test kept makes it.
+    if (!openArchive(true))
         return 0;
     ArchiveError error;
     const auto number = archive_->add(record, monitor_->store(), &error);
+    // The file may have been moved or deleted while the program ran: a new one was started.
+    tellArchiveNotice();
     if (!number) {
         // Told once; the list and everything else go on as after any download.
-        showMessage(tr("存档"),
-                    tr("这次读取的数据未能存入记录数据库，列表中的数据不受影响，可以照常保存。\n") +
-                        ArchiveFailureText(archive_->path(), error));
+        const QString text =
+            tr("这次读取的数据未能存入记录数据库，列表中的数据不受影响，可以照常保存。\n") +
+            ArchiveFailureText(archive_->path(), error);
+        if (failure)
+            *failure = text;
+        else
+            showMessage(tr("存档"), text);
         return 0;
     }
     if (history_)
         history_->reload();
     return *number;
+}
+
+void MainWindow::keepInterruptedDownload() {
+    if (interruptedKept_ || monitor_->downloading != 1 || monitor_->groupsStored() == 0)
+        return;
+    interruptedKept_ = true;
+    lastDownload_.at = QDateTime::currentDateTime();
+    lastDownload_.port = QStringLiteral("COM%1 (%2)")
+                             .arg(monitor_->commPort())
+                             .arg(QDir::toNativeSeparators(monitor_->display().portDevice));
+    QString failure;
+    archiveDownload(DownloadEnd::Interrupted, &failure);
+    // The download ends here: no late frame or tick may end it a second time.
+    releasePort();
+    if (!failure.isEmpty()) {
+        // The window goes: told now, or never.
+        QMessageBox box(QMessageBox::NoIcon, tr("存档"), failure, QMessageBox::Ok, this);
+        box.exec();
+    }
+}
+
+void MainWindow::leaveShownTest() {
+    if (reopened_) {
+        // A new test takes the remembered information again, not the reopened test's.
+        QSettings settings = ProgramSettings();
+        testInfo_ = LoadTestInfo(settings);
+    }
+    reopened_ = false;
+    shownRecord_ = 0;
+    openedTest_.clear();
+}
+
+void MainWindow::forgetGoneTest() {
+    if (shownRecord_ == 0)
+        return;
+    const qint64 number = shownRecord_;
+    shownRecord_ = 0;
+    openedTest_.clear();
+    showStatusNotice(tr("第 %1 号记录已不在记录数据库中").arg(number));
+    render();
+}
+
+bool MainWindow::groupsShown(const QString& title) {
+    if (!listFromFile_)
+        return true;
+    showMessage(title, tr("列表显示的是打开的文件 %1，其中没有测试数据组，无法生成报告或 CSV。\n"
+                          "请先读取数据，或从历史记录打开一次测试。")
+                           .arg(QDir::toNativeSeparators(dataPath_)));
+    return false;
 }
 
 HistoryWindow* MainWindow::historyWindow() const {
@@ -545,15 +624,28 @@ void MainWindow::ShowHistory() {
         showMessage(tr("历史记录"), tr("本次运行不保存测试记录 (--no-archive)。"));
         return;
     }
-    if (!openArchive())
+    // No database yet: the window shows that no test has been kept so far.
+    if (!openArchive(true))
         return;
     if (!history_) {
         history_ = new HistoryWindow(
-            *archive_, *parts_.fileDialogs, DataFolder(parts_.programFolder),
+            *archive_, *parts_.fileDialogs,
             [this](const TestRecord& test, const QList<ArchivedGroup>& groups) {
                 return reopenTest(test, groups);
             },
             this);
+        connect(history_, &HistoryWindow::reloaded, this, [this] {
+            if (shownRecord_ != 0 && history_ && !history_->lists(shownRecord_))
+                forgetGoneTest();
+        });
+        connect(history_, &HistoryWindow::infoChanged, this,
+                [this](qint64 number, const TestInfo& info) {
+                    if (number == shownRecord_)
+                        testInfo_ = info; // the report of the shown test says the same
+                });
+        connect(history_, &HistoryWindow::fileWritten, this, [this](const QString& path) {
+            showStatusNotice(tr("已导出 %1").arg(QFileInfo(path).fileName()));
+        });
     } else {
         history_->reload();
     }
@@ -570,8 +662,11 @@ bool MainWindow::reopenTest(const TestRecord& test, const QList<ArchivedGroup>& 
     if (!monitor_->loadGroups(frames))
         return false;
     // The report, the CSV and the next Save speak of this test, as after its download.
-    lastDownload_ = {test.ended, test.port};
+    lastDownload_ = {test.ended, test.port, test.ending, test.announced, test.stored};
     testInfo_ = test.info;
+    shownRecord_ = test.number;
+    reopened_ = true;
+    listFromFile_ = false;
     openedTest_ =
         tr("记录 第 %1 号 %2 %3")
             .arg(test.number)
@@ -597,10 +692,12 @@ QString MainWindow::DataFolder(const QString& programFolder) {
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
+QString MainWindow::DefaultDataFileBase() {
+    return QStringLiteral("QRTDATA") + QDate::currentDate().toString(QStringLiteral("yyyy-M-d"));
+}
+
 QString MainWindow::DefaultDataFileName() const {
-    const QString folder = DataFolder(parts_.programFolder);
-    const QString date = QDate::currentDate().toString(QStringLiteral("yyyy-M-d"));
-    return QDir(folder).filePath(QStringLiteral("QRTDATA") + date);
+    return QDir(DataFolder(parts_.programFolder)).filePath(DefaultDataFileBase());
 }
 
 void MainWindow::Command1_Click() {
@@ -615,12 +712,13 @@ void MainWindow::Command1_Click() {
         return;
     }
     monitor_->setListText(text);
-    openedTest_.clear();
+    leaveShownTest();
+    listFromFile_ = true;
     render();
 }
 
 void MainWindow::Command3_Click() {
-    const QString path = parts_.fileDialogs->saveFileName(this, DefaultDataFileName(), SaveFilters);
+    const QString path = AskSaveName(*parts_.fileDialogs, this, DefaultDataFileBase(), SaveFilters);
     if (path.isEmpty())
         return; // cancelled
     FileError failure;
@@ -629,17 +727,15 @@ void MainWindow::Command3_Click() {
 }
 
 void MainWindow::Command2_Click() {
-    if (!openedTest_.isEmpty()) {
-        // A new download takes the dialog's remembered values again, not the reopened test's.
-        QSettings settings = ProgramSettings();
-        testInfo_ = LoadTestInfo(settings);
-        openedTest_.clear();
-    }
+    leaveShownTest();
+    listFromFile_ = false;
+    interruptedKept_ = false;
     monitor_->Command2_Click();
 }
 
 void MainWindow::Command4_Click() {
-    openedTest_.clear();
+    leaveShownTest();
+    listFromFile_ = false;
     monitor_->Command4_Click();
 }
 
@@ -695,31 +791,52 @@ void MainWindow::PrintPreview() {
 
 void MainWindow::ExportPdf() {
     const QString snapshot = monitor_->history().printText();
-    QString path =
-        parts_.fileDialogs->saveFileName(this, DefaultDataFileName() + QStringLiteral(".pdf"),
-                                         {QStringLiteral("PDF Files (*.pdf) (*.pdf)")});
+    const QString path =
+        AskSaveName(*parts_.fileDialogs, this, DefaultDataFileBase() + QStringLiteral(".pdf"),
+                    {QStringLiteral("PDF Files (*.pdf) (*.pdf)")});
     if (path.isEmpty())
         return;
     QString message;
     if (!ExportListPdf(path, snapshot, &message))
         showMessage(tr("导出 PDF"), message);
+    else
+        showStatusNotice(tr("已导出 %1").arg(QFileInfo(path).fileName()));
 }
 
 void MainWindow::ExportCsv() {
+    if (!groupsShown(tr("导出 CSV")))
+        return;
     const QString path =
-        parts_.fileDialogs->saveFileName(this, DefaultDataFileName() + QStringLiteral(".csv"),
-                                         {QStringLiteral("CSV Files (*.csv) (*.csv)")});
+        AskSaveName(*parts_.fileDialogs, this, DefaultDataFileBase() + QStringLiteral(".csv"),
+                    {QStringLiteral("CSV Files (*.csv) (*.csv)")});
     if (path.isEmpty())
         return;
     FileError failure;
     if (!SaveCsvFile(path, monitor_->store(), testInfo_.accuracy, nullptr, &failure))
         showMessage(tr("导出 CSV"), SaveFailureText(path, failure));
+    else
+        showStatusNotice(tr("已导出 %1").arg(QFileInfo(path).fileName()));
 }
 
 void MainWindow::setTestInfo(const TestInfo& info) {
     testInfo_ = info;
-    QSettings settings = ProgramSettings();
-    SaveTestInfo(settings, info);
+    if (!reopened_) { // what the next download takes
+        QSettings settings = ProgramSettings();
+        SaveTestInfo(settings, info);
+    }
+    if (shownRecord_ == 0 || !archive_)
+        return;
+    ArchiveError error;
+    if (archive_->updateInfo(shownRecord_, info, &error)) {
+        if (history_)
+            history_->reload();
+    } else if (error.reason == ArchiveError::Reason::NoSuchTest ||
+               error.reason == ArchiveError::Reason::NoDatabase) {
+        forgetGoneTest();
+    } else {
+        showMessage(tr("测试信息"), tr("测试信息未能存入第 %1 号记录。\n").arg(shownRecord_) +
+                                        ArchiveFailureText(archive_->path(), error));
+    }
 }
 
 TestReport MainWindow::currentReport() const {
@@ -733,6 +850,8 @@ void MainWindow::EditTestInfo() {
 }
 
 void MainWindow::PrintReport() {
+    if (!groupsShown(tr("打印报告")))
+        return;
     const TestReport report = currentReport();
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(QStringLiteral("Velantis"));
@@ -744,29 +863,33 @@ void MainWindow::PrintReport() {
 }
 
 void MainWindow::PreviewReport() {
+    if (!groupsShown(tr("报告预览")))
+        return;
     const TestReport report = currentReport();
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(A4Paper());
     QPrintPreviewDialog preview(&printer, this);
     preview.setObjectName(QStringLiteral("reportPreview"));
+    preview.setWindowTitle(tr("报告预览 - 电流互感器变比试验报告"));
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
             [&report](QPrinter* p) { DrawTestReport(*p, p->resolution(), report); });
     preview.exec();
 }
 
 void MainWindow::ExportReport() {
+    if (!groupsShown(tr("导出报告")))
+        return;
     const TestReport report = currentReport();
-    const QString name = QStringLiteral("QRTREPORT") +
-                         QDate::currentDate().toString(QStringLiteral("yyyy-M-d")) +
-                         QStringLiteral(".pdf");
-    const QString path = parts_.fileDialogs->saveFileName(
-        this, QDir(DataFolder(parts_.programFolder)).filePath(name),
-        {QStringLiteral("PDF Files (*.pdf) (*.pdf)")});
+    const QString path =
+        AskSaveName(*parts_.fileDialogs, this, DefaultReportName(testInfo_, lastDownload_.at),
+                    {QStringLiteral("PDF Files (*.pdf) (*.pdf)")});
     if (path.isEmpty())
         return;
     QString message;
     if (!ExportPagesPdf(path, ReportDrawer(report), &message))
         showMessage(tr("导出报告"), message);
+    else
+        showStatusNotice(tr("已导出 %1").arg(QFileInfo(path).fileName()));
 }
 
 TrendWindow* MainWindow::trendWindow() const {
@@ -775,13 +898,21 @@ TrendWindow* MainWindow::trendWindow() const {
 
 void MainWindow::ShowTrend() {
     if (!trend_) {
-        trend_ = new TrendWindow(*monitor_, *parts_.fileDialogs, this);
+        trend_ = new TrendWindow(*trendSamples_, *parts_.fileDialogs, this);
+        connect(trend_, &TrendWindow::imageSaved, this, [this](const QString& path) {
+            showStatusNotice(tr("已导出 %1").arg(QFileInfo(path).fileName()));
+        });
         trend_->resize(trend_->sizeHint());
-        // Beside this window, the frame's decorations reckoned as this window's.
+        // Beside this window where it fits (narrower if need be), the frame's decorations
+        // reckoned as this window's.
         const QSize decorations = frameGeometry().size() - geometry().size();
-        if (const QScreen* s = screen())
-            trend_->move(
-                PlaceBeside(frameGeometry(), trend_->size() + decorations, s->availableGeometry()));
+        if (const QScreen* s = screen()) {
+            const QRect place =
+                PlaceBeside(frameGeometry(), trend_->sizeHint() + decorations,
+                            trend_->minimumSizeHint() + decorations, s->availableGeometry());
+            trend_->resize(place.size() - decorations);
+            trend_->move(place.topLeft());
+        }
     }
     trend_->show();
     trend_->raise();
@@ -789,9 +920,8 @@ void MainWindow::ShowTrend() {
 }
 
 QString MainWindow::DefaultRecordFileName() {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-M-d_HHmmss"));
-    return QDir(folder).filePath(QStringLiteral("QRTLIVE") + stamp + QStringLiteral(".csv"));
+    return QStringLiteral("QRTLIVE") + stamp + QStringLiteral(".csv");
 }
 
 bool MainWindow::recording() const {
@@ -803,8 +933,8 @@ void MainWindow::ToggleRecording() {
         stopRecording();
         return;
     }
-    const QString path = parts_.fileDialogs->saveFileName(
-        this, DefaultRecordFileName(), {QStringLiteral("CSV Files (*.csv) (*.csv)")});
+    const QString path = AskSaveName(*parts_.fileDialogs, this, DefaultRecordFileName(),
+                                     {QStringLiteral("CSV Files (*.csv) (*.csv)")});
     if (path.isEmpty())
         return; // cancelled
     auto recorder = std::make_unique<LiveRecorder>();
@@ -819,6 +949,12 @@ void MainWindow::ToggleRecording() {
 }
 
 void MainWindow::stopRecording() {
+    if (recording()) {
+        const QString name = QFileInfo(recorder_->path()).fileName();
+        const qint64 rows = recorder_->rows();
+        recorder_.reset();
+        showStatusNotice(tr("记录已停止：%1 行 → %2").arg(rows).arg(name));
+    }
     recorder_.reset();
     recordAction_->setText(tr("记录…"));
     render();
@@ -830,6 +966,7 @@ void MainWindow::recordReading(const Reading& reading) {
     FileError failure;
     if (!recorder_->append(QDateTime::currentDateTime(), reading, &failure)) {
         const QString text = RecordFailureText(recorder_->path(), failure, recorder_->rows());
+        recorder_.reset(); // stopped by the failure, not by the user: no notice of success
         stopRecording();
         showMessage(tr("记录"), text);
         return;
@@ -866,7 +1003,9 @@ void MainWindow::releasePort() {
 }
 
 void MainWindow::Command5_Click() {
-    // The program ends at once: nothing asked, nothing saved, the port released.
+    // The program ends at once: nothing asked, nothing saved but a running download's groups,
+    // the port released.
+    keepInterruptedDownload();
     releasePort();
     if (printRange_)
         printRange_->close();
@@ -891,7 +1030,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     // The close box unloads the window with its timers and serial port; the program ends when
-    // no other window is open.
+    // no other window is open. A running download's groups are kept first.
+    keepInterruptedDownload();
     releasePort();
     event->accept();
 }

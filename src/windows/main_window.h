@@ -29,6 +29,7 @@ class HistoryWindow;
 class ListView;
 class LiveRecorder;
 class PrintRangeDialog;
+class TrendSamples;
 class TrendWindow;
 
 // What the main window is given: the serial line and port numbering it drives, the program's
@@ -80,8 +81,14 @@ public:
     void PreviewReport();
     void ExportReport();
     const TestInfo& testInfo() const { return testInfo_; }
-    void setTestInfo(const TestInfo& info); // remembered for the next run
+    // What 测试信息 sets: the information of the test the window shows (the last download or a
+    // reopened test), kept in its record too. It is remembered for the next download (and the
+    // next run) unless the window shows a reopened test.
+    void setTestInfo(const TestInfo& info);
     TestReport currentReport() const;
+    // The record number of the test the window shows; 0 for none (nothing kept, cleared, a file
+    // opened, or its record deleted).
+    qint64 shownRecord() const { return shownRecord_; }
     // 历史记录: the tests kept in the record database (a message when there is none).
     void ShowHistory();
     HistoryWindow* historyWindow() const;
@@ -94,11 +101,14 @@ public:
     // or until a row cannot be written, which stops it with a message.
     void ToggleRecording();
     bool recording() const;
-    // The record's default name: the documents folder, "QRTLIVE", the date and the time.
+    // The record's default name: "QRTLIVE", the date and the time (in SaveFolder()).
     static QString DefaultRecordFileName();
 
-    // The file name both file dialogs start with: the program folder (the documents folder when
-    // the program folder cannot be written), "QRTDATA" and today's date as yyyy-M-d.
+    // The data file's default name: "QRTDATA" and today's date as yyyy-M-d. Save and the exports
+    // offer it in SaveFolder().
+    static QString DefaultDataFileBase();
+    // The file name Open starts with: the program folder (the documents folder when the program
+    // folder cannot be written) and DefaultDataFileBase().
     QString DefaultDataFileName() const;
     // The folder of that name: the program folder, unless it cannot be written or the program
     // is installed with the system.
@@ -131,10 +141,24 @@ private:
     void showMessage(const QString& title, const QString& text);
     void onDownloadEnded(DownloadEnd how);
     // Keeps the download that just ended in the record database; the number, or 0.
-    qint64 archiveDownload(DownloadEnd how);
+    // A failure is told in a message, or put into *failure when one is given.
+    qint64 archiveDownload(DownloadEnd how, QString* failure = nullptr);
     // Opens the record database, telling once what the first opening did; false when told why not.
-    bool openArchive();
+    // With missingIsFine, no database there yet is no failure (the first test kept makes one).
+    bool openArchive(bool missingIsFine = false);
+    // Tells what the database did beside the last call (a file moved aside, a new one started).
+    void tellArchiveNotice();
     void releasePort();
+    // Closing while a download runs: what it stored is kept as an interrupted test; a failure is
+    // told before the window goes.
+    void keepInterruptedDownload();
+    // The window leaves the test it shows (a new download, Clear, a file opened): a reopened
+    // test's information gives way to the remembered one.
+    void leaveShownTest();
+    // The shown test's record is gone from the database: the title no longer names it, told once.
+    void forgetGoneTest();
+    // False (told) while the list shows an opened file, which has no groups for a report or CSV.
+    bool groupsShown(const QString& title);
     void recordReading(const Reading& reading);
     void stopRecording();
     // What the title panel shows when no notice is up: the title, or the record's row count.
@@ -163,7 +187,12 @@ private:
     std::unique_ptr<LiveRecorder> recorder_;
     std::unique_ptr<Archive> archive_;
     QPointer<HistoryWindow> history_;
-    QString openedTest_; // the title panel's words for a reopened test
+    QString openedTest_;        // the title panel's words for a reopened test
+    qint64 shownRecord_ = 0;    // the record of the test the window shows
+    bool reopened_ = false;     // the window shows a test reopened from 历史记录
+    bool listFromFile_ = false; // the list shows an opened file, not the stored groups
+    bool interruptedKept_ = false;
+    std::unique_ptr<TrendSamples> trendSamples_; // the last ten minutes, whether shown or not
     QAction* recordAction_ = nullptr;
 
     TestInfo testInfo_;

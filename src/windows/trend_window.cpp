@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/trend_window.h"
 
-#include "link/monitor.h"
 #include "records/data_file.h"
 #include "report/fonts.h"
 #include "windows/file_messages.h"
+#include "windows/window_services.h"
 
 #include <QBuffer>
 #include <QDateTime>
@@ -58,21 +58,31 @@ qint64 TimeStep(qint64 span) {
 
 } // namespace
 
-TrendChart::TrendChart(QWidget* parent) : QWidget(parent) {
+void TrendSamples::add(qint64 atMs, const ReadingNumbers& n) {
+    samples_.append({atMs, {n.r, n.s, n.t, n.error}, n.channel});
+    newest_ = std::max(newest_, atMs);
+    qsizetype old = 0;
+    while (old < samples_.size() && samples_[old].at < newest_ - SpanMs)
+        ++old;
+    samples_.remove(0, old);
+    emit added();
+}
+
+TrendChart::TrendChart(QWidget* parent) : TrendChart(*new TrendSamples, parent) {
+    own_.reset(samples_);
+}
+
+TrendChart::TrendChart(TrendSamples& samples, QWidget* parent)
+    : QWidget(parent), samples_(&samples) {
     setObjectName(QStringLiteral("TrendChart"));
     setBackgroundRole(QPalette::Base);
     setAutoFillBackground(true);
     setMinimumSize(480, 320);
+    connect(samples_, &TrendSamples::added, this, qOverload<>(&TrendChart::update));
 }
 
 void TrendChart::addReading(qint64 atMs, const ReadingNumbers& n) {
-    samples_.append({atMs, {n.r, n.s, n.t, n.error}, n.channel});
-    now_ = std::max(now_, atMs);
-    qsizetype old = 0;
-    while (old < samples_.size() && samples_[old].at < now_ - SpanMs)
-        ++old;
-    samples_.remove(0, old);
-    update();
+    samples_->add(atMs, n);
 }
 
 void TrendChart::setNow(qint64 nowMs) {
@@ -81,12 +91,13 @@ void TrendChart::setNow(qint64 nowMs) {
 }
 
 qint64 TrendChart::timeSpan() const {
-    const qint64 held = samples_.isEmpty() ? 0 : now_ - samples_.first().at;
+    const auto& samples = samples_->samples();
+    const qint64 held = samples.isEmpty() ? 0 : now() - samples.first().at;
     return std::clamp(held, MinSpanMs, SpanMs);
 }
 
 double TrendChart::xOf(qint64 at, const QRectF& plot) const {
-    return plot.right() - static_cast<double>(now_ - at) / timeSpan() * plot.width();
+    return plot.right() - static_cast<double>(now() - at) / timeSpan() * plot.width();
 }
 
 QList<QPolygonF> TrendChart::linesOf(Series series, const QRectF& plot, double low,
@@ -95,7 +106,7 @@ QList<QPolygonF> TrendChart::linesOf(Series series, const QRectF& plot, double l
     QPolygonF current;
     qint64 last = 0;
     const double span = high > low ? high - low : 1;
-    for (const Sample& s : samples_) {
+    for (const Sample& s : samples_->samples()) {
         const double v = s.value[series];
         const bool gap = std::isnan(v) || (!current.isEmpty() && s.at - last > GapMs);
         if (gap && !current.isEmpty()) {
@@ -114,7 +125,7 @@ QList<QPolygonF> TrendChart::linesOf(Series series, const QRectF& plot, double l
 void TrendChart::valueRange(bool currents, double* low, double* high, double* step) const {
     double lo = std::numeric_limits<double>::infinity();
     double hi = -lo;
-    for (const Sample& s : samples_) {
+    for (const Sample& s : samples_->samples()) {
         for (int k = currents ? R : Error; k <= (currents ? T : Error); ++k) {
             const double v = s.value[k];
             if (std::isnan(v))
@@ -178,7 +189,7 @@ void TrendChart::paintPanel(QPainter& p, const QRectF& plot, bool currents) cons
         }
     }
     if (!currents) { // the channel each error belongs to
-        for (const Sample& s : samples_) {
+        for (const Sample& s : samples_->samples()) {
             if (std::isnan(s.value[Error]) || s.channel < R || s.channel > T)
                 continue;
             const QPointF at(xOf(s.at, plot),
@@ -219,20 +230,20 @@ void TrendChart::paintEvent(QPaintEvent*) {
     p.setPen(palette().color(QPalette::Text));
     const qint64 tick = TimeStep(timeSpan());
     const qint64 offset =
-        static_cast<qint64>(QDateTime::fromMSecsSinceEpoch(now_).offsetFromUtc()) * 1000;
+        static_cast<qint64>(QDateTime::fromMSecsSinceEpoch(now()).offsetFromUtc()) * 1000;
     const QString format = tick < 60000 ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm");
-    for (qint64 t = (now_ + offset) / tick * tick - offset; t >= now_ - timeSpan(); t -= tick) {
+    for (qint64 t = (now() + offset) / tick * tick - offset; t >= now() - timeSpan(); t -= tick) {
         const double tx = xOf(t, lower);
         p.drawLine(QPointF(tx, lower.bottom()), QPointF(tx, lower.bottom() + 4));
         const QString label = QDateTime::fromMSecsSinceEpoch(t).toString(format);
         const double w = fm.horizontalAdvance(label);
         p.drawText(QPointF(tx - w / 2, lower.bottom() + 4 + fm.ascent()), label);
     }
-    if (samples_.isEmpty())
+    if (samples_->samples().isEmpty())
         p.drawText(upper, Qt::AlignCenter, tr("等待实时读数…"));
 }
 
-TrendWindow::TrendWindow(Monitor& monitor, FileDialogs& dialogs, QWidget* parent)
+TrendWindow::TrendWindow(TrendSamples& samples, FileDialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window), dialogs_(dialogs) {
     setObjectName(QStringLiteral("TrendWindow"));
     setWindowTitle(tr("趋势图 - Velantis"));
@@ -248,11 +259,8 @@ TrendWindow::TrendWindow(Monitor& monitor, FileDialogs& dialogs, QWidget* parent
     buttons->addWidget(save);
     buttons->addStretch();
     layout->addLayout(buttons);
-    chart_ = new TrendChart(this);
+    chart_ = new TrendChart(samples, this);
     layout->addWidget(chart_);
-    connect(&monitor, &Monitor::liveNumbers, chart_, [this](const ReadingNumbers& n) {
-        chart_->addReading(QDateTime::currentMSecsSinceEpoch(), n);
-    });
     // The time axis moves on while no reading comes (the link is down).
     auto* clock = new QTimer(this);
     connect(clock, &QTimer::timeout, chart_,
@@ -262,12 +270,11 @@ TrendWindow::TrendWindow(Monitor& monitor, FileDialogs& dialogs, QWidget* parent
 }
 
 void TrendWindow::SaveImage() {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const QString name = QStringLiteral("QRTTREND") +
                          QDateTime::currentDateTime().toString(QStringLiteral("yyyy-M-d_HHmmss")) +
                          QStringLiteral(".png");
-    const QString path = dialogs_.saveFileName(this, QDir(folder).filePath(name),
-                                               {QStringLiteral("PNG Files (*.png) (*.png)")});
+    const QString path =
+        AskSaveName(dialogs_, this, name, {QStringLiteral("PNG Files (*.png) (*.png)")});
     if (path.isEmpty())
         return; // cancelled
     QByteArray png;
@@ -280,22 +287,32 @@ void TrendWindow::SaveImage() {
                                     SaveFailureText(path, failure), QMessageBox::Ok, this);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
+    } else {
+        emit imageSaved(path);
     }
 }
 
-QPoint PlaceBeside(const QRect& mainFrame, const QSize& size, const QRect& screen) {
+QRect PlaceBeside(const QRect& mainFrame, const QSize& size, const QSize& least,
+                  const QRect& screen) {
     const int roomRight = screen.right() - mainFrame.right();
     const int roomLeft = mainFrame.left() - screen.left();
-    QPoint at(mainFrame.right() + 1, mainFrame.top());
-    // Where it fits on neither side: on the side with more room, against the screen's edge,
-    // so that it covers as little of the main window as it can.
-    if (roomRight < size.width() && (roomLeft >= size.width() || roomLeft > roomRight))
-        at.setX(mainFrame.left() - size.width());
-    at.setX(std::clamp(at.x(), screen.left(),
-                       std::max(screen.left(), screen.right() + 1 - size.width())));
-    at.setY(std::clamp(at.y(), screen.top(),
-                       std::max(screen.top(), screen.bottom() + 1 - size.height())));
-    return at;
+    int width = size.width();
+    bool right = true;
+    if (roomRight >= width) {
+        right = true;
+    } else if (roomLeft >= width) {
+        right = false;
+    } else {
+        // Fits on neither side at its size: narrower on the side with more room, down to the
+        // least width; below that against the screen's edge there.
+        right = roomRight >= roomLeft;
+        width = std::max(std::min(width, right ? roomRight : roomLeft), least.width());
+    }
+    const int height = std::max(least.height(), std::min(size.height(), screen.height()));
+    QPoint at(right ? mainFrame.right() + 1 : mainFrame.left() - width, mainFrame.top());
+    at.setX(std::clamp(at.x(), screen.left(), std::max(screen.left(), screen.right() + 1 - width)));
+    at.setY(std::clamp(at.y(), screen.top(), std::max(screen.top(), screen.bottom() + 1 - height)));
+    return {at, QSize(width, height)};
 }
 
 } // namespace velantis

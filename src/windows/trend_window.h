@@ -5,12 +5,41 @@
 #include "windows/window_services.h"
 
 #include <QList>
+#include <QObject>
 #include <QPolygonF>
 #include <QWidget>
 
+#include <algorithm>
+#include <memory>
+
 namespace velantis {
 
-class Monitor;
+// The live readings of the last ten minutes as the trend chart draws them: kept by the main
+// window from the program's start, whether or not a chart shows them (1200 readings at most).
+class TrendSamples : public QObject {
+    Q_OBJECT
+public:
+    static constexpr qint64 SpanMs = 10 * 60 * 1000;
+    enum Series { R, S, T, Error, SeriesCount };
+    struct Sample {
+        qint64 at;
+        double value[SeriesCount];
+        int channel;
+    };
+
+    // A reading taken at atMs (milliseconds since the epoch); drops what is older than the span
+    // before the newest reading.
+    void add(qint64 atMs, const ReadingNumbers& numbers);
+    const QList<Sample>& samples() const { return samples_; }
+    qint64 newest() const { return newest_; }
+
+signals:
+    void added();
+
+private:
+    QList<Sample> samples_;
+    qint64 newest_ = 0;
+};
 
 // A strip chart of the last ten minutes of live readings: the three secondary currents on top,
 // the ratio error of each reading's own channel below, on one time axis. The axes fit what the
@@ -20,18 +49,26 @@ class Monitor;
 class TrendChart : public QWidget {
     Q_OBJECT
 public:
-    static constexpr qint64 SpanMs = 10 * 60 * 1000;
+    static constexpr qint64 SpanMs = TrendSamples::SpanMs;
     static constexpr qint64 MinSpanMs = 10 * 1000;
     static constexpr qint64 GapMs = 1600; // three missed polls of 500 ms
-    enum Series { R, S, T, Error, SeriesCount };
+    using Series = TrendSamples::Series;
+    static constexpr Series R = TrendSamples::R;
+    static constexpr Series S = TrendSamples::S;
+    static constexpr Series T = TrendSamples::T;
+    static constexpr Series Error = TrendSamples::Error;
+    static constexpr int SeriesCount = TrendSamples::SeriesCount;
 
+    // A chart of its own readings (added by addReading).
     explicit TrendChart(QWidget* parent = nullptr);
+    // A chart of readings kept elsewhere, which outlive it.
+    explicit TrendChart(TrendSamples& samples, QWidget* parent = nullptr);
 
-    // A reading taken at atMs (milliseconds since the epoch); drops what is older than the span.
+    // A reading taken at atMs (milliseconds since the epoch), into the readings the chart shows.
     void addReading(qint64 atMs, const ReadingNumbers& numbers);
     // The right end of the time axis (the chart moves on while no reading comes).
     void setNow(qint64 nowMs);
-    qsizetype sampleCount() const { return samples_.size(); }
+    qsizetype sampleCount() const { return samples_->samples().size(); }
     // The time the axis spans now: from the oldest reading held to now.
     qint64 timeSpan() const;
 
@@ -49,35 +86,39 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    struct Sample {
-        qint64 at;
-        double value[SeriesCount];
-        int channel;
-    };
+    using Sample = TrendSamples::Sample;
     void paintPanel(class QPainter& p, const QRectF& plot, bool currents) const;
     double xOf(qint64 at, const QRectF& plot) const;
+    qint64 now() const { return std::max(now_, samples_->newest()); }
 
-    QList<Sample> samples_;
+    std::unique_ptr<TrendSamples> own_;
+    TrendSamples* samples_;
     qint64 now_ = 0;
 };
 
-// The window around the chart, fed by the controller's live readings. 保存图片 writes the chart
-// as a PNG file through the program's safe file writing.
+// The window around the chart of the readings kept. 保存图片 writes the chart as a PNG file
+// through the program's safe file writing.
 class TrendWindow : public QWidget {
     Q_OBJECT
 public:
-    TrendWindow(Monitor& monitor, FileDialogs& dialogs, QWidget* parent = nullptr);
+    TrendWindow(TrendSamples& samples, FileDialogs& dialogs, QWidget* parent = nullptr);
     TrendChart* chart() const { return chart_; }
     void SaveImage();
+
+signals:
+    void imageSaved(const QString& path);
 
 private:
     TrendChart* chart_;
     FileDialogs& dialogs_;
 };
 
-// Where a window of the given frame size goes beside the main window's frame: to its right, else
-// to its left, else on the side with more room as far out as the screen allows; always inside the
-// screen's available area as far as it fits.
-QPoint PlaceBeside(const QRect& mainFrame, const QSize& size, const QRect& screen);
+// Where a window goes beside the main window's frame (frame sizes: the one it would like, the
+// least it can do with): to the right at its size, else to the left, else narrower (not below the
+// least) on the side with more room; where even that does not fit, at the least width against the
+// screen's edge on that side, so that it covers as little of the main window as it can. Always
+// inside the screen's available area as far as it fits.
+QRect PlaceBeside(const QRect& mainFrame, const QSize& size, const QSize& least,
+                  const QRect& screen);
 
 } // namespace velantis

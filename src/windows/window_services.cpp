@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/window_services.h"
 
+#include "records/test_report.h"
+
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QStandardPaths>
 
 namespace velantis {
 
@@ -13,6 +18,8 @@ QSettings ProgramSettings() {
 }
 
 namespace {
+
+const QString SaveFolderKey = QStringLiteral("files/saveFolder");
 
 QString AskFileName(QWidget* parent, const QString& defaultName, const QStringList& filters,
                     QFileDialog::AcceptMode mode) {
@@ -43,6 +50,42 @@ QString QtFileDialogs::openFileName(QWidget* parent, const QString& defaultName,
 QString QtFileDialogs::saveFileName(QWidget* parent, const QString& defaultName,
                                     const QStringList& filters) {
     return AskFileName(parent, defaultName, filters, QFileDialog::AcceptSave);
+}
+
+QString SaveFolder() {
+    const QString remembered = ProgramSettings().value(SaveFolderKey).toString();
+    if (!remembered.isEmpty() && QFileInfo(remembered).isDir())
+        return remembered;
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+void RememberSaveFolder(const QString& filePath) {
+    QSettings settings = ProgramSettings();
+    settings.setValue(SaveFolderKey, QFileInfo(filePath).absolutePath());
+}
+
+QString AskSaveName(FileDialogs& dialogs, QWidget* parent, const QString& name,
+                    const QStringList& filters) {
+    const QString path = dialogs.saveFileName(parent, QDir(SaveFolder()).filePath(name), filters);
+    if (!path.isEmpty())
+        RememberSaveFolder(path);
+    return path;
+}
+
+QString DefaultReportName(const TestInfo& info, const QDateTime& downloaded) {
+    const QDate date = info.date.isValid()           ? info.date
+                       : downloaded.date().isValid() ? downloaded.date()
+                                                     : QDate::currentDate();
+    QStringList parts{QCoreApplication::translate("velantis::MainWindow", "报告")};
+    QString serial = info.serial.trimmed();
+    // Characters no file name may hold on Windows or Linux, and control characters.
+    for (QChar& c : serial)
+        if (c < QChar(0x20) || QStringLiteral("\\/:*?\"<>|").contains(c))
+            c = u'-';
+    if (!serial.isEmpty())
+        parts << serial;
+    parts << date.toString(QStringLiteral("yyyyMMdd"));
+    return parts.join(u'_') + QStringLiteral(".pdf");
 }
 
 bool QtPrinterChooser::choosePrinter(QPrinter& printer, QWidget* parent) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QDateTime>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
@@ -9,6 +10,8 @@ class QPrinter;
 class QWidget;
 
 namespace velantis {
+
+struct TestInfo;
 
 // What the windows remember between runs (~/.config/velantis/velantis.conf on Linux).
 QSettings ProgramSettings();
@@ -23,6 +26,20 @@ public:
     virtual QString saveFileName(QWidget* parent, const QString& defaultName,
                                  const QStringList& filters) = 0;
 };
+
+// The folder every save dialog starts in: the one the user last saved into (remembered between
+// runs) while it is still there, else the documents folder.
+QString SaveFolder();
+// Remembers the folder of a file the user chose to write.
+void RememberSaveFolder(const QString& filePath);
+// Asks for a file to write, starting at name in SaveFolder(); the folder chosen is remembered.
+// Empty when the user cancelled.
+QString AskSaveName(FileDialogs& dialogs, QWidget* parent, const QString& name,
+                    const QStringList& filters);
+// The test report's default file name: "报告", the serial when there is one (characters no file
+// name may hold replaced) and the test's date (else the download's, else today's) as yyyyMMdd:
+// "报告_CT-2041_20261209.pdf".
+QString DefaultReportName(const TestInfo& info, const QDateTime& downloaded);
 
 // The printer choice: sets up the printer the user picks; false when the user cancelled. Tests
 // point the printer at a PDF file instead.

@@ -33,6 +33,8 @@ protected:
                                  folder.path(), std::move(dialogs), std::move(chooser)});
         window->monitor().setYieldToEvents([] {});
         window->show();
+        // Save dialogs start in the test's folder, as if the user had last saved there.
+        RememberSaveFolder(folder.filePath(QStringLiteral("any")));
     }
     void TearDown() override {
         if (QMessageBox* box = OpenMessageBox())
