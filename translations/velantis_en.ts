@@ -175,6 +175,10 @@ Reason: %2</translation>
         <translation>no record database yet</translation>
     </message>
     <message>
+        <source>是其他程序的数据库，未作改动</source>
+        <translation>a database of another program; left as it is</translation>
+    </message>
+    <message>
         <source>还没有存档的测试：每次读取到数据后，测试会自动存入这里。</source>
         <translation>No test has been archived yet: every download that stores a group is kept here.</translation>
     </message>

@@ -30,7 +30,6 @@ struct ArchiveError {
         Locked,       // another program held the database past the busy timeout
         CannotOpen,   // no such folder, no permission
         NoSuchTest,   // no test with that number
-        NoDatabase,   // no record database at the path yet
         Other,        // see system
     };
     Reason reason = Reason::None;

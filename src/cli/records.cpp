@@ -143,7 +143,7 @@ void ArchiveDownload(const QString& path, const Monitor& monitor, DownloadEnd ho
     record.ended = QDateTime::currentDateTime();
     record.port = port;
     record.ending = how;
-    record.announced = monitor.groupTotal;
+    record.announced = monitor.announcedGroups();
     record.info = info;
     const auto number = archive.add(record, monitor.store(), &error);
     TellNotice(archive);

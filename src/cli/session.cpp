@@ -560,7 +560,7 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
     const auto end = [&](DownloadEnd how) {
         if (std::exchange(ended, true))
             return;
-        Err(ShownText(DownloadSummary(how, s.monitor.groupsStored(), s.monitor.groupTotal)));
+        Err(ShownText(DownloadSummary(how, s.monitor.groupsStored(), s.monitor.announcedGroups())));
         if (!records.isEmpty())
             ArchiveDownload(records, s.monitor, how, info,
                             QStringLiteral("COM%1 (%2)")
@@ -586,7 +586,7 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
                                     QStringLiteral("COM%1 (%2)")
                                         .arg(s.monitor.commPort())
                                         .arg(s.monitor.display().portDevice),
-                                    how, s.monitor.groupTotal, s.monitor.groupsStored()};
+                                    how, s.monitor.announcedGroups(), s.monitor.groupsStored()};
             const QByteArray pdf =
                 PagesPdf(ReportDrawer(MakeTestReport(s.monitor.store(), info, from)), A4Paper(),
                          PdfResolution);

@@ -97,6 +97,8 @@ public:
     int timer4Interval() const { return timer4Interval_; }
     DownloadEnd lastDownloadEnd() const { return downloadEnd_; }
     int groupsStored() const { return groupsStored_; }
+    // The groups the instrument announced for the last download; -1 when no count arrived.
+    int announcedGroups() const { return countArrived_ ? int(groupTotal) : -1; }
 
     // State members.
     std::int16_t linkUp = 0;

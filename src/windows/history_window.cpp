@@ -54,6 +54,10 @@ QString ArchiveFailureText(const QString& path, const ArchiveError& error) {
     case ArchiveError::Reason::NoDatabase:
         reason = QCoreApplication::translate("velantis::HistoryWindow", "还没有记录数据库");
         break;
+    case ArchiveError::Reason::Foreign:
+        reason =
+            QCoreApplication::translate("velantis::HistoryWindow", "是其他程序的数据库，未作改动");
+        break;
     case ArchiveError::Reason::None:
     case ArchiveError::Reason::Other:
         break;

@@ -480,7 +480,7 @@ void MainWindow::onDownloadEnded(DownloadEnd how) {
                              .arg(monitor_->commPort())
                              .arg(QDir::toNativeSeparators(monitor_->display().portDevice));
     lastDownload_.ending = how;
-    lastDownload_.announced = monitor_->groupTotal;
+    lastDownload_.announced = monitor_->announcedGroups();
     lastDownload_.stored = monitor_->groupsStored();
     openedTest_.clear();
     reopened_ = false;
@@ -540,7 +540,7 @@ qint64 MainWindow::archiveDownload(DownloadEnd how, QString* failure) {
     record.ended = lastDownload_.at;
     record.port = lastDownload_.port;
     record.ending = how;
-    record.announced = monitor_->groupTotal;
+    record.announced = monitor_->announcedGroups();
     record.stored = monitor_->groupsStored();
     record.info = testInfo_;
     // No database yet is fine: the first test kept makes it.
