@@ -56,7 +56,10 @@ QString SaveFolder() {
     const QString remembered = ProgramSettings().value(SaveFolderKey).toString();
     if (!remembered.isEmpty() && QFileInfo(remembered).isDir())
         return remembered;
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // A home without a documents folder (a fresh account, a server's desktop): the home itself,
+    // never the folder the program happened to be started from.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
 }
 
 void RememberSaveFolder(const QString& filePath) {
