@@ -3,6 +3,7 @@
 // --demo, on the simulated instrument.
 #include "link/port_map.h"
 #include "link/qt_serial_line.h"
+#include "records/history.h"
 #include "records/text_codec.h"
 #include "simulator/simulated_line.h"
 #include "windows/icons.h"

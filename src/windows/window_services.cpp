@@ -1,30 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/window_services.h"
 
-#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QStandardPaths>
 
 namespace velantis {
 
 QSettings ProgramSettings() {
     return QSettings(QStringLiteral("velantis"), QStringLiteral("velantis"));
-}
-
-bool InstalledBySetup(const QString& programFolder) {
-    return QFileInfo(QDir(programFolder).filePath(InstalledMarker)).isFile();
-}
-
-QString HistoryFolder(const QString& programFolder) {
-    if (!InstalledBySetup(programFolder))
-        return programFolder;
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-    // A folder that cannot be made keeps the list in memory, as an unwritable program folder does.
-    QDir().mkpath(folder);
-    return folder;
 }
 
 namespace {

@@ -13,16 +13,6 @@ namespace velantis {
 // What the windows remember between runs (~/.config/velantis/velantis.conf on Linux).
 QSettings ProgramSettings();
 
-// The file the Windows setup program leaves beside the programs it installs.
-inline const QString InstalledMarker = QStringLiteral("velantis.installed");
-// Whether the program in programFolder was installed by the setup program (the marker file is
-// there). A portable copy (the zip, a build) is not.
-bool InstalledBySetup(const QString& programFolder);
-// The folder the history list (lishi.txt) is kept in: beside a portable program, in the user's
-// data folder (made when missing) for an installed one, whose program folder holds only what the
-// setup program put there.
-QString HistoryFolder(const QString& programFolder);
-
 // The file dialogs the main window shows; the program uses Qt's own dialog, tests answer
 // without one. An empty name means the user cancelled.
 class FileDialogs {
