@@ -16,6 +16,8 @@ kit=${VELANTIS_WIN_KIT:-$root/../shared/toolchains/qt-6.4.2-mingw-w64.tar.xz}
 # built for MinGW below.
 bash scripts/deps.sh g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev qt6-base-dev-tools \
     googletest zip
+# The setup program: NSIS builds it, icoutils makes the icon, osslsigncode signs when asked.
+bash scripts/deps.sh nsis icoutils osslsigncode
 
 start=$(date +%s)
 mkdir -p "$out"
@@ -36,6 +38,28 @@ if [ ! -f "$out/gtest/lib/cmake/GTest/GTestConfig.cmake" ]; then
         -DCMAKE_INSTALL_PREFIX="$out/gtest" >/dev/null
     nice -n 5 ninja -C "$out/gtest-build" -j2 install >/dev/null
 fi
+
+# The program's icon for Explorer, the taskbar and Alt+Tab: 16, 32, 48 and 256 pixels in one
+# .ico, from the PNGs the Linux build draws (VELANTIS_LINUX_BUILD, else build/, configured here
+# when it is not yet). Replaced only when it changes, so velantis.exe is not linked again for it.
+make_icon() {
+    local linux=${VELANTIS_LINUX_BUILD:-$root/build}
+    if [ ! -f "$linux/build.ninja" ]; then
+        nice -n 5 cmake -S "$root" -B "$linux" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    fi
+    nice -n 5 ninja -C "$linux" -j2 velantis_icons >/dev/null
+    local pngs=$linux/packaging/hicolor
+    mkdir -p "$out/app"
+    icotool -c -o "$out/velantis.ico.new" "$pngs/16x16/apps/velantis.png" \
+        "$pngs/32x32/apps/velantis.png" "$pngs/48x48/apps/velantis.png" \
+        -r "$pngs/256x256/apps/velantis.png"
+    if cmp -s "$out/velantis.ico.new" "$out/app/velantis.ico"; then
+        rm "$out/velantis.ico.new"
+    else
+        mv "$out/velantis.ico.new" "$out/app/velantis.ico"
+    fi
+}
+make_icon
 
 if [ ! -f "$out/app/CMakeCache.txt" ]; then
     nice -n 5 "$out/qt/bin/qt-cmake" -S "$root" -B "$out/app" -G Ninja \
@@ -127,6 +151,55 @@ done
 # Symbols are of no use on the user's PC: without them the folder is half the size.
 x86_64-w64-mingw32-strip --strip-unneeded "$dist"/*.exe "$dist"/*.dll "$dist"/*/*.dll
 
+# Signing, when a certificate is given: the programs here, the uninstaller and the setup program
+# below, each checked after signing (packaging/windows/sign.sh).
+sign_tool=
+if [ -n "${VELANTIS_SIGN_PKCS12:-}" ] || [ -n "${VELANTIS_SIGN_PASSWORD_FILE:-}" ]; then
+    if [ -z "${VELANTIS_SIGN_PKCS12:-}" ] || [ -z "${VELANTIS_SIGN_PASSWORD_FILE:-}" ]; then
+        echo "build-windows: signing needs both VELANTIS_SIGN_PKCS12 and" \
+            "VELANTIS_SIGN_PASSWORD_FILE" >&2
+        exit 1
+    fi
+    sign_tool=$root/packaging/windows/sign.sh
+    for exe in "$dist"/*.exe; do
+        bash "$sign_tool" "$exe"
+    done
+else
+    echo "build-windows: unsigned build (VELANTIS_SIGN_PKCS12 and VELANTIS_SIGN_PASSWORD_FILE" \
+        "sign it)" >&2
+fi
+
 (cd "$out" && zip -qr "$name.zip" "$name")
+
+# The setup program: the folder above, file by file; the uninstaller removes exactly these files
+# (packaging/windows/velantis.nsi).
+make_setup() {
+    local files=$out/setup-files.nsh unfiles=$out/setup-unfiles.nsh dir file
+    : >"$files"
+    : >"$unfiles"
+    while IFS= read -r dir; do
+        dir=${dir#.}
+        echo "SetOutPath \"\$INSTDIR${dir//\//\\}\"" >>"$files"
+        while IFS= read -r file; do
+            echo "File \"$dist$dir/$file\"" >>"$files"
+            echo "Delete \"\$INSTDIR${dir//\//\\}\\$file\"" >>"$unfiles"
+        done < <(cd "$dist$dir" && find . -maxdepth 1 -type f -printf '%f\n' | sort)
+    done < <(cd "$dist" && find . -type d | sort)
+    # Sub-folders, deepest first, and only when empty.
+    while IFS= read -r dir; do
+        dir=${dir#.}
+        echo "RMDir \"\$INSTDIR${dir//\//\\}\"" >>"$unfiles"
+    done < <(cd "$dist" && find . -mindepth 1 -type d | sort -r)
+    local setup=$out/$name-setup.exe
+    rm -f "$setup"
+    makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DFILES="$files" -DUNFILES="$unfiles" \
+        -DICON="$out/app/velantis.ico" -DLICENSE="$root/LICENSE" -DOUTFILE="$setup" \
+        ${sign_tool:+-DSIGN="bash $sign_tool"} "$root/packaging/windows/velantis.nsi" >&2
+    if [ -n "$sign_tool" ]; then
+        bash "$sign_tool" "$setup"
+    fi
+    echo "build-windows: $name-setup.exe: $(du -sh "$setup" | cut -f1)" >&2
+}
+make_setup
 echo "build-windows: $(($(date +%s) - start)) s; $dist: $(du -sh "$dist" | cut -f1)," \
     "$name.zip: $(du -sh "$out/$name.zip" | cut -f1)" >&2

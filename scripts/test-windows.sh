@@ -13,6 +13,8 @@ out=$root/build-win
 linux=${VELANTIS_LINUX_BUILD:-$root/build}
 
 bash scripts/deps.sh wine64
+# The setup program's checks: wrestool reads the version resource, openssl and osslsigncode sign.
+bash scripts/deps.sh icoutils openssl osslsigncode
 
 # Debian 12 keeps wine64 with Wine's libraries, off PATH.
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
@@ -114,6 +116,124 @@ else
         "an overlapped WaitCommEvent without EV_RXCHAR, so QSerialPort never receives" \
         "(VELANTIS_WINE_COM=1 runs it)"
 fi
+
+# The setup program, in a fresh Wine prefix with a temporary home of its own (winemenubuilder
+# off: Wine would otherwise put desktop entries and icons into the real home): a silent install,
+# what it put where, the installed programs, an install over it that keeps the test records, a
+# silent uninstall that removes everything it installed and keeps the records.
+setup_checks() {
+    local setup=$out/velantis-$version-win64-setup.exe
+    local prefix=$out/wineprefix-setup home
+    home=$(mktemp -d)
+    rm -rf "$prefix"
+    local user=${USER:-$(id -un)}
+    local inst=$prefix/drive_c/users/$user/AppData/Local/Programs/Velantis
+    local menu="$prefix/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Velantis"
+    local desktop=$prefix/drive_c/users/$user/Desktop
+    local records=$prefix/drive_c/users/$user/AppData/Local/velantis/records.sqlite
+    local key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velantis'
+    local wineserver
+    wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+    swine() {
+        env WINEPREFIX="$prefix" HOME="$home" WINEPATH= \
+            WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml=" timeout 300 "$wine" "$@"
+    }
+    # The uninstaller copies itself away and returns at once: wait for the prefix to be idle.
+    swait() { env WINEPREFIX="$prefix" HOME="$home" "$wineserver" -w; }
+    install_silently() { swine "$setup" /S && swait; }
+    installed_files() {
+        [ -f "$inst/uninstall.exe" ] && [ -f "$inst/velantis.installed" ] || return 1
+        diff <(cd "$dist" && find . -type f | sort) \
+            <(cd "$inst" && find . -type f ! -name uninstall.exe ! -name velantis.installed |
+                sort) || return 1
+        [ -f "$menu/Velantis.lnk" ] && [ -f "$menu/Uninstall Velantis.lnk" ] &&
+            [ -f "$desktop/Velantis.lnk" ]
+    }
+    uninstall_entry() {
+        local entry
+        entry=$(swine reg query "$key" | tr -d '\r') || return 1
+        echo "$entry"
+        local value
+        for value in DisplayName DisplayVersion Publisher DisplayIcon InstallLocation \
+            UninstallString QuietUninstallString EstimatedSize NoModify NoRepair; do
+            grep -q "^ *$value " <<<"$entry" || { echo "no $value" && return 1; }
+        done
+        grep -q "DisplayVersion *REG_SZ *$version\$" <<<"$entry" &&
+            grep -q 'QuietUninstallString .*uninstall.exe" /S$' <<<"$entry"
+    }
+    version_resource() {
+        local exe strings
+        for exe in velantis.exe velantis-cli.exe; do
+            strings=$(wrestool -x --raw -t 16 "$inst/$exe" | strings -el | paste -sd '|')
+            echo "$exe: $strings"
+            grep -q "|ProductVersion|$version|" <<<"$strings|" &&
+                grep -q "|FileVersion|$version|" <<<"$strings" &&
+                grep -q "|ProductName|Velantis|" <<<"$strings" &&
+                grep -q "|LegalCopyright|[^|]*GPL-3.0-or-later" <<<"$strings" || return 1
+        done
+        wrestool -l -t 14 "$inst/velantis.exe" | grep -q group_icon
+    }
+    answers_version() {
+        local said
+        said=$(swine "$inst/velantis.exe" --version | tr -d '\r') && echo "$said" &&
+            [ "$said" = "velantis $version" ]
+    }
+    demo_download() {
+        swine "$inst/velantis-cli.exe" download --demo -o "$logs/demo-setup.txt" &&
+            cmp "$logs/demo-linux.txt" "$logs/demo-setup.txt" && [ -s "$records" ]
+    }
+    upgrade_keeps_records() {
+        local before
+        before=$(sha256sum <"$records")
+        install_silently && installed_files && [ "$(sha256sum <"$records")" = "$before" ] &&
+            swine "$inst/velantis-cli.exe" records list | grep -c . | grep -qx 1
+    }
+    uninstall_silently() {
+        swine "$inst/uninstall.exe" /S && swait || return 1
+        [ ! -e "$inst" ] && [ ! -e "$menu" ] && [ ! -e "$desktop/Velantis.lnk" ] &&
+            ! swine reg query "$key" >/dev/null 2>&1 && [ -s "$records" ]
+    }
+    env WINEPREFIX="$prefix" HOME="$home" WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml=" \
+        "$wine" wineboot -i >/dev/null 2>&1
+    check setup_install install_silently
+    check setup_files installed_files
+    check setup_uninstall_entry uninstall_entry
+    check setup_version_resource version_resource
+    check setup_velantis_version answers_version
+    check setup_download_demo demo_download
+    check setup_upgrade_keeps_records upgrade_keeps_records
+    check setup_uninstall uninstall_silently
+    swait
+    rm -rf "$home"
+}
+setup_checks
+
+# Signing: a throw-away self-signed certificate signs a copy of velantis-cli.exe the way the build
+# signs the programs (packaging/windows/sign.sh); the copy verifies against that certificate and
+# still runs, the unsigned program does not verify.
+signing_check() {
+    local dir
+    dir=$(mktemp -d)
+    local rc=0
+    (
+        cd "$dir" && head -c 18 /dev/urandom | base64 >pass.txt &&
+            openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 \
+                -subj "/CN=Velantis test signing" -addext "extendedKeyUsage=codeSigning" \
+                2>/dev/null &&
+            openssl pkcs12 -export -in cert.pem -inkey key.pem -out cert.p12 \
+                -passout file:pass.txt &&
+            cp "$dist/velantis-cli.exe" signed.exe &&
+            VELANTIS_SIGN_PKCS12=cert.p12 VELANTIS_SIGN_PASSWORD_FILE=pass.txt \
+                VELANTIS_SIGN_CAFILE=cert.pem bash "$root/packaging/windows/sign.sh" signed.exe &&
+            osslsigncode verify -in signed.exe -CAfile cert.pem &&
+            ! osslsigncode verify -in "$dist/velantis-cli.exe" -CAfile cert.pem >/dev/null 2>&1 &&
+            [ "$(WINEPATH="Z:$dist" timeout 120 "$wine" signed.exe --version | tr -d '\r')" = \
+                "velantis-cli $version" ]
+    ) || rc=$?
+    rm -rf "$dir"
+    return $rc
+}
+check signing signing_check
 
 echo "test-windows: ${passed} passed, ${#failed[@]} failed${failed:+: ${failed[*]}}"
 [ ${#failed[@]} -eq 0 ]

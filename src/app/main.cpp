@@ -3,6 +3,7 @@
 // --demo, on the simulated instrument.
 #include "link/port_map.h"
 #include "link/qt_serial_line.h"
+#include "records/history.h"
 #include "records/text_codec.h"
 #include "simulator/simulated_line.h"
 #include "windows/icons.h"
@@ -11,6 +12,7 @@
 #include "windows/splash_window.h"
 #include "windows/start_flow.h"
 #include "windows/web_launcher.h"
+#include "windows/window_services.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -19,6 +21,11 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -59,7 +66,22 @@ Asked AskedAtOnce(int argc, char** argv) {
     return Asked::Nothing;
 }
 
+// On Windows velantis.exe is a GUI program and gets no console of its own: what it writes (help,
+// version, an error in the arguments) goes to the console of the command prompt that started it,
+// unless its output already goes somewhere (a file, a pipe).
+void AttachParentConsole() {
+#ifdef _WIN32
+    if (GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) != FILE_TYPE_UNKNOWN)
+        return;
+    if (!AttachConsole(ATTACH_PARENT_PROCESS))
+        return; // started from Explorer or a shortcut: nobody to tell
+    std::freopen("CONOUT$", "w", stdout);
+    std::freopen("CONOUT$", "w", stderr);
+#endif
+}
+
 int Fail(const QString& message) {
+    AttachParentConsole();
     std::fprintf(stderr, "velantis: %s\n", qPrintable(message));
     return 2;
 }
@@ -78,6 +100,7 @@ int main(int argc, char** argv) {
     if (const Asked asked = AskedAtOnce(argc, argv); asked != Asked::Nothing) {
         // The help speaks the windows' language; no window system is needed for it.
         QCoreApplication helper(argc, argv);
+        AttachParentConsole();
         velantis::InstallTranslations(language, velantis::WindowCatalogues());
         std::fputs(qPrintable(asked == Asked::Help
                                   ? HelpText()
@@ -121,7 +144,8 @@ int main(int argc, char** argv) {
         return Fail(Tr("多余的参数 '%1'").arg(parser.positionalArguments().constFirst()), seeHelp);
 
     velantis::MainWindowParts parts;
-    parts.programFolder = QApplication::applicationDirPath();
+    // lishi.txt: beside a portable program, in the user's data folder for an installed one.
+    parts.programFolder = velantis::HistoryFolder(QApplication::applicationDirPath());
     // Every download is kept in the record database unless told otherwise.
     const QString records = parser.isSet(noArchiveOption) ? QString()
                             : parser.isSet(recordsOption) ? parser.value(recordsOption)
@@ -153,6 +177,11 @@ int main(int argc, char** argv) {
         }
     }
 
+    // The port the instrument answered on last time (not the demo's) is searched first.
+    const bool rememberPort = !parser.isSet(demoOption);
+    if (rememberPort)
+        parts.ports->setRememberedPort(velantis::RememberedPort(velantis::ProgramSettings()));
+
     // The splash leads to the main window (made only then, so that the port is opened then) and
     // to the web-page window; Exit of the main window ends the web-page window too.
     velantis::WebLauncher web(velantis::WebLauncher::DefaultProgram(),
@@ -162,6 +191,11 @@ int main(int argc, char** argv) {
             parts.language = language;
             auto* window = new velantis::MainWindow(std::move(parts));
             window->setRecordsPath(records);
+            if (rememberPort)
+                QObject::connect(&window->monitor(), &velantis::Monitor::answeredOn, [](int n) {
+                    QSettings settings = velantis::ProgramSettings();
+                    velantis::RememberPort(settings, n);
+                });
             QObject::connect(window, &velantis::MainWindow::exitRequested, &web,
                              &velantis::WebLauncher::stop);
             window->startTimers();

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace velantis {
 
@@ -113,6 +114,10 @@ void Monitor::MSComm1_OnComm() {
     const MeasurementFrame frame = *MeasurementFrame::fromBlock(Input);
     linkUp = 1;
     silentTicks = 0;
+    if (commPort_ != answeredPort_) {
+        answeredPort_ = commPort_;
+        emit answeredOn(commPort_);
+    }
     const Reading reading = DeriveReading(frame);
 
     switch (frame.kind()) {
@@ -386,8 +391,14 @@ void Monitor::Timer2_Timer() {
     if (linkUp == 0) {
         const auto current = PortFieldNumber(display_.Combo1);
         int next = current ? *current + 1 : PortMap::FirstPort;
-        // Past port 16, or on a text that is no number, the cycle starts again at port 1.
-        if (next > PortMap::LastPort || !current) {
+        const int remembered = ports_.rememberedPort();
+        if (!std::exchange(searchStarted_, true) && remembered != 0 &&
+            !ports_.deviceFor(remembered).isEmpty()) {
+            // The port the instrument answered on last time is tried first; the cycle goes on
+            // from there.
+            next = remembered;
+        } else if (next > PortMap::LastPort || !current) {
+            // Past port 16, or on a text that is no number, the cycle starts again at port 1.
             next = PortMap::FirstPort;
             ports_.rescan(); // a round is complete: look for adapters plugged in meanwhile
         }

@@ -131,6 +131,9 @@ signals:
     void searchUnanswered();
     // A download ended (end frame, watchdog, lost link, full store).
     void downloadEnded(velantis::DownloadEnd how);
+    // The instrument answered on port n, and had not answered on it before in this run (the
+    // program remembers it for the next start).
+    void answeredOn(int n);
 
 private:
     void onReadyRead();
@@ -178,6 +181,9 @@ private:
     int searchTicks_ = 0;
     QMap<int, QString> triedPorts_;
     QSet<QString> toldSlowAdapters_;
+    // The first step of the search goes to the port remembered from an earlier run.
+    bool searchStarted_ = false;
+    int answeredPort_ = 0;
 };
 
 // Words for a download's end, for the status line. A negative total means no count arrived.

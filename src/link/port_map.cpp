@@ -36,6 +36,24 @@ QString PortMap::addPortMapping(const QString& mapping) {
     return {};
 }
 
+void PortMap::setRememberedPort(int n) {
+    remembered_ = n >= FirstPort && n <= LastPort ? n : 0;
+}
+
+namespace {
+const QString RememberedPortKey = QStringLiteral("port/lastAnswered");
+}
+
+int RememberedPort(const QSettings& settings) {
+    bool ok = false;
+    const int n = settings.value(RememberedPortKey).toInt(&ok);
+    return ok && n >= PortMap::FirstPort && n <= PortMap::LastPort ? n : 0;
+}
+
+void RememberPort(QSettings& settings, int n) {
+    settings.setValue(RememberedPortKey, n);
+}
+
 QString PortMap::deviceFor(int n) const {
     if (n < FirstPort || n > LastPort)
         return {};

@@ -3,6 +3,7 @@
 
 #include <QElapsedTimer>
 #include <QMap>
+#include <QSettings>
 #include <QString>
 #include <QStringList>
 
@@ -49,11 +50,22 @@ public:
     // Lets tests stand in for the system's list.
     void setDeviceLister(DeviceLister lister);
 
+    // The port the instrument last answered on (in an earlier run): the search probes it first.
+    // 0 for none; a number outside 1..16 is taken as none.
+    void setRememberedPort(int n);
+    int rememberedPort() const { return remembered_; }
+
 private:
     QMap<int, QString> overrides_;
     QStringList system_;
     DeviceLister lister_;
     QElapsedTimer sinceScan_;
+    int remembered_ = 0;
 };
+
+// The port the instrument last answered on, as the program's settings keep it between runs: 0
+// when none is kept or the kept value is no port number.
+int RememberedPort(const QSettings& settings);
+void RememberPort(QSettings& settings, int n);
 
 } // namespace velantis

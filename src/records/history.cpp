@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 #include <algorithm>
 
@@ -46,6 +48,19 @@ std::optional<QByteArray> RoundTrip(const QString& path, const QByteArray& bytes
 }
 
 } // namespace
+
+bool InstalledBySetup(const QString& programFolder) {
+    return QFileInfo(QDir(programFolder).filePath(InstalledMarker)).isFile();
+}
+
+QString HistoryFolder(const QString& programFolder) {
+    if (!InstalledBySetup(programFolder))
+        return programFolder;
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    // A folder that cannot be made keeps the list in memory, as an unwritable program folder does.
+    QDir().mkpath(folder);
+    return folder;
+}
 
 QString HistoryHeading() {
     return QString(44, QLatin1Char(' ')) + QStringLiteral("Velantis") + CrLf +

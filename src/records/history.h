@@ -10,6 +10,16 @@ namespace velantis {
 // Line 1 and line 2 of every list, each ended by CR LF.
 QString HistoryHeading();
 
+// The file the Windows setup program leaves beside the programs it installs.
+inline const QString InstalledMarker = QStringLiteral("velantis.installed");
+// Whether the program in programFolder was installed by the setup program (the marker file is
+// there). A portable copy (the zip, a build) is not.
+bool InstalledBySetup(const QString& programFolder);
+// The folder the history file is kept in: beside a portable program, in the user's data folder
+// (made when missing) for an installed one, whose program folder holds only what the setup
+// program put there.
+QString HistoryFolder(const QString& programFolder);
+
 // The two list texts (the visible list and the print buffer), rebuilt from the record store
 // through the history file "lishi.txt" in the program's folder. The texts are kept here byte for
 // byte, CR LF included; widgets only display them.
