@@ -255,7 +255,7 @@ int RunRecords(const QStringList& args) {
     FillStore(groups, &store);
     if (action == QLatin1String("show")) {
         // The list as the download left it, through the same refresh as after a download.
-        HistoryList list(QCoreApplication::applicationDirPath());
+        HistoryList list(HistoryFolder(QCoreApplication::applicationDirPath()));
         int first = 0, last = 0;
         list.RefreshHistory(store, first, last);
         return Out(DataFileBytes(list.listText())) ? Ok : Failed;

@@ -122,7 +122,7 @@ struct Session {
 
     std::unique_ptr<SerialLine> line;
     PortMap ports;
-    Monitor monitor{*line, ports, QCoreApplication::applicationDirPath()};
+    Monitor monitor{*line, ports, HistoryFolder(QCoreApplication::applicationDirPath())};
     MonitorTimers timers{monitor};
     QString lastNotice;
 

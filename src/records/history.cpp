@@ -56,7 +56,11 @@ bool InstalledBySetup(const QString& programFolder) {
 QString HistoryFolder(const QString& programFolder) {
     if (!InstalledBySetup(programFolder))
         return programFolder;
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    // The same folder for both programs (and the record database's): velantis/ in the user's
+    // data folder, %LOCALAPPDATA%\velantis on Windows.
+    const QString folder =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+            .filePath(QStringLiteral("velantis"));
     // A folder that cannot be made keeps the list in memory, as an unwritable program folder does.
     QDir().mkpath(folder);
     return folder;

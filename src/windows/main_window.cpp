@@ -684,12 +684,13 @@ void MainWindow::showMessage(const QString& title, const QString& text) {
 }
 
 QString MainWindow::DataFolder(const QString& programFolder) {
-    // A program installed with the system (under /usr) keeps no data beside itself, even for
-    // root, who could write there.
-    const bool installed = programFolder.startsWith(QLatin1String("/usr/"));
+    // A program installed with the system (under /usr) or by the Windows setup program keeps no
+    // data beside itself, even where it could write there.
+    const bool installed = programFolder.startsWith(QLatin1String("/usr/")) ||
+                           InstalledBySetup(QCoreApplication::applicationDirPath());
     if (!installed && FolderWritable(programFolder))
         return programFolder;
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return DocumentsFolder();
 }
 
 QString MainWindow::DefaultDataFileBase() {

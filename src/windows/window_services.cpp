@@ -52,14 +52,18 @@ QString QtFileDialogs::saveFileName(QWidget* parent, const QString& defaultName,
     return AskFileName(parent, defaultName, filters, QFileDialog::AcceptSave);
 }
 
-QString SaveFolder() {
-    const QString remembered = ProgramSettings().value(SaveFolderKey).toString();
-    if (!remembered.isEmpty() && QFileInfo(remembered).isDir())
-        return remembered;
+QString DocumentsFolder() {
     // A home without a documents folder (a fresh account, a server's desktop): the home itself,
     // never the folder the program happened to be started from.
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     return QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
+QString SaveFolder() {
+    const QString remembered = ProgramSettings().value(SaveFolderKey).toString();
+    if (!remembered.isEmpty() && QFileInfo(remembered).isDir())
+        return remembered;
+    return DocumentsFolder();
 }
 
 void RememberSaveFolder(const QString& filePath) {

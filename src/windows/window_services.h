@@ -27,6 +27,9 @@ public:
                                  const QStringList& filters) = 0;
 };
 
+// The user's documents folder, or the home where there is none.
+QString DocumentsFolder();
+
 // The folder every save dialog starts in: the one the user last saved into (remembered between
 // runs) while it is still there, else the documents folder.
 QString SaveFolder();
