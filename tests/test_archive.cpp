@@ -222,12 +222,15 @@ TEST(Archive, ADatabaseDeletedOrMovedWhileOpenIsStartedAgainAtItsPath) {
         const QString path = dir.filePath(QStringLiteral("records.sqlite"));
         Archive archive(path);
         ASSERT_TRUE(archive.add(Record(QStringLiteral("first")), Downloaded(5), nullptr));
+        bool gone = true;
         for (const char* part : {"", "-wal", "-shm"}) {
-            if (moved)
-                QFile::rename(path + QLatin1String(part), path + QLatin1String(".old") + part);
-            else
-                QFile::remove(path + QLatin1String(part));
+            const bool done = moved ? QFile::rename(path + QLatin1String(part),
+                                                    path + QLatin1String(".old") + part)
+                                    : QFile::remove(path + QLatin1String(part));
+            gone = gone && (done || *part != '\0');
         }
+        if (!gone) // Windows keeps an open database from being removed or renamed
+            GTEST_SKIP() << "the system does not let an open database be removed or moved";
         ArchiveError error;
         QList<TestRecord> tests;
         EXPECT_FALSE(archive.list(&tests, &error));
