@@ -58,6 +58,11 @@ QString ArchiveFailureText(const QString& path, const ArchiveError& error) {
         reason =
             QCoreApplication::translate("velantis::HistoryWindow", "是其他程序的数据库，未作改动");
         break;
+    case ArchiveError::Reason::AlreadyKept:
+        reason = QCoreApplication::translate("velantis::HistoryWindow", "同一测试已存为第 %1 号记录")
+                     .arg(error.system);
+        return QCoreApplication::translate("velantis::HistoryWindow", "记录数据库：%1\n原因：%2")
+            .arg(QDir::toNativeSeparators(path), reason);
     case ArchiveError::Reason::None:
     case ArchiveError::Reason::Other:
         break;
