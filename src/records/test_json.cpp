@@ -122,17 +122,21 @@ std::optional<int> ParseGuardBand(const QString& text) {
     return m.captured(1).toInt() * 100 + decimals.toInt();
 }
 
+int SmallestLimit(AccuracyClass c) {
+    const QList<LimitPoint> row = LimitRow(c);
+    int smallest = row.isEmpty() ? 0 : row.first().limitHundredths;
+    for (const LimitPoint& p : row)
+        smallest = std::min(smallest, p.limitHundredths);
+    return smallest;
+}
+
 QString GuardBandProblem(int hundredths, AccuracyClass c) {
     if (hundredths == 0)
         return {};
-    const QList<LimitPoint> row = LimitRow(c);
-    if (row.isEmpty())
+    const int smallest = SmallestLimit(c);
+    if (smallest == 0)
         return QCoreApplication::translate("velantis::TestJson",
                                            "a guard band needs an accuracy class");
-    const int smallest =
-        std::min_element(row.cbegin(), row.cend(), [](const LimitPoint& a, const LimitPoint& b) {
-            return a.limitHundredths < b.limitHundredths;
-        })->limitHundredths;
     if (hundredths < 0 || hundredths >= smallest)
         return QCoreApplication::translate("velantis::TestJson",
                                            "the guard band of class %1 is above 0 and below %2 %")
