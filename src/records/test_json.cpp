@@ -19,10 +19,6 @@ namespace velantis {
 
 namespace {
 
-QString Tr(const char* text) {
-    return QCoreApplication::translate("velantis::TestJson", text);
-}
-
 QString TimeText(const QDateTime& t) {
     return t.toString(Qt::ISODateWithMs);
 }
@@ -48,7 +44,8 @@ public:
             return true;
         }
         if (!v.isString())
-            return fail(path + key, Tr("a text is wanted here"));
+            return fail(path + key,
+                        QCoreApplication::translate("velantis::TestJson", "a text is wanted here"));
         *out = v.toString();
         return true;
     }
@@ -65,7 +62,10 @@ public:
         if (!v.isDouble() || !std::isfinite(d) || d != std::floor(d) ||
             d < static_cast<double>(low) || d > static_cast<double>(high))
             return fail(path + key,
-                        Tr("a whole number from %1 to %2 is wanted here").arg(low).arg(high));
+                        QCoreApplication::translate("velantis::TestJson",
+                                                    "a whole number from %1 to %2 is wanted here")
+                            .arg(low)
+                            .arg(high));
         *out = static_cast<qint64>(d);
         return true;
     }
@@ -76,7 +76,10 @@ public:
             return false;
         *out = QDate::fromString(t, Qt::ISODate);
         if (!t.isEmpty() && (!out->isValid() || out->toString(Qt::ISODate) != t))
-            return fail(path + key, Tr("a date as yyyy-MM-dd is wanted here, not '%1'").arg(t));
+            return fail(path + key,
+                        QCoreApplication::translate("velantis::TestJson",
+                                                    "a date as yyyy-MM-dd is wanted here, not '%1'")
+                            .arg(t));
         return true;
     }
 
@@ -86,8 +89,10 @@ public:
             return false;
         *out = QDateTime::fromString(t, Qt::ISODateWithMs);
         if (!t.isEmpty() && !out->isValid())
-            return fail(path + key,
-                        Tr("a date and time (ISO 8601) is wanted here, not '%1'").arg(t));
+            return fail(path + key, QCoreApplication::translate(
+                                        "velantis::TestJson",
+                                        "a date and time (ISO 8601) is wanted here, not '%1'")
+                                        .arg(t));
         return true;
     }
 
@@ -210,35 +215,46 @@ bool ReadTestJson(const QByteArray& bytes, TestRecord* test, QList<ArchivedGroup
         const QByteArray before = bytes.left(parse.offset);
         const qsizetype line = before.count('\n') + 1;
         const qsizetype column = parse.offset - (before.lastIndexOf('\n') + 1) + 1;
-        return r.fail(Tr("line %1, column %2").arg(line).arg(column),
-                      Tr("malformed JSON: %1").arg(parse.errorString()));
+        return r.fail(QCoreApplication::translate("velantis::TestJson", "line %1, column %2")
+                          .arg(line)
+                          .arg(column),
+                      QCoreApplication::translate("velantis::TestJson", "malformed JSON: %1")
+                          .arg(parse.errorString()));
     }
     if (!doc.isObject())
-        return r.fail(Tr("the document"), Tr("a JSON object is wanted"));
+        return r.fail(QCoreApplication::translate("velantis::TestJson", "the document"),
+                      QCoreApplication::translate("velantis::TestJson", "a JSON object is wanted"));
     const QJsonObject root = doc.object();
     if (root.value(QStringLiteral("format")).toString() != QLatin1String(TestJsonFormat))
         return r.fail(QStringLiteral("format"),
-                      Tr("not a test of this program (format \"%1\" wanted)")
+                      QCoreApplication::translate(
+                          "velantis::TestJson", "not a test of this program (format \"%1\" wanted)")
                           .arg(QLatin1String(TestJsonFormat)));
     const QJsonValue version = root.value(QStringLiteral("version"));
     if (version.toDouble(-1) != TestJsonVersion)
-        return r.fail(QStringLiteral("version"),
-                      Tr("unknown format version %1 (this program reads version %2)")
-                          .arg(QString::fromUtf8(QJsonDocument(QJsonArray{version})
-                                                     .toJson(QJsonDocument::Compact)
-                                                     .mid(1)
-                                                     .chopped(1)))
-                          .arg(TestJsonVersion));
+        return r.fail(
+            QStringLiteral("version"),
+            QCoreApplication::translate("velantis::TestJson",
+                                        "unknown format version %1 (this program reads version %2)")
+                .arg(QString::fromUtf8(QJsonDocument(QJsonArray{version})
+                                           .toJson(QJsonDocument::Compact)
+                                           .mid(1)
+                                           .chopped(1)))
+                .arg(TestJsonVersion));
 
     TestRecord t;
     if (!r.text(root, QString(), QStringLiteral("uuid"), &t.uuid))
         return false;
     if (!t.uuid.isEmpty() && QUuid::fromString(t.uuid).toString(QUuid::WithoutBraces) != t.uuid)
-        return r.fail(QStringLiteral("uuid"), Tr("not a UUID: '%1'").arg(t.uuid));
+        return r.fail(
+            QStringLiteral("uuid"),
+            QCoreApplication::translate("velantis::TestJson", "not a UUID: '%1'").arg(t.uuid));
 
     const QJsonValue infoValue = root.value(QStringLiteral("info"));
     if (!infoValue.isObject())
-        return r.fail(QStringLiteral("info"), Tr("an object is wanted here"));
+        return r.fail(
+            QStringLiteral("info"),
+            QCoreApplication::translate("velantis::TestJson", "an object is wanted here"));
     const QJsonObject info = infoValue.toObject();
     const QString at = QStringLiteral("info.");
     TestInfo& i = t.info;
@@ -252,8 +268,10 @@ bool ReadTestJson(const QByteArray& bytes, TestRecord* test, QList<ArchivedGroup
     if (!text.isEmpty()) {
         const auto c = ParseClass(text);
         if (!c || *c == AccuracyClass::None)
-            return r.fail(at + QStringLiteral("class"),
-                          Tr("no such accuracy class: '%1'").arg(text));
+            return r.fail(
+                at + QStringLiteral("class"),
+                QCoreApplication::translate("velantis::TestJson", "no such accuracy class: '%1'")
+                    .arg(text));
         i.accuracy = *c;
     }
     if (!r.date(info, at, QStringLiteral("date"), &i.date) ||
@@ -263,24 +281,33 @@ bool ReadTestJson(const QByteArray& bytes, TestRecord* test, QList<ArchivedGroup
     const auto logo =
         QByteArray::fromBase64Encoding(text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
     if (!logo || (!text.isEmpty() && !(*logo).startsWith(PngSignature)))
-        return r.fail(at + QStringLiteral("logo"), Tr("not a PNG image in base64"));
+        return r.fail(
+            at + QStringLiteral("logo"),
+            QCoreApplication::translate("velantis::TestJson", "not a PNG image in base64"));
     if ((*logo).size() > MaxLogoBytes)
-        return r.fail(at + QStringLiteral("logo"),
-                      Tr("the logo is larger than %1 kB").arg(MaxLogoBytes / 1024));
+        return r.fail(
+            at + QStringLiteral("logo"),
+            QCoreApplication::translate("velantis::TestJson", "the logo is larger than %1 kB")
+                .arg(MaxLogoBytes / 1024));
     i.logo = *logo;
     if (!r.text(info, at, QStringLiteral("guard-band"), &text))
         return false;
     const auto guard = text.isEmpty() ? std::optional<int>(0) : ParseGuardBand(text);
     if (!guard)
-        return r.fail(at + QStringLiteral("guard-band"),
-                      Tr("a per cent with at most two decimals is wanted, not '%1'").arg(text));
+        return r.fail(
+            at + QStringLiteral("guard-band"),
+            QCoreApplication::translate("velantis::TestJson",
+                                        "a per cent with at most two decimals is wanted, not '%1'")
+                .arg(text));
     if (const QString why = GuardBandProblem(*guard, i.accuracy); !why.isEmpty())
         return r.fail(at + QStringLiteral("guard-band"), why);
     i.guardBand = *guard;
 
     const QJsonValue downloadValue = root.value(QStringLiteral("download"));
     if (!downloadValue.isObject())
-        return r.fail(QStringLiteral("download"), Tr("an object is wanted here"));
+        return r.fail(
+            QStringLiteral("download"),
+            QCoreApplication::translate("velantis::TestJson", "an object is wanted here"));
     const QJsonObject download = downloadValue.toObject();
     const QString dl = QStringLiteral("download.");
     std::optional<qint64> announced;
@@ -292,14 +319,17 @@ bool ReadTestJson(const QByteArray& bytes, TestRecord* test, QList<ArchivedGroup
         return false;
     const auto ending = EndingOf(text);
     if (!ending)
-        return r.fail(dl + QStringLiteral("ending"),
-                      Tr("no such end of a download: '%1'").arg(text));
+        return r.fail(
+            dl + QStringLiteral("ending"),
+            QCoreApplication::translate("velantis::TestJson", "no such end of a download: '%1'")
+                .arg(text));
     t.ending = *ending;
     t.announced = announced ? static_cast<int>(*announced) : -1;
 
     const QJsonValue groupsValue = root.value(QStringLiteral("groups"));
     if (!groupsValue.isArray())
-        return r.fail(QStringLiteral("groups"), Tr("an array is wanted here"));
+        return r.fail(QStringLiteral("groups"),
+                      QCoreApplication::translate("velantis::TestJson", "an array is wanted here"));
     QList<ArchivedGroup> read;
     QSet<int> seen;
     const QJsonArray array = groupsValue.toArray();
@@ -307,24 +337,31 @@ bool ReadTestJson(const QByteArray& bytes, TestRecord* test, QList<ArchivedGroup
     for (qsizetype n = 0; n < array.size(); ++n) {
         const QString place = QStringLiteral("groups[%1]").arg(n);
         if (!array.at(n).isObject())
-            return r.fail(place, Tr("an object is wanted here"));
+            return r.fail(place, QCoreApplication::translate("velantis::TestJson",
+                                                             "an object is wanted here"));
         const QJsonObject g = array.at(n).toObject();
         std::optional<qint64> number;
         if (!r.number(g, place + QLatin1Char('.'), QStringLiteral("group"), 0, SlotIndex::Highest,
                       &number))
             return false;
         if (seen.contains(static_cast<int>(*number)))
-            return r.fail(place + QStringLiteral(".group"),
-                          Tr("group %1 is given twice").arg(*number));
+            return r.fail(
+                place + QStringLiteral(".group"),
+                QCoreApplication::translate("velantis::TestJson", "group %1 is given twice")
+                    .arg(*number));
         seen.insert(static_cast<int>(*number));
         if (!r.text(g, place + QLatin1Char('.'), QStringLiteral("frame"), &text))
             return false;
         if (!hex.match(text).hasMatch())
-            return r.fail(place + QStringLiteral(".frame"),
-                          Tr("a frame of 40 hex digits (20 bytes) is wanted"));
+            return r.fail(
+                place + QStringLiteral(".frame"),
+                QCoreApplication::translate("velantis::TestJson",
+                                            "a frame of 40 hex digits (20 bytes) is wanted"));
         const QByteArray block = QByteArray::fromHex(text.toLatin1());
         if (!IsValidFrame(block))
-            return r.fail(place + QStringLiteral(".frame"), Tr("the frame's checksum is wrong"));
+            return r.fail(
+                place + QStringLiteral(".frame"),
+                QCoreApplication::translate("velantis::TestJson", "the frame's checksum is wrong"));
         read.append({static_cast<int>(*number), *MeasurementFrame::fromBlock(block)});
     }
     std::stable_sort(read.begin(), read.end(), [](const ArchivedGroup& a, const ArchivedGroup& b) {
