@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QUuid>
 
@@ -288,9 +289,9 @@ TEST_F(ArchiveWindow, ReportsCarryTheTestsJsonAndImportKeepsANewTestOnceAndNothi
     QList<ArchivedGroup> groups;
     ASSERT_TRUE(Archive(recordsPath()).find(1, &test, &groups, nullptr));
     const QByteArray json = TestJson(test, groups);
-    files->answer = folder.filePath(QStringLiteral("report.pdf"));
+    const QString report = folder.filePath(QStringLiteral("report.pdf"));
+    files->answer = report;
     window->ExportReport();
-    EXPECT_EQ(Attachment(files->answer, folder.path()), json);
     const QByteArray first = save();
 
     window->ShowHistory();
@@ -322,4 +323,8 @@ TEST_F(ArchiveWindow, ReportsCarryTheTestsJsonAndImportKeepsANewTestOnceAndNothi
     EXPECT_EQ(history->selectedNumber(), 2);
     history->openSelected();
     EXPECT_EQ(save(), first);
+    // The exported report carries the test's JSON (read back where pdfdetach is at hand).
+    if (QStandardPaths::findExecutable(QStringLiteral("pdfdetach")).isEmpty())
+        GTEST_SKIP() << "no pdfdetach (poppler-utils) to read the report's attachment";
+    EXPECT_EQ(Attachment(report, folder.path()), json);
 }
