@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QVBoxLayout>
 
 namespace velantis {
 
@@ -92,7 +93,20 @@ TestInfoDialog::TestInfoDialog(const TestInfo& info, const QString& defaultRatio
     : QDialog(parent), logo_(info.logo) {
     setObjectName(QStringLiteral("TestInfoDialog"));
     setWindowTitle(tr("测试信息"));
-    auto* form = new QFormLayout(this);
+    // Two columns: the test and its verdict on the left; the organisation, the nameplate, the
+    // conditions and the test set on the right.
+    auto* outer = new QVBoxLayout(this);
+    auto* columns = new QHBoxLayout;
+    auto* form = new QFormLayout;
+    auto* side = new QFormLayout;
+    for (QFormLayout* column : {form, side}) {
+        auto* top = new QVBoxLayout; // the rows at the top, the room below them
+        top->addLayout(column);
+        top->addStretch(1);
+        columns->addLayout(top, 1);
+    }
+    columns->insertSpacing(1, 16);
+    outer->addLayout(columns);
     station_ = Field(this, "station", info.station);
     device_ = Field(this, "device", info.device);
     serial_ = Field(this, "serial", info.serial);
@@ -143,7 +157,7 @@ TestInfoDialog::TestInfoDialog(const TestInfo& info, const QString& defaultRatio
     for (const auto& f : NewTextFields) {
         QLineEdit* edit = Field(this, KeyOf(f.member), info.*f.member);
         texts_.append({f.member, edit});
-        form->addRow(tr(f.label), edit);
+        side->addRow(tr(f.label), edit);
         if (f.member == &TestInfo::setSerial) {
             setCalibration_ = new QDateEdit(this);
             setCalibration_->setObjectName(QStringLiteral("set-calibration"));
@@ -152,9 +166,9 @@ TestInfoDialog::TestInfoDialog(const TestInfo& info, const QString& defaultRatio
             setCalibration_->setMinimumDate(NoDate);
             setCalibration_->setSpecialValueText(tr("未填写"));
             setCalibration_->setDate(info.setCalibration.isValid() ? info.setCalibration : NoDate);
-            form->addRow(tr("测试仪校准有效期至"), setCalibration_);
+            side->addRow(tr("测试仪校准有效期至"), setCalibration_);
             calibrationWarning_ = Warning(this, "set-calibration-warning");
-            form->addRow(QString(), calibrationWarning_);
+            side->addRow(QString(), calibrationWarning_);
         }
         if (f.member == &TestInfo::organisation) {
             logoState_ = new QLabel(this);
@@ -172,7 +186,7 @@ TestInfoDialog::TestInfoDialog(const TestInfo& info, const QString& defaultRatio
             row->addWidget(logoState_, 1);
             row->addWidget(choose);
             row->addWidget(clear);
-            form->addRow(tr("标志图片"), row);
+            side->addRow(tr("标志图片"), row);
         }
     }
     connect(setCalibration_, &QDateEdit::dateChanged, this,
@@ -186,10 +200,10 @@ TestInfoDialog::TestInfoDialog(const TestInfo& info, const QString& defaultRatio
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(tr("确定"));
     buttons->button(QDialogButtonBox::Cancel)->setText(tr("取消"));
-    form->addRow(buttons);
+    outer->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &TestInfoDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    setMinimumWidth(460);
+    setMinimumWidth(820);
     showLogo();
     updateCalibrationWarning();
     updateDecisionRule();
