@@ -12,6 +12,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 
@@ -134,7 +135,8 @@ TEST(Archive, FilesThatAreNoDatabaseAreRenamedAsideByTheFirstWriteAndEmptyOrNewe
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v"));
         db.setDatabaseName(path);
         ASSERT_TRUE(db.open());
-        QSqlQuery(db).exec(QStringLiteral("PRAGMA user_version = 2"));
+        QSqlQuery(db).exec(
+            QStringLiteral("PRAGMA user_version = %1").arg(Archive::SchemaVersion + 1));
         db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("v"));
@@ -245,3 +247,146 @@ TEST(Archive, ADatabaseDeletedOrMovedWhileOpenIsStartedAgainAtItsPath) {
 }
 
 } // namespace
+
+// Every field of the test information with a value of its own.
+TestInfo EveryField() {
+    TestInfo info;
+    int n = 0;
+    for (const TestInfoTextField& f : TestInfoTextFields)
+        info.*f.member = QStringLiteral("%1 值 %2").arg(QLatin1String(f.key)).arg(++n);
+    info.accuracy = AccuracyClass::C0_2S;
+    info.date = QDate(2026, 12, 9);
+    info.setCalibration = QDate(2026, 11, 30);
+    info.logo = QByteArray("\x89PNG\r\n\x1a\n\0\xff", 10);
+    info.guardBand = 5;
+    return info;
+}
+
+void ExpectSameInfo(const TestInfo& a, const TestInfo& b) {
+    for (const TestInfoTextField& f : TestInfoTextFields)
+        EXPECT_EQ(a.*f.member, b.*f.member) << f.key;
+    EXPECT_EQ(a.accuracy, b.accuracy);
+    EXPECT_EQ(a.date, b.date);
+    EXPECT_EQ(a.setCalibration, b.setCalibration);
+    EXPECT_EQ(a.logo, b.logo);
+    EXPECT_EQ(a.guardBand, b.guardBand);
+}
+
+TEST(Archive, EveryFieldOfTheTestInformationIsKeptAddedAndEditedAndOneUuidOnlyOnce) {
+    QTemporaryDir dir;
+    Archive archive(dir.filePath(QStringLiteral("records.sqlite")));
+    TestRecord record = Record(QString());
+    record.info = EveryField();
+    const auto number = archive.add(record, Downloaded(5), nullptr);
+    ASSERT_TRUE(number);
+    TestRecord kept;
+    ASSERT_TRUE(archive.find(*number, &kept, nullptr, nullptr));
+    ExpectSameInfo(kept.info, record.info);
+    EXPECT_FALSE(QUuid::fromString(kept.uuid).isNull()) << kept.uuid.toStdString();
+
+    TestInfo edited = EveryField();
+    for (const TestInfoTextField& f : TestInfoTextFields)
+        edited.*f.member += QStringLiteral("'改");
+    edited.logo.clear();
+    edited.setCalibration = QDate();
+    edited.guardBand = 0;
+    ASSERT_TRUE(archive.updateInfo(*number, edited, nullptr));
+    ASSERT_TRUE(archive.find(*number, &kept, nullptr, nullptr));
+    ExpectSameInfo(kept.info, edited);
+
+    // The same test (its uuid) a second time is refused and nothing is written.
+    ArchiveError error;
+    EXPECT_FALSE(archive.add(kept, Downloaded(3), &error));
+    EXPECT_EQ(error.reason, ArchiveError::Reason::AlreadyKept);
+    EXPECT_EQ(error.system, QString::number(*number));
+    QList<TestRecord> tests;
+    ASSERT_TRUE(archive.list(&tests, nullptr));
+    EXPECT_EQ(tests.size(), 1);
+}
+
+TEST(Archive, AVersionOneFileIsReadAsItIsAndMigratedWithItsTestsAndFramesByTheFirstWrite) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("v1.sqlite"));
+    const RecordStore store = Downloaded(40);
+    {
+        // The version-1 file as the program before wrote it.
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v1"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        for (const char* sql :
+             {"CREATE TABLE tests (number INTEGER PRIMARY KEY AUTOINCREMENT, started TEXT NOT "
+              "NULL, ended TEXT NOT NULL, port TEXT NOT NULL, ending TEXT NOT NULL, announced "
+              "INTEGER NOT NULL, stored INTEGER NOT NULL, station TEXT NOT NULL, device TEXT NOT "
+              "NULL, serial TEXT NOT NULL, rated_ratio TEXT NOT NULL, class TEXT NOT NULL, tester "
+              "TEXT NOT NULL, reviewer TEXT NOT NULL, test_date TEXT NOT NULL, remarks TEXT NOT "
+              "NULL, pass INTEGER NOT NULL, fail INTEGER NOT NULL, undecided INTEGER NOT NULL, "
+              "version TEXT NOT NULL)",
+              "CREATE TABLE groups (test INTEGER NOT NULL REFERENCES tests(number) ON DELETE "
+              "CASCADE, group_no INTEGER NOT NULL CHECK (group_no BETWEEN 0 AND 4000), frame BLOB "
+              "NOT NULL CHECK (length(frame) = 20), PRIMARY KEY (test, group_no)) WITHOUT ROWID",
+              "CREATE INDEX tests_by_end ON tests(ended)", "PRAGMA user_version = 1",
+              "INSERT INTO tests VALUES (7, '2026-01-02T03:04:05.006', '2026-01-02T03:05:00.000', "
+              "'COM3', 'complete', 40, 40, '城南变', 'CT', 'A-1', '', '0.5', '张', '李', "
+              "'2026-01-02', '', 40, 0, 0, '1.0')",
+              "INSERT INTO tests VALUES (9, '2026-01-03T03:04:05.006', '2026-01-03T03:05:00.000', "
+              "'COM3', 'watchdog', 60, 40, '北郊站', '', '', '', '', '', '', '', '', 0, 0, 40, "
+              "'1.0')"})
+            ASSERT_TRUE(q.exec(QString::fromUtf8(sql))) << sql;
+        db.transaction();
+        q.prepare(QStringLiteral("INSERT INTO groups VALUES (?, ?, ?)"));
+        for (const qint64 test : {7, 9}) {
+            for (const ArchivedGroup& g : ArchivedGroups(store)) {
+                q.addBindValue(test);
+                q.addBindValue(g.group);
+                q.addBindValue(g.frame.toByteArray());
+                ASSERT_TRUE(q.exec());
+            }
+        }
+        db.commit();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("v1"));
+    const QByteArray before = [&] {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+
+    // Reading never migrates: the old file is read with empty new fields and left as it was.
+    {
+        Archive reader(path);
+        QList<TestRecord> tests;
+        ASSERT_TRUE(reader.list(&tests, nullptr));
+        ASSERT_EQ(tests.size(), 2);
+        EXPECT_EQ(tests[1].info.station, QStringLiteral("城南变"));
+        EXPECT_TRUE(tests[1].uuid.isEmpty());
+        EXPECT_TRUE(tests[1].info.standard.isEmpty());
+        EXPECT_EQ(reader.fileVersion(), 1);
+    }
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+
+    Archive archive(path);
+    const auto added = archive.add(Record(QStringLiteral("新")), Downloaded(2), nullptr);
+    ASSERT_TRUE(added);
+    EXPECT_EQ(*added, 10);
+    EXPECT_EQ(archive.fileVersion(), Archive::SchemaVersion);
+    QSet<QString> uuids;
+    for (const qint64 number : {7, 9}) {
+        TestRecord test;
+        QList<ArchivedGroup> groups;
+        ASSERT_TRUE(archive.find(number, &test, &groups, nullptr));
+        RecordStore reopened;
+        FillStore(groups, &reopened);
+        EXPECT_EQ(SavedBytes(reopened, dir.path()), SavedBytes(store, dir.path()));
+        EXPECT_EQ(test.stored, 40);
+        EXPECT_TRUE(test.info.organisation.isEmpty() && test.info.logo.isEmpty() &&
+                    test.info.guardBand == 0 && !test.info.setCalibration.isValid());
+        EXPECT_FALSE(QUuid::fromString(test.uuid).isNull());
+        uuids.insert(test.uuid);
+    }
+    EXPECT_EQ(uuids.size(), 2);
+}

@@ -338,3 +338,145 @@ TEST(Cli, RecordCommandsFailInTheChosenLanguageAndReadingLeavesFilesAsTheyAre) {
 }
 
 } // namespace
+
+namespace {
+
+QByteArray FileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The file pdfdetach saves as the PDF's first attachment; empty without pdfdetach.
+QByteArray Attachment(const QString& pdf, const QString& folder) {
+    const QString saved = QDir(folder).filePath(QStringLiteral("attachment.json"));
+    QFile::remove(saved);
+    if (QStandardPaths::findExecutable(QStringLiteral("pdfdetach")).isEmpty() ||
+        QProcess::execute(
+            QStringLiteral("pdfdetach"),
+            {QStringLiteral("-save"), QStringLiteral("1"), QStringLiteral("-o"), saved, pdf}) != 0)
+        return {};
+    return FileBytes(saved);
+}
+
+} // namespace
+
+TEST(Cli, ATestTravelsAsJsonToAnotherDatabaseByteForByteAndEveryReportCarriesIt) {
+    QTemporaryDir dir;
+    const QString one = dir.filePath(QStringLiteral("one.sqlite"));
+    const QString two = dir.filePath(QStringLiteral("two.sqlite"));
+    QStringList download = {QStringLiteral("download"),
+                            QStringLiteral("--demo"),
+                            QStringLiteral("--demo-groups"),
+                            QStringLiteral("30"),
+                            QStringLiteral("--class"),
+                            QStringLiteral("0.5"),
+                            QStringLiteral("--guard"),
+                            QStringLiteral("0.05"),
+                            QStringLiteral("--records"),
+                            one,
+                            QStringLiteral("-o"),
+                            dir.filePath(QStringLiteral("list.txt")),
+                            QStringLiteral("--report"),
+                            dir.filePath(QStringLiteral("d.pdf")),
+                            QStringLiteral("--info"),
+                            QStringLiteral("set-calibration=2026-01-31")};
+    for (const TestInfoTextField& f : TestInfoTextFields)
+        download << QStringLiteral("--info")
+                 << QStringLiteral("%1=%1 值").arg(QLatin1String(f.key));
+    const CliResult downloaded = Cli(download);
+    ASSERT_EQ(downloaded.exitCode, 0) << downloaded.err.toStdString();
+    const CliResult exported =
+        Cli({QStringLiteral("records"), QStringLiteral("export"), QStringLiteral("1"),
+             QStringLiteral("--json"), QStringLiteral("--records"), one});
+    ASSERT_EQ(exported.exitCode, 0);
+    const QByteArray json = exported.out.toUtf8();
+    EXPECT_TRUE(exported.out.contains(QStringLiteral("\"set-serial\": \"set-serial 值\"")));
+    EXPECT_TRUE(exported.out.contains(QStringLiteral("\"guard-band\": \"0.05\"")));
+    EXPECT_TRUE(exported.out.contains(QStringLiteral("\"set-calibration\": \"2026-01-31\"")));
+
+    ASSERT_EQ(Cli({QStringLiteral("records"), QStringLiteral("export"), QStringLiteral("1"),
+                   QStringLiteral("--report"), dir.filePath(QStringLiteral("e.pdf")),
+                   QStringLiteral("--records"), one})
+                  .exitCode,
+              0);
+    const QString file = dir.filePath(QStringLiteral("test.json"));
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(json);
+    }
+    const QStringList import = {QStringLiteral("records"), QStringLiteral("import"), file,
+                                QStringLiteral("--records"), two};
+    const CliResult first = Cli(import);
+    EXPECT_EQ(first.exitCode, 0) << first.err.toStdString();
+    const CliResult again = Cli(import);
+    EXPECT_EQ(again.exitCode, 0);
+    EXPECT_TRUE(again.err.contains(QStringLiteral("skipped"))) << again.err.toStdString();
+    // Save's bytes of the imported test are those of the download.
+    const auto show = [](const QString& records) {
+        QProcess p;
+        p.start(QStringLiteral(VELANTIS_CLI),
+                {QStringLiteral("records"), QStringLiteral("show"), QStringLiteral("1"),
+                 QStringLiteral("--records"), records});
+        return p.waitForFinished(30000) ? p.readAllStandardOutput() : QByteArray();
+    };
+    EXPECT_EQ(show(two), FileBytes(dir.filePath(QStringLiteral("list.txt"))));
+    EXPECT_EQ(show(two), show(one));
+    EXPECT_EQ(Cli({QStringLiteral("records"), QStringLiteral("export"), QStringLiteral("1"),
+                   QStringLiteral("--json"), QStringLiteral("--records"), two})
+                  .out.toUtf8(),
+              json);
+    // The reports carry the same bytes (read back where poppler's pdfdetach is at hand).
+    if (QStandardPaths::findExecutable(QStringLiteral("pdfdetach")).isEmpty())
+        GTEST_SKIP() << "no pdfdetach (poppler-utils) to read the reports' attachment";
+    EXPECT_EQ(Attachment(dir.filePath(QStringLiteral("d.pdf")), dir.path()), json);
+    EXPECT_EQ(Attachment(dir.filePath(QStringLiteral("e.pdf")), dir.path()), json);
+}
+
+TEST(Cli, AFileThatIsNoTestIsRefusedWithItsPlaceAndNothingOfItIsKept) {
+    QTemporaryDir dir;
+    const QString records = dir.filePath(QStringLiteral("r.sqlite"));
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        const char* told;
+    } cases[] = {
+        {"list.txt",
+         QByteArray("\xB5\xDA"
+                    "0001\xD7\xE9    100.0A\r\n"),
+         "not a test file (JSON)"},
+        {"frame.json",
+         QByteArray("{\"format\": \"velantis-test\", \"version\": 1, \"info\": {}, \"download\": "
+                    "{\"ending\": \"complete\", \"announced\": 1}, \"groups\": [{\"group\": 1, "
+                    "\"frame\": \"00000000000000000000000000000000000000FF\"}]}"),
+         "groups[0].frame: the frame's checksum is wrong"},
+    };
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(QLatin1String(c.name));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(c.bytes);
+        f.close();
+        const CliResult r = Cli({QStringLiteral("records"), QStringLiteral("import"), path,
+                                 QStringLiteral("--records"), records});
+        EXPECT_EQ(r.exitCode, 2) << c.name;
+        EXPECT_TRUE(r.err.contains(QStringLiteral("%1: ").arg(path)) &&
+                    r.err.contains(QLatin1String(c.told)))
+            << r.err.toStdString();
+        const CliResult list = Cli({QStringLiteral("records"), QStringLiteral("list"),
+                                    QStringLiteral("--records"), records});
+        EXPECT_TRUE(list.out.isEmpty()) << c.name;
+    }
+}
+
+TEST(Cli, GuardBandAndInformationOutOfRangeAreRefusedBeforeAnyDownload) {
+    for (const char* options :
+         {"--class 0.2S --guard 0.2", "--guard 0.05", "--info set-calibration=2026-02-30",
+          "--info logo=/dev/null", "--info nameplate=x"}) {
+        const QStringList words = QString::fromLatin1(options).split(u' ');
+        const CliResult r =
+            Cli(QStringList{QStringLiteral("download"), QStringLiteral("--no-archive")} + words);
+        EXPECT_EQ(r.exitCode, 2) << options;
+        EXPECT_TRUE(r.err.contains(words.at(words.size() - 2))) << r.err.toStdString();
+    }
+}

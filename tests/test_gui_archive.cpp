@@ -3,6 +3,7 @@
 // reopened to the very bytes Save wrote after the download; a database that cannot be written
 // is told once and the list goes on.
 #include "records/data_file.h"
+#include "records/test_json.h"
 #include "support/window_fixture.h"
 #include "windows/history_window.h"
 
@@ -13,7 +14,10 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTimer>
+#include <QUuid>
 
 #include <tuple>
 
@@ -262,3 +266,65 @@ TEST_F(ArchiveWindow, HistoryWithoutADatabaseYetIsEmptyWithANote) {
 }
 
 } // namespace
+
+namespace {
+
+// The PDF's first attachment as pdfdetach saves it.
+QByteArray Attachment(const QString& pdf, const QString& folder) {
+    const QString saved = QDir(folder).filePath(QStringLiteral("attachment.json"));
+    QFile::remove(saved);
+    QProcess::execute(QStringLiteral("pdfdetach"), {QStringLiteral("-save"), QStringLiteral("1"),
+                                                    QStringLiteral("-o"), saved, pdf});
+    QFile f(saved);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+TEST_F(ArchiveWindow, ReportsCarryTheTestsJsonAndImportKeepsANewTestOnceAndNothingOfABadFile) {
+    window->setRecordsPath(recordsPath());
+    download(6);
+    EXPECT_EQ(window->currentReport().download.archived, 1);
+    TestRecord test;
+    QList<ArchivedGroup> groups;
+    ASSERT_TRUE(Archive(recordsPath()).find(1, &test, &groups, nullptr));
+    const QByteArray json = TestJson(test, groups);
+    const QString report = folder.filePath(QStringLiteral("report.pdf"));
+    files->answer = report;
+    window->ExportReport();
+    const QByteArray first = save();
+
+    window->ShowHistory();
+    HistoryWindow* history = window->historyWindow();
+    const auto importFile = [&](const QByteArray& bytes) {
+        files->answer = folder.filePath(QStringLiteral("import.json"));
+        QFile f(files->answer);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+        f.close();
+        history->importFile();
+        QMessageBox* box = OpenMessageBox();
+        const QString told = box ? box->text() : QString();
+        if (box)
+            box->close();
+        return told;
+    };
+    // The same test again is told and skipped; a damaged copy is refused whole.
+    EXPECT_TRUE(importFile(json).contains(QStringLiteral("第 1 号")));
+    QByteArray damaged = json;
+    damaged.replace(test.uuid.toLatin1(),
+                    QUuid::createUuid().toString(QUuid::WithoutBraces).toLatin1());
+    const QByteArray copy = damaged;
+    damaged.replace("\"group\": 6", "\"group\": 4001");
+    EXPECT_TRUE(importFile(damaged).contains(QStringLiteral("groups[5].group")));
+    EXPECT_EQ(history->shownCount(), 1);
+    EXPECT_TRUE(importFile(copy).isEmpty());
+    EXPECT_EQ(history->shownCount(), 2);
+    EXPECT_EQ(history->selectedNumber(), 2);
+    history->openSelected();
+    EXPECT_EQ(save(), first);
+    // The exported report carries the test's JSON (read back where pdfdetach is at hand).
+    if (QStandardPaths::findExecutable(QStringLiteral("pdfdetach")).isEmpty())
+        GTEST_SKIP() << "no pdfdetach (poppler-utils) to read the report's attachment";
+    EXPECT_EQ(Attachment(report, folder.path()), json);
+}

@@ -82,5 +82,104 @@
         <source>database error (%1)</source>
         <translation>数据库错误 (%1)</translation>
     </message>
+    <message>
+        <source>the same test is kept already as test %1</source>
+        <translation>同一测试已存为第 %1 号记录</translation>
+    </message>
+</context>
+<context>
+    <name>velantis::TestJson</name>
+    <message>
+        <source>a guard band needs an accuracy class</source>
+        <translation>保护带需要先给出准确级</translation>
+    </message>
+    <message>
+        <source>the guard band of class %1 is above 0 and below %2 %</source>
+        <translation>%1 级的保护带应大于 0 且小于 %2 %</translation>
+    </message>
+    <message>
+        <source>a text is wanted here</source>
+        <translation>此处应为文本</translation>
+    </message>
+    <message>
+        <source>a whole number from %1 to %2 is wanted here</source>
+        <translation>此处应为 %1 到 %2 之间的整数</translation>
+    </message>
+    <message>
+        <source>a date as yyyy-MM-dd is wanted here, not &apos;%1&apos;</source>
+        <translation>此处应为 yyyy-MM-dd 格式的日期, 而不是 &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>a date and time (ISO 8601) is wanted here, not &apos;%1&apos;</source>
+        <translation>此处应为日期和时间 (ISO 8601), 而不是 &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>line %1, column %2</source>
+        <translation>第 %1 行第 %2 列</translation>
+    </message>
+    <message>
+        <source>malformed JSON: %1</source>
+        <translation>JSON 格式错误: %1</translation>
+    </message>
+    <message>
+        <source>the document</source>
+        <translation>整个文件</translation>
+    </message>
+    <message>
+        <source>a JSON object is wanted</source>
+        <translation>应为 JSON 对象</translation>
+    </message>
+    <message>
+        <source>not a test of this program (format &quot;%1&quot; wanted)</source>
+        <translation>不是本程序的测试数据 (应为格式 &quot;%1&quot;)</translation>
+    </message>
+    <message>
+        <source>unknown format version %1 (this program reads version %2)</source>
+        <translation>未知的格式版本 %1 (本程序读取版本 %2)</translation>
+    </message>
+    <message>
+        <source>not a UUID: &apos;%1&apos;</source>
+        <translation>不是 UUID: &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>an object is wanted here</source>
+        <translation>此处应为对象</translation>
+    </message>
+    <message>
+        <source>no such accuracy class: &apos;%1&apos;</source>
+        <translation>没有这个准确级: &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>not a PNG image in base64</source>
+        <translation>不是 base64 编码的 PNG 图片</translation>
+    </message>
+    <message>
+        <source>the logo is larger than %1 kB</source>
+        <translation>标志图片大于 %1 kB</translation>
+    </message>
+    <message>
+        <source>a per cent with at most two decimals is wanted, not &apos;%1&apos;</source>
+        <translation>应为最多两位小数的百分数, 而不是 &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>no such end of a download: &apos;%1&apos;</source>
+        <translation>没有这种下载结束方式: &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>an array is wanted here</source>
+        <translation>此处应为数组</translation>
+    </message>
+    <message>
+        <source>group %1 is given twice</source>
+        <translation>第 %1 组出现了两次</translation>
+    </message>
+    <message>
+        <source>a frame of 40 hex digits (20 bytes) is wanted</source>
+        <translation>应为 40 位十六进制数字 (20 字节) 的数据帧</translation>
+    </message>
+    <message>
+        <source>the frame&apos;s checksum is wrong</source>
+        <translation>数据帧的校验和错误</translation>
+    </message>
 </context>
 </TS>

@@ -27,12 +27,6 @@
         <translation>读取仪器存储的全部组, 按“保存”的格式写出列表</translation>
     </message>
     <message>
-        <source>the tests kept: list [--filter TEXT], show N, export N --csv,
-export N --report FILE, delete N</source>
-        <translation>已保存的测试记录: list [--filter TEXT], show N, export N --csv,
-export N --report FILE, delete N</translation>
-    </message>
-    <message>
         <source>e.g. %1</source>
         <translation>例如: %1</translation>
     </message>
@@ -75,6 +69,14 @@ serial devices are numbered from 1.</source>
         <source>velantis-cli: unknown command &apos;%1&apos;</source>
         <translation>velantis-cli: 未知命令 &apos;%1&apos;</translation>
     </message>
+    <message>
+        <source>the tests kept: list [--filter TEXT], show N, export N --csv,
+export N --json, export N --report FILE, delete N,
+import FILE...</source>
+        <translation>已保存的测试记录: list [--filter TEXT], show N, export N --csv,
+export N --json, export N --report FILE, delete N,
+import FILE...</translation>
+    </message>
 </context>
 <context>
     <name>Records</name>
@@ -107,20 +109,8 @@ serial devices are numbered from 1.</source>
         <translation>export: 以 CSV 格式导出各组数据。</translation>
     </message>
     <message>
-        <source>export --csv: write to FILE instead of standard output.</source>
-        <translation>export --csv: 写入 FILE, 而不是标准输出。</translation>
-    </message>
-    <message>
         <source>export: write the test report as a PDF file.</source>
         <translation>export: 把试验报告写成 PDF 文件。</translation>
-    </message>
-    <message>
-        <source>velantis-cli records: give list, show N, export N or delete N</source>
-        <translation>velantis-cli records: 请给出 list、show N、export N 或 delete N</translation>
-    </message>
-    <message>
-        <source>velantis-cli records export: give --csv or --report FILE</source>
-        <translation>velantis-cli records export: 请给出 --csv 或 --report FILE</translation>
     </message>
     <message>
         <source>test %1 deleted</source>
@@ -143,8 +133,44 @@ serial devices are numbered from 1.</source>
         <translation>velantis-cli %1: 不接受选项 %2</translation>
     </message>
     <message>
-        <source>velantis-cli records export: -o FILE goes with --csv</source>
-        <translation>velantis-cli records export: -o FILE 只能与 --csv 一起使用</translation>
+        <source>%1: imported as test %2 in %3</source>
+        <translation>%1: 已导入为 %3 中的第 %2 号测试</translation>
+    </message>
+    <message>
+        <source>%1: the same test is kept already as test %2; skipped</source>
+        <translation>%1: 同一测试已存为第 %2 号测试, 已跳过</translation>
+    </message>
+    <message>
+        <source>velantis-cli records import: cannot read %1: %2</source>
+        <translation>velantis-cli records import: 无法读取 %1: %2</translation>
+    </message>
+    <message>
+        <source>velantis-cli records import: %1: not a test file (JSON)</source>
+        <translation>velantis-cli records import: %1: 不是测试数据文件 (JSON)</translation>
+    </message>
+    <message>
+        <source>velantis-cli records import: %1 was not imported into %2: %3</source>
+        <translation>velantis-cli records import: %1 未能导入 %2: %3</translation>
+    </message>
+    <message>
+        <source>export: the whole test as JSON (for import).</source>
+        <translation>export: 以 JSON 输出整个测试 (可再导入)。</translation>
+    </message>
+    <message>
+        <source>export --csv, --json: write to FILE instead of standard output.</source>
+        <translation>export --csv, --json: 写入 FILE, 而不是标准输出。</translation>
+    </message>
+    <message>
+        <source>velantis-cli records: give list, show N, export N, delete N or import FILE...</source>
+        <translation>velantis-cli records: 请给出 list、show N、export N、delete N 或 import FILE...</translation>
+    </message>
+    <message>
+        <source>velantis-cli records export: give --csv, --json or --report FILE</source>
+        <translation>velantis-cli records export: 请给出 --csv、--json 或 --report FILE</translation>
+    </message>
+    <message>
+        <source>velantis-cli records export: -o FILE goes with --csv or --json</source>
+        <translation>velantis-cli records export: -o FILE 只能与 --csv 或 --json 一起使用</translation>
     </message>
 </context>
 <context>
@@ -262,14 +288,6 @@ serial devices are numbered from 1.</source>
         <translation>--info 的值应为 KEY=VALUE, 而不是 &apos;%1&apos;</translation>
     </message>
     <message>
-        <source>--info date takes a date as yyyy-MM-dd, not &apos;%1&apos;</source>
-        <translation>--info date 的值应为 yyyy-MM-dd 格式的日期, 而不是 &apos;%1&apos;</translation>
-    </message>
-    <message>
-        <source>--info has no key &apos;%1&apos; (station, device, serial, tester, reviewer, date, remarks)</source>
-        <translation>--info 没有键 &apos;%1&apos; (可用的键: station、device、serial、tester、reviewer、date、remarks)</translation>
-    </message>
-    <message>
         <source>Write to FILE instead of standard output.</source>
         <translation>写入 FILE, 而不是标准输出。</translation>
     </message>
@@ -280,10 +298,6 @@ serial devices are numbered from 1.</source>
     <message>
         <source>Judge each group against accuracy class CLASS (0.1, 0.2, 0.5, 1, 0.2S, 0.5S, 3, 5): verdict columns in the CSV, verdicts in the report.</source>
         <translation>按准确级 CLASS (0.1、0.2、0.5、1、0.2S、0.5S、3、5) 判定各组: CSV 中加入结论列, 报告中给出结论。</translation>
-    </message>
-    <message>
-        <source>Test information for the report (repeatable): station, device, serial, tester, reviewer, date (yyyy-MM-dd), remarks.</source>
-        <translation>报告中的试验信息 (可重复给出): station (站名)、device (设备)、serial (编号)、tester (试验人)、reviewer (审核人)、date (日期, yyyy-MM-dd)、remarks (备注)。</translation>
     </message>
     <message>
         <source>Also write the test report as a PDF file.</source>
@@ -324,6 +338,46 @@ serial devices are numbered from 1.</source>
     <message>
         <source>velantis-cli download: no instrument answered within %1 s</source>
         <translation>velantis-cli download: %1 s 内没有仪器应答</translation>
+    </message>
+    <message>
+        <source>no such file</source>
+        <translation>文件不存在</translation>
+    </message>
+    <message>
+        <source>not a file</source>
+        <translation>不是普通文件</translation>
+    </message>
+    <message>
+        <source>larger than %1 MB</source>
+        <translation>大于 %1 MB</translation>
+    </message>
+    <message>
+        <source>not a PNG or JPEG image</source>
+        <translation>不是 PNG 或 JPEG 图片</translation>
+    </message>
+    <message>
+        <source>--guard takes a per cent of ratio error with at most two decimals, not &apos;%1&apos;</source>
+        <translation>--guard 的值应为最多两位小数的比差百分数, 而不是 &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>--info %1 takes a date as yyyy-MM-dd, not &apos;%2&apos;</source>
+        <translation>--info %1 的值应为 yyyy-MM-dd 格式的日期, 而不是 &apos;%2&apos;</translation>
+    </message>
+    <message>
+        <source>--info logo: %1: %2</source>
+        <translation>--info logo: %1: %2</translation>
+    </message>
+    <message>
+        <source>--info has no key &apos;%1&apos; (%2)</source>
+        <translation>--info 没有键 &apos;%1&apos; (可用的键: %2)</translation>
+    </message>
+    <message>
+        <source>Decide with a guard band of W % of ratio error (above 0 and below the class&apos;s smallest limit): a group passes when |F.Er| is at most the limit less W.</source>
+        <translation>按保护带 W (比差的 %, 大于 0 且小于该准确级的最小限值) 判定: |F.Er| 不超过限值减 W 时合格。</translation>
+    </message>
+    <message>
+        <source>Test information for the report (repeatable): %1 (dates as yyyy-MM-dd, logo: a PNG or JPEG file).</source>
+        <translation>报告中的试验信息 (可重复给出): %1 (日期为 yyyy-MM-dd, logo 为 PNG 或 JPEG 文件)。</translation>
     </message>
 </context>
 <context>

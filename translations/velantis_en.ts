@@ -182,6 +182,42 @@ Reason: %2</translation>
         <source>还没有存档的测试：每次读取到数据后，测试会自动存入这里。</source>
         <translation>No test has been archived yet: every download that stores a group is kept here.</translation>
     </message>
+    <message>
+        <source>同一测试已存为第 %1 号记录</source>
+        <translation>the same test is kept already as record %1</translation>
+    </message>
+    <message>
+        <source>导入…</source>
+        <translation>Import…</translation>
+    </message>
+    <message>
+        <source>测试数据 (*.json) (*.json)</source>
+        <translation>Test Data (*.json) (*.json)</translation>
+    </message>
+    <message>
+        <source>所有文件 (*) (*)</source>
+        <translation>All Files (*) (*)</translation>
+    </message>
+    <message>
+        <source>导入</source>
+        <translation>Import</translation>
+    </message>
+    <message>
+        <source>%1 中的测试已存为第 %2 号记录，未再次导入。</source>
+        <translation>The test in %1 is kept already as record %2; it was not imported again.</translation>
+    </message>
+    <message>
+        <source>%1 不是测试数据文件 (JSON)，未导入。</source>
+        <translation>%1 is not a test data file (JSON); nothing was imported.</translation>
+    </message>
+    <message>
+        <source>%1 未导入，文件中没有任何数据存入记录。
+位置：%2
+原因：%3</source>
+        <translation>%1 was not imported; nothing of the file was kept.
+Place: %2
+Reason: %3</translation>
+    </message>
 </context>
 <context>
     <name>velantis::ListPrinting</name>
@@ -445,6 +481,10 @@ Read the groups first, or open a test from the history.</translation>
         <source>报告</source>
         <translation>Report</translation>
     </message>
+    <message>
+        <source>已导入 第 %1 号记录</source>
+        <translation>Imported as record %1</translation>
+    </message>
 </context>
 <context>
     <name>velantis::PrintRangeDialog</name>
@@ -576,6 +616,138 @@ instrument&apos;s serial port by itself (ports 1 to 16).
     <message>
         <source>取消</source>
         <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>试验单位</source>
+        <translation>Organisation</translation>
+    </message>
+    <message>
+        <source>报告编号前缀</source>
+        <translation>Report number prefix</translation>
+    </message>
+    <message>
+        <source>制造厂</source>
+        <translation>Manufacturer</translation>
+    </message>
+    <message>
+        <source>型号</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>相别</source>
+        <translation>Phase</translation>
+    </message>
+    <message>
+        <source>绕组/抽头</source>
+        <translation>Core / tap</translation>
+    </message>
+    <message>
+        <source>额定二次负荷 (VA)</source>
+        <translation>Rated burden (VA)</translation>
+    </message>
+    <message>
+        <source>试验时二次负荷 (VA)</source>
+        <translation>Burden during test (VA)</translation>
+    </message>
+    <message>
+        <source>执行标准</source>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>环境温度 (°C)</source>
+        <translation>Ambient temperature (°C)</translation>
+    </message>
+    <message>
+        <source>相对湿度 (%)</source>
+        <translation>Relative humidity (%)</translation>
+    </message>
+    <message>
+        <source>测试仪编号</source>
+        <translation>Test set serial</translation>
+    </message>
+    <message>
+        <source>简单接受</source>
+        <translation>Simple acceptance</translation>
+    </message>
+    <message>
+        <source>保护带</source>
+        <translation>Guard band</translation>
+    </message>
+    <message>
+        <source>w (%)</source>
+        <translation>w (%)</translation>
+    </message>
+    <message>
+        <source>判定规则</source>
+        <translation>Decision rule</translation>
+    </message>
+    <message>
+        <source>未填写</source>
+        <translation>Not given</translation>
+    </message>
+    <message>
+        <source>测试仪校准有效期至</source>
+        <translation>Test set calibrated until</translation>
+    </message>
+    <message>
+        <source>选择…</source>
+        <translation>Choose…</translation>
+    </message>
+    <message>
+        <source>清除</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>标志图片</source>
+        <translation>Logo</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>PNG 图片，%1 kB</source>
+        <translation>PNG image, %1 kB</translation>
+    </message>
+    <message>
+        <source>文件不存在</source>
+        <translation>no such file</translation>
+    </message>
+    <message>
+        <source>不是普通文件</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>文件大于 %1 MB</source>
+        <translation>the file is larger than %1 MB</translation>
+    </message>
+    <message>
+        <source>不是 PNG 或 JPEG 图片</source>
+        <translation>not a PNG or JPEG image</translation>
+    </message>
+    <message>
+        <source>未采用 %1：%2</source>
+        <translation>%1 not taken: %2</translation>
+    </message>
+    <message>
+        <source>图片 (*.png *.jpg *.jpeg)</source>
+        <translation>Images (*.png *.jpg *.jpeg)</translation>
+    </message>
+    <message>
+        <source>校准有效期早于试验日期：测试仪校准已过期。</source>
+        <translation>The calibration ended before the test date: the test set&apos;s calibration has expired.</translation>
+    </message>
+    <message>
+        <source>保护带需要先选择准确级。</source>
+        <translation>A guard band needs an accuracy class first.</translation>
+    </message>
+    <message>
+        <source>保护带 w 以 % 为单位，最多两位小数，大于 0。</source>
+        <translation>The guard band w is in %, above 0, with at most two decimals.</translation>
+    </message>
+    <message>
+        <source>%1 级的保护带应大于 0 且小于 %2 %。</source>
+        <translation>The guard band of class %1 is above 0 and below %2 %.</translation>
     </message>
 </context>
 <context>

@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QUuid>
 #include <QVariant>
 
 #include <atomic>
@@ -80,9 +81,62 @@ DownloadEnd EndingOf(const QString& name) {
     return DownloadEnd::None;
 }
 
-const QString TestColumns = QStringLiteral(
-    "number, started, ended, port, ending, announced, stored, station, device, serial, "
-    "rated_ratio, class, tester, reviewer, test_date, remarks, pass, fail, undecided, version");
+// The column of a free-text field of the test information: its key with '_' for '-'.
+QString ColumnOf(const TestInfoTextField& field) {
+    return QString::fromLatin1(field.key).replace(QLatin1Char('-'), QLatin1Char('_'));
+}
+
+// The columns version 2 added, with what a version-1 file reads in their place.
+const struct {
+    const char* column;
+    const char* declaration;
+    const char* inVersion1;
+} ColumnsV2[] = {
+    {"uuid", "TEXT NOT NULL DEFAULT ''", "''"},
+    {"organisation", "TEXT NOT NULL DEFAULT ''", "''"},
+    {"logo", "BLOB NOT NULL DEFAULT x''", "x''"},
+    {"maker", "TEXT NOT NULL DEFAULT ''", "''"},
+    {"type", "TEXT NOT NULL DEFAULT ''", "''"},
+    {"phase", "TEXT NOT NULL DEFAULT ''", "''"},
+    {"core", "TEXT NOT NULL DEFAULT ''", "''"},
+    {"rated_burden", "TEXT NOT NULL DEFAULT ''", "''"},
+    {"test_burden", "TEXT NOT NULL DEFAULT ''", "''"},
+    {"standard", "TEXT NOT NULL DEFAULT ''", "''"},
+    {"temperature", "TEXT NOT NULL DEFAULT ''", "''"},
+    {"humidity", "TEXT NOT NULL DEFAULT ''", "''"},
+    {"set_serial", "TEXT NOT NULL DEFAULT ''", "''"},
+    {"set_calibration", "TEXT NOT NULL DEFAULT ''", "''"},
+    {"report_prefix", "TEXT NOT NULL DEFAULT ''", "''"},
+    {"guard_band", "INTEGER NOT NULL DEFAULT 0", "0"},
+};
+
+// The columns a test is read from, in the order RecordOf takes them: the download, the counts,
+// the class, dates, logo, guard band and uuid, then every free-text field of the test
+// information. A version-1 file (read, never migrated, when it is only read) gives the columns
+// it lacks as empty values.
+QString TestColumns(int fileVersion) {
+    QStringList columns = {QStringLiteral("number"),    QStringLiteral("started"),
+                           QStringLiteral("ended"),     QStringLiteral("port"),
+                           QStringLiteral("ending"),    QStringLiteral("announced"),
+                           QStringLiteral("stored"),    QStringLiteral("class"),
+                           QStringLiteral("test_date"), QStringLiteral("pass"),
+                           QStringLiteral("fail"),      QStringLiteral("undecided"),
+                           QStringLiteral("version"),   QStringLiteral("uuid"),
+                           QStringLiteral("logo"),      QStringLiteral("set_calibration"),
+                           QStringLiteral("guard_band")};
+    for (const TestInfoTextField& f : TestInfoTextFields)
+        columns << ColumnOf(f);
+    if (fileVersion < 2) {
+        for (const auto& added : ColumnsV2) {
+            const QString name = QLatin1String(added.column);
+            for (QString& c : columns) {
+                if (c == name)
+                    c = QStringLiteral("%1 AS %2").arg(QLatin1String(added.inVersion1), name);
+            }
+        }
+    }
+    return columns.join(QStringLiteral(", "));
+}
 
 TestRecord RecordOf(const QSqlQuery& q) {
     TestRecord r;
@@ -93,19 +147,19 @@ TestRecord RecordOf(const QSqlQuery& q) {
     r.ending = EndingOf(q.value(4).toString());
     r.announced = q.value(5).toInt();
     r.stored = q.value(6).toInt();
-    r.info.station = q.value(7).toString();
-    r.info.device = q.value(8).toString();
-    r.info.serial = q.value(9).toString();
-    r.info.ratedRatio = q.value(10).toString();
-    r.info.accuracy = ParseClass(q.value(11).toString()).value_or(AccuracyClass::None);
-    r.info.tester = q.value(12).toString();
-    r.info.reviewer = q.value(13).toString();
-    r.info.date = QDate::fromString(q.value(14).toString(), Qt::ISODate);
-    r.info.remarks = q.value(15).toString();
-    r.pass = q.value(16).toInt();
-    r.fail = q.value(17).toInt();
-    r.none = q.value(18).toInt();
-    r.version = q.value(19).toString();
+    r.info.accuracy = ParseClass(q.value(7).toString()).value_or(AccuracyClass::None);
+    r.info.date = QDate::fromString(q.value(8).toString(), Qt::ISODate);
+    r.pass = q.value(9).toInt();
+    r.fail = q.value(10).toInt();
+    r.none = q.value(11).toInt();
+    r.version = q.value(12).toString();
+    r.uuid = q.value(13).toString();
+    r.info.logo = q.value(14).toByteArray();
+    r.info.setCalibration = QDate::fromString(q.value(15).toString(), Qt::ISODate);
+    r.info.guardBand = q.value(16).toInt();
+    int column = 17;
+    for (const TestInfoTextField& f : TestInfoTextFields)
+        r.info.*f.member = q.value(column++).toString();
     return r;
 }
 
@@ -159,21 +213,29 @@ QString ClassText(AccuracyClass c) {
     return c == AccuracyClass::None ? QString() : ClassName(c);
 }
 
-// The test information's columns and the verdict counts, in the order both the insert and the
-// update name them: station .. remarks, pass, fail, undecided.
+// The test information's columns and the verdict counts: the names and their values, in the
+// same order, for both the insert and the update.
+QStringList InfoColumnNames() {
+    QStringList names = {QStringLiteral("class"),      QStringLiteral("test_date"),
+                         QStringLiteral("logo"),       QStringLiteral("set_calibration"),
+                         QStringLiteral("guard_band"), QStringLiteral("pass"),
+                         QStringLiteral("fail"),       QStringLiteral("undecided")};
+    for (const TestInfoTextField& f : TestInfoTextFields)
+        names << ColumnOf(f);
+    return names;
+}
 QVariantList InfoColumns(const TestInfo& i, const TestReport& report) {
-    return {i.station,
-            i.device,
-            i.serial,
-            i.ratedRatio,
-            ClassText(i.accuracy),
-            i.tester,
-            i.reviewer,
-            i.date.toString(Qt::ISODate),
-            i.remarks,
-            report.pass,
-            report.fail,
-            report.none};
+    QVariantList values = {ClassText(i.accuracy),
+                           i.date.toString(Qt::ISODate),
+                           i.logo.isNull() ? QByteArray("") : i.logo,
+                           i.setCalibration.toString(Qt::ISODate),
+                           i.guardBand,
+                           report.pass,
+                           report.fail,
+                           report.none};
+    for (const TestInfoTextField& f : TestInfoTextFields)
+        values << i.*f.member;
+    return values;
 }
 
 // Version 1: the tests and their groups. AUTOINCREMENT keeps a deleted test's number unused.
@@ -195,6 +257,35 @@ const char* const SchemaV1[] = {
     "CREATE INDEX tests_by_end ON tests(ended)",
     "PRAGMA user_version = 1",
 };
+
+// Version 1 to 2: the nameplate, the conditions, the test set, the organisation and its logo,
+// the report prefix and the guard band of each test, and its identity (a UUID) that every copy
+// of the test keeps. Tests kept before get empty fields and a UUID of their own.
+bool MigrateToV2(QSqlDatabase& db, ArchiveError* error) {
+    QSqlQuery q(db);
+    for (const auto& added : ColumnsV2) {
+        if (!q.exec(QStringLiteral("ALTER TABLE tests ADD COLUMN %1 %2")
+                        .arg(QLatin1String(added.column), QLatin1String(added.declaration))))
+            return Failed(error, q.lastError());
+    }
+    QList<qint64> numbers;
+    if (!q.exec(QStringLiteral("SELECT number FROM tests WHERE uuid = ''")))
+        return Failed(error, q.lastError());
+    while (q.next())
+        numbers << q.value(0).toLongLong();
+    q.finish();
+    q.prepare(QStringLiteral("UPDATE tests SET uuid = ? WHERE number = ?"));
+    for (const qint64 number : numbers) {
+        q.addBindValue(QUuid::createUuid().toString(QUuid::WithoutBraces));
+        q.addBindValue(number);
+        if (!q.exec())
+            return Failed(error, q.lastError());
+    }
+    if (!q.exec(QStringLiteral("CREATE UNIQUE INDEX tests_by_uuid ON tests(uuid)")) ||
+        !q.exec(QStringLiteral("PRAGMA user_version = 2")))
+        return Failed(error, q.lastError());
+    return true;
+}
 
 } // namespace
 
@@ -232,6 +323,10 @@ QString ArchiveError::text() const {
             .arg(system);
     case Reason::NoSuchTest:
         return QCoreApplication::translate("velantis::ArchiveError", "no such test");
+    case Reason::AlreadyKept:
+        return QCoreApplication::translate("velantis::ArchiveError",
+                                           "the same test is kept already as test %1")
+            .arg(system);
     case Reason::Other:
         break;
     }
@@ -522,9 +617,18 @@ bool Archive::prepareSchema(Access access, ArchiveError* error) {
                 return false;
             }
         }
-        fileVersion_ = SchemaVersion;
+        fileVersion_ = 1;
     }
-    // Later versions add their migration steps here, each from the version before.
+    // Each migration step from the version before, in the same transaction: a file is either
+    // migrated whole or left as it was.
+    if (fileVersion_ == 1) {
+        if (!MigrateToV2(db_, error)) {
+            rollback();
+            fileVersion_ = 1;
+            return false;
+        }
+        fileVersion_ = 2;
+    }
     return commit(error);
 }
 
@@ -578,11 +682,33 @@ std::optional<qint64> Archive::add(const TestRecord& record, const RecordStore& 
     if (!begin(error))
         return std::nullopt;
     {
+        const QString uuid = record.uuid.isEmpty()
+                                 ? QUuid::createUuid().toString(QUuid::WithoutBraces)
+                                 : record.uuid;
         QSqlQuery q(db_);
-        q.prepare(QStringLiteral("INSERT INTO tests (started, ended, port, ending, announced, "
-                                 "stored, station, device, serial, rated_ratio, class, tester, "
-                                 "reviewer, test_date, remarks, pass, fail, undecided, version) "
-                                 "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+        // A test keeps its identity in every copy: one already here is not kept twice.
+        q.prepare(QStringLiteral("SELECT number FROM tests WHERE uuid = ?"));
+        q.addBindValue(uuid);
+        if (!q.exec()) {
+            abandon(q, error);
+            return std::nullopt;
+        }
+        if (q.next()) {
+            const qint64 existing = q.value(0).toLongLong();
+            q.finish();
+            rollback();
+            Set(error, {ArchiveError::Reason::AlreadyKept, QString::number(existing)});
+            return std::nullopt;
+        }
+        q.finish();
+        const QStringList names = QStringList{QStringLiteral("started"),   QStringLiteral("ended"),
+                                              QStringLiteral("port"),      QStringLiteral("ending"),
+                                              QStringLiteral("announced"), QStringLiteral("stored"),
+                                              QStringLiteral("uuid")} +
+                                  InfoColumnNames() + QStringList{QStringLiteral("version")};
+        q.prepare(QStringLiteral("INSERT INTO tests (%1) VALUES (%2)")
+                      .arg(names.join(QStringLiteral(", ")),
+                           QStringList(names.size(), QStringLiteral("?")).join(QLatin1Char(','))));
         const TestInfo& i = record.info;
         int stored = 0;
         for (int n = 0; n < RecordStore::SlotCount; ++n)
@@ -591,7 +717,7 @@ std::optional<qint64> Archive::add(const TestRecord& record, const RecordStore& 
             record.version.isEmpty() ? QCoreApplication::applicationVersion() : record.version;
         for (const QVariant& v :
              QVariantList{TimeText(record.started), TimeText(record.ended), record.port,
-                          EndingName(record.ending), record.announced, stored} +
+                          EndingName(record.ending), record.announced, stored, uuid} +
                  InfoColumns(i, report) + QVariantList{version})
             q.addBindValue(NotNull(v));
         if (!q.exec()) {
@@ -635,7 +761,8 @@ bool Archive::list(QList<TestRecord>* tests, ArchiveError* error) {
         return true;
     QSqlQuery q(db_);
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT %1 FROM tests ORDER BY number DESC").arg(TestColumns)))
+    if (!q.exec(QStringLiteral("SELECT %1 FROM tests ORDER BY number DESC")
+                    .arg(TestColumns(fileVersion_))))
         return Failed(error, q.lastError());
     while (q.next())
         tests->append(RecordOf(q));
@@ -659,7 +786,8 @@ bool Archive::find(qint64 number, TestRecord* test, QList<ArchivedGroup>* groups
         return false;
     QSqlQuery q(db_);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT %1 FROM tests WHERE number = ?").arg(TestColumns));
+    q.prepare(
+        QStringLiteral("SELECT %1 FROM tests WHERE number = ?").arg(TestColumns(fileVersion_)));
     q.addBindValue(number);
     if (!q.exec()) {
         return abandon(q, error);
@@ -725,10 +853,8 @@ bool Archive::updateInfo(qint64 number, const TestInfo& info, ArchiveError* erro
     if (!begin(error))
         return false;
     QSqlQuery q(db_);
-    q.prepare(QStringLiteral("UPDATE tests SET station = ?, device = ?, serial = ?, "
-                             "rated_ratio = ?, class = ?, tester = ?, reviewer = ?, "
-                             "test_date = ?, remarks = ?, pass = ?, fail = ?, undecided = ? "
-                             "WHERE number = ?"));
+    q.prepare(QStringLiteral("UPDATE tests SET %1 = ? WHERE number = ?")
+                  .arg(InfoColumnNames().join(QStringLiteral(" = ?, "))));
     for (const QVariant& v : InfoColumns(info, report) + QVariantList{number})
         q.addBindValue(NotNull(v));
     if (!q.exec()) {
@@ -744,6 +870,15 @@ void FillStore(const QList<ArchivedGroup>& groups, RecordStore* store) {
         if (const auto slot = SlotIndex::make(g.group))
             store->store(*slot, g.frame);
     }
+}
+
+QList<ArchivedGroup> ArchivedGroups(const RecordStore& store) {
+    QList<ArchivedGroup> groups;
+    for (int n = 0; n < RecordStore::SlotCount; ++n) {
+        if (const auto& frame = store.frame(*SlotIndex::make(n)))
+            groups.append({n, *frame});
+    }
+    return groups;
 }
 
 } // namespace velantis

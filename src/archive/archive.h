@@ -31,6 +31,7 @@ struct ArchiveError {
         CannotOpen,   // no such folder, no permission
         NoSuchTest,   // no test with that number
         Other,        // see system
+        AlreadyKept,  // a test of the same identity (uuid) is kept already; system: its number
     };
     Reason reason = Reason::None;
     QString system; // SQLite's own words; the path for NoDatabase, the tables for Foreign
@@ -60,6 +61,9 @@ struct TestRecord {
     int fail = 0;
     int none = 0;
     QString version; // the program that archived it
+    // The test's identity, given when it is first archived and kept by every copy of it (an
+    // export, an import into another database); empty for a test never archived.
+    QString uuid;
 };
 
 // Whether a test matches a filter text: the text (case ignored) in its station, equipment,
@@ -79,7 +83,9 @@ QString EndingName(DownloadEnd how);
 // let go, and add() starts a new one there (takeNotice() says so).
 class Archive {
 public:
-    static constexpr int SchemaVersion = 1;
+    // 1: the tests and their groups; 2: the nameplate, conditions, test set, organisation,
+    // logo, report prefix, guard band and the test's uuid.
+    static constexpr int SchemaVersion = 2;
     static constexpr int DefaultBusyTimeoutMs = 5000;
 
     // velantis/records.sqlite in the user's data folder, the same for both programs.
@@ -109,7 +115,9 @@ public:
     int fileVersion() const { return fileVersion_; }
 
     // Adds a test with the framed groups of store, in one transaction: its number, or nothing.
-    // record's number, counts and version are filled in here (counts from MakeTestReport).
+    // record's number, counts and version are filled in here (counts from MakeTestReport); a
+    // record without a uuid is given a new one, one whose uuid is kept already is refused
+    // (AlreadyKept) and nothing is written.
     // Makes the file and its folder when there is none. The first write-opening of an Archive
     // renames a file that is no database (or fails the check) aside with the date and time and
     // starts a new one (takeNotice() says so); another program's database is refused.
@@ -171,5 +179,7 @@ private:
 
 // The groups of a test put into a store, as the download stored them.
 void FillStore(const QList<ArchivedGroup>& groups, RecordStore* store);
+// The framed groups of a store, in group order: what the archive keeps of them.
+QList<ArchivedGroup> ArchivedGroups(const RecordStore& store);
 
 } // namespace velantis

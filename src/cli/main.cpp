@@ -47,7 +47,8 @@ const struct {
                                "PATH,\n--no-archive)")},
     {"records",
      QT_TRANSLATE_NOOP("Main", "the tests kept: list [--filter TEXT], show N, export N --csv,\n"
-                               "export N --report FILE, delete N"),
+                               "export N --json, export N --report FILE, delete N,\n"
+                               "import FILE..."),
      nullptr, nullptr},
 };
 

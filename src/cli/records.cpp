@@ -5,6 +5,7 @@
 #include "records/csv_export.h"
 #include "records/data_file.h"
 #include "records/history.h"
+#include "records/test_json.h"
 #include "report/report_pages.h"
 
 #include <QCommandLineParser>
@@ -13,6 +14,7 @@
 #include <QHash>
 #include <QPageLayout>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -72,9 +74,10 @@ bool TakesOption(const QString& action, const QString& option) {
         {QStringLiteral("list"), {QStringLiteral("filter")}},
         {QStringLiteral("show"), {}},
         {QStringLiteral("export"),
-         {QStringLiteral("csv"), QStringLiteral("o"), QStringLiteral("output"),
-          QStringLiteral("report")}},
+         {QStringLiteral("csv"), QStringLiteral("json"), QStringLiteral("o"),
+          QStringLiteral("output"), QStringLiteral("report")}},
         {QStringLiteral("delete"), {}},
+        {QStringLiteral("import"), {}},
     };
     return option == QLatin1String("records") || option == QLatin1String("help") ||
            taken.value(action).contains(option);
@@ -132,19 +135,28 @@ QString RecordsListLine(const TestRecord& t) {
     return escaped.join(u'\t');
 }
 
-void ArchiveDownload(const QString& path, const Monitor& monitor, DownloadEnd how,
-                     const TestInfo& info, const QString& port) {
-    if (monitor.groupsStored() == 0)
-        return;
-    Archive archive(path);
-    ArchiveError error;
+TestRecord DownloadRecord(const Monitor& monitor, DownloadEnd how, const TestInfo& info,
+                          const QString& port) {
     TestRecord record;
     record.started = monitor.downloadStarted();
     record.ended = QDateTime::currentDateTime();
     record.port = port;
     record.ending = how;
     record.announced = monitor.announcedGroups();
+    record.stored = monitor.groupsStored();
     record.info = info;
+    return record;
+}
+
+qint64 ArchiveDownload(const QString& path, const Monitor& monitor, DownloadEnd how,
+                       const TestInfo& info, const QString& port, TestRecord* kept) {
+    if (monitor.groupsStored() == 0)
+        return 0;
+    Archive archive(path);
+    ArchiveError error;
+    const TestRecord record = DownloadRecord(monitor, how, info, port);
+    if (kept)
+        *kept = record;
     const auto number = archive.add(record, monitor.store(), &error);
     TellNotice(archive);
     if (number)
@@ -154,13 +166,67 @@ void ArchiveDownload(const QString& path, const Monitor& monitor, DownloadEnd ho
         Err(QCoreApplication::translate(
                 "Records", "velantis-cli download: the test was not archived in %1: %2")
                 .arg(Where(archive), error.text()));
+    return number.value_or(0);
 }
+
+namespace {
+
+// `records import FILE...`: each file's test kept as a new test, or told and left out; the
+// worst outcome decides the exit code (a refused file 2, a database failure 5, which ends the
+// import).
+int ImportFiles(Archive& archive, const QStringList& files) {
+    int code = Ok;
+    for (const QString& path : files) {
+        const TestImport result = ImportTestFile(archive, path);
+        TellNotice(archive);
+        const QString file = QDir::toNativeSeparators(path);
+        switch (result.outcome) {
+        case TestImport::Outcome::Imported:
+            Err(QCoreApplication::translate("Records", "%1: imported as test %2 in %3")
+                    .arg(file, QString::number(result.number), Where(archive)));
+            break;
+        case TestImport::Outcome::AlreadyKept:
+            Err(QCoreApplication::translate("Records",
+                                            "%1: the same test is kept already as test %2; skipped")
+                    .arg(file, QString::number(result.number)));
+            break;
+        case TestImport::Outcome::Unreadable:
+            Err(QCoreApplication::translate("Records",
+                                            "velantis-cli records import: cannot read %1: %2")
+                    .arg(file, result.file.text()));
+            code = std::max<int>(code, Usage);
+            break;
+        case TestImport::Outcome::NotJson:
+            Err(QCoreApplication::translate("Records",
+                                            "velantis-cli records import: %1: not a test file "
+                                            "(JSON)")
+                    .arg(file));
+            code = std::max<int>(code, Usage);
+            break;
+        case TestImport::Outcome::Refused:
+            Err(QStringLiteral("velantis-cli records import: %1: %2: %3")
+                    .arg(file, result.problem.place, result.problem.reason));
+            code = std::max<int>(code, Usage);
+            break;
+        case TestImport::Outcome::NotArchived:
+            Err(QCoreApplication::translate("Records",
+                                            "velantis-cli records import: %1 was not imported "
+                                            "into %2: %3")
+                    .arg(file, Where(archive), result.archive.text()));
+            return Failed;
+        }
+    }
+    return code;
+}
+
+} // namespace
 
 int RunRecords(const QStringList& args) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("velantis-cli records list [--filter TEXT] | show N | export N --csv "
-                       "[-o FILE] | export N --report FILE | delete N"));
+                       "[-o FILE] | export N --json [-o FILE] | export N --report FILE | "
+                       "delete N | import FILE..."));
     parser.addOption({QStringLiteral("records"),
                       QCoreApplication::translate("Records", "The record database (default %1).")
                           .arg(QDir::toNativeSeparators(Archive::DefaultPath())),
@@ -172,9 +238,12 @@ int RunRecords(const QStringList& args) {
                       QStringLiteral("TEXT")});
     parser.addOption({QStringLiteral("csv"),
                       QCoreApplication::translate("Records", "export: the groups as CSV.")});
+    parser.addOption(
+        {QStringLiteral("json"),
+         QCoreApplication::translate("Records", "export: the whole test as JSON (for import).")});
     parser.addOption({{QStringLiteral("o"), QStringLiteral("output")},
-                      QCoreApplication::translate(
-                          "Records", "export --csv: write to FILE instead of standard output."),
+                      QCoreApplication::translate("Records", "export --csv, --json: write to "
+                                                             "FILE instead of standard output."),
                       QStringLiteral("FILE")});
     parser.addOption(
         {QStringLiteral("report"),
@@ -192,12 +261,14 @@ int RunRecords(const QStringList& args) {
     const QString command = QStringLiteral("records ") + action;
     const bool numbered = action == QLatin1String("show") || action == QLatin1String("export") ||
                           action == QLatin1String("delete");
+    const bool import = action == QLatin1String("import");
     bool isNumber = false;
     const qint64 number = words.value(1).toLongLong(&isNumber);
-    if ((action != QLatin1String("list") && !numbered) || words.size() != (numbered ? 2 : 1) ||
-        (numbered && !isNumber)) {
-        Err(QCoreApplication::translate(
-            "Records", "velantis-cli records: give list, show N, export N or delete N"));
+    if (import ? words.size() < 2
+               : (action != QLatin1String("list") && !numbered) ||
+                     words.size() != (numbered ? 2 : 1) || (numbered && !isNumber)) {
+        Err(QCoreApplication::translate("Records", "velantis-cli records: give list, show N, "
+                                                   "export N, delete N or import FILE..."));
         return Usage;
     }
     for (const QString& option : parser.optionNames()) {
@@ -210,15 +281,16 @@ int RunRecords(const QStringList& args) {
         }
     }
     const bool csv = parser.isSet(QStringLiteral("csv"));
+    const bool json = parser.isSet(QStringLiteral("json"));
     const QString report = parser.value(QStringLiteral("report"));
-    if (action == QLatin1String("export") && csv == !report.isEmpty()) {
+    if (action == QLatin1String("export") && int(csv) + int(json) + int(!report.isEmpty()) != 1) {
         Err(QCoreApplication::translate(
-            "Records", "velantis-cli records export: give --csv or --report FILE"));
+            "Records", "velantis-cli records export: give --csv, --json or --report FILE"));
         return Usage;
     }
-    if (parser.isSet(QStringLiteral("output")) && !csv) {
-        Err(QCoreApplication::translate("Records",
-                                        "velantis-cli records export: -o FILE goes with --csv"));
+    if (parser.isSet(QStringLiteral("output")) && !csv && !json) {
+        Err(QCoreApplication::translate(
+            "Records", "velantis-cli records export: -o FILE goes with --csv or --json"));
         return Usage;
     }
 
@@ -239,6 +311,8 @@ int RunRecords(const QStringList& args) {
         }
         return Out(text) ? Ok : Failed;
     }
+    if (import)
+        return ImportFiles(archive, words.mid(1));
     if (action == QLatin1String("delete")) {
         if (!archive.remove(number, &error))
             return Fail(archive, command, error);
@@ -260,6 +334,19 @@ int RunRecords(const QStringList& args) {
         list.RefreshHistory(store, first, last);
         return Out(DataFileBytes(list.listText())) ? Ok : Failed;
     }
+    if (json) {
+        const QByteArray bytes = TestJson(test, groups);
+        const QString output = parser.value(QStringLiteral("output"));
+        if (output.isEmpty())
+            return Out(bytes) ? Ok : Failed;
+        QString why;
+        if (!SaveFileBytes(output, bytes, &why)) {
+            Err(QCoreApplication::translate("Records", "velantis-cli %1: cannot write %2: %3")
+                    .arg(command, output, why));
+            return Failed;
+        }
+        return Ok;
+    }
     if (csv) {
         const QString output = parser.value(QStringLiteral("output"));
         if (output.isEmpty())
@@ -272,10 +359,14 @@ int RunRecords(const QStringList& args) {
         }
         return Ok;
     }
-    const QByteArray pdf = PagesPdf(
-        ReportDrawer(MakeTestReport(
-            store, test.info, {test.ended, test.port, test.ending, test.announced, test.stored})),
-        A4Paper(), PdfResolution);
+    // The report carries the test's JSON, the same bytes export --json writes.
+    const QByteArray pdf =
+        PagesPdf(ReportDrawer(MakeTestReport(store, test.info,
+                                             {test.ended, test.port, test.ending, test.announced,
+                                              test.stored, test.number})),
+                 A4Paper(), PdfResolution,
+                 {TestJsonFileName(test.number), TestJson(test, groups),
+                  QStringLiteral("application/json")});
     QString why;
     if (pdf.isEmpty() || !SaveFileBytes(report, pdf, &why)) {
         Err(QCoreApplication::translate("Records",

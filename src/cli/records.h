@@ -11,11 +11,17 @@ namespace velantis {
 // `velantis-cli records list|show|export|delete`: the tests kept in the record database.
 int RunRecords(const QStringList& args);
 
+// The test the controller has just downloaded, as the record database keeps it (no number,
+// no uuid yet), ended now.
+TestRecord DownloadRecord(const Monitor& monitor, DownloadEnd how, const TestInfo& info,
+                          const QString& port);
+
 // Adds the test the controller has just downloaded to the archive at path, telling on standard
 // error what became of it (its number, or the file and the reason); the download's own outcome
-// does not change. Nothing happens when the store holds no group.
-void ArchiveDownload(const QString& path, const Monitor& monitor, DownloadEnd how,
-                     const TestInfo& info, const QString& port);
+// does not change. Nothing happens when the store holds no group. The test's number, 0 when it
+// was not archived; the record given to the archive in *record when asked.
+qint64 ArchiveDownload(const QString& path, const Monitor& monitor, DownloadEnd how,
+                       const TestInfo& info, const QString& port, TestRecord* record = nullptr);
 
 // One line of `records list`: number, date and time, station, serial, groups, 合格 n, 超差 n and
 // how the download ended ("complete", or "58/100 link-lost" with "?" for a count that never

@@ -11,6 +11,8 @@
 #include "records/csv_export.h"
 #include "records/data_file.h"
 #include "records/live_record.h"
+#include "records/logo_image.h"
+#include "records/test_json.h"
 #include "records/test_report.h"
 #include "report/report_pages.h"
 #include "report/shown_texts.h"
@@ -24,6 +26,7 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -425,8 +428,37 @@ int RunLive(const QStringList& args, const CodecLookup& lookup) {
     return Finish(QStringLiteral("live"), s.exec());
 }
 
-// The test information --class and --info give; the reason when they are wrong.
-static QString ParseTestInfo(const QString& accuracy, const QStringList& pairs, TestInfo* info) {
+// The --info keys in the order the help and the messages name them.
+static QString InfoKeys() {
+    QStringList keys;
+    for (const TestInfoTextField& f : TestInfoTextFields)
+        keys << QLatin1String(f.key);
+    keys << QStringLiteral("date") << QStringLiteral("set-calibration") << QStringLiteral("logo");
+    return keys.join(QStringLiteral(", "));
+}
+
+// Why an image file gives no logo, in the command line's words.
+static QString LogoProblemText(const LogoProblem& problem) {
+    switch (problem.reason) {
+    case LogoProblem::Reason::NoFile:
+        return QCoreApplication::translate("Session", "no such file");
+    case LogoProblem::Reason::NotAFile:
+        return QCoreApplication::translate("Session", "not a file");
+    case LogoProblem::Reason::FileTooBig:
+        return QCoreApplication::translate("Session", "larger than %1 MB")
+            .arg(MaxLogoFileBytes / (1024 * 1024));
+    case LogoProblem::Reason::NotAnImage:
+        return QCoreApplication::translate("Session", "not a PNG or JPEG image");
+    case LogoProblem::Reason::CannotRead:
+    case LogoProblem::Reason::None:
+        break;
+    }
+    return problem.system;
+}
+
+// The test information --class, --guard and --info give; the reason when they are wrong.
+static QString ParseTestInfo(const QString& accuracy, const QString& guard,
+                             const QStringList& pairs, TestInfo* info) {
     info->date = QDate::currentDate();
     if (!accuracy.isEmpty()) {
         const auto c = ParseClass(accuracy);
@@ -436,12 +468,17 @@ static QString ParseTestInfo(const QString& accuracy, const QStringList& pairs, 
                 .arg(accuracy);
         info->accuracy = *c;
     }
-    const struct {
-        const char* key;
-        QString TestInfo::*field;
-    } keys[] = {{"station", &TestInfo::station},   {"device", &TestInfo::device},
-                {"serial", &TestInfo::serial},     {"tester", &TestInfo::tester},
-                {"reviewer", &TestInfo::reviewer}, {"remarks", &TestInfo::remarks}};
+    if (!guard.isNull()) {
+        const auto w = ParseGuardBand(guard);
+        if (!w)
+            return QCoreApplication::translate(
+                       "Session", "--guard takes a per cent of ratio error with at most two "
+                                  "decimals, not '%1'")
+                .arg(guard);
+        if (const QString why = GuardBandProblem(*w, info->accuracy); !why.isEmpty())
+            return QStringLiteral("--guard: ") + why;
+        info->guardBand = *w;
+    }
     for (const QString& pair : pairs) {
         const qsizetype eq = pair.indexOf(QLatin1Char('='));
         const QString key = pair.left(eq);
@@ -449,28 +486,49 @@ static QString ParseTestInfo(const QString& accuracy, const QStringList& pairs, 
         if (eq < 0)
             return QCoreApplication::translate("Session", "--info takes KEY=VALUE, not '%1'")
                 .arg(pair);
-        if (key == QLatin1String("date")) {
-            info->date = QDate::fromString(value, QStringLiteral("yyyy-MM-dd"));
-            if (!info->date.isValid())
-                return QCoreApplication::translate(
-                           "Session", "--info date takes a date as yyyy-MM-dd, not '%1'")
-                    .arg(value);
+        if (key == QLatin1String("date") || key == QLatin1String("set-calibration")) {
+            const QDate date = QDate::fromString(value, QStringLiteral("yyyy-MM-dd"));
+            if (!date.isValid())
+                return QCoreApplication::translate("Session",
+                                                   "--info %1 takes a date as yyyy-MM-dd, not '%2'")
+                    .arg(key, value);
+            (key == QLatin1String("date") ? info->date : info->setCalibration) = date;
             continue;
         }
-        bool known = false;
-        for (const auto& k : keys) {
-            if (key == QLatin1String(k.key)) {
-                info->*k.field = value;
-                known = true;
-            }
+        if (key == QLatin1String("logo")) {
+            LogoProblem problem;
+            info->logo = value.isEmpty() ? QByteArray() : LogoFromFile(value, &problem);
+            if (problem.reason != LogoProblem::Reason::None)
+                return QCoreApplication::translate("Session", "--info logo: %1: %2")
+                    .arg(value, LogoProblemText(problem));
+            continue;
         }
-        if (!known)
-            return QCoreApplication::translate(
-                       "Session", "--info has no key '%1' (station, device, serial, tester, "
-                                  "reviewer, date, remarks)")
-                .arg(key);
+        const auto field = std::find_if(
+            std::begin(TestInfoTextFields), std::end(TestInfoTextFields),
+            [&key](const TestInfoTextField& f) { return key == QLatin1String(f.key); });
+        if (field == std::end(TestInfoTextFields))
+            return QCoreApplication::translate("Session", "--info has no key '%1' (%2)")
+                .arg(key, InfoKeys());
+        info->*field->member = value;
     }
     return {};
+}
+
+// The test's JSON to carry inside its report: read back from the record database when the test
+// was archived there (so that it is the very JSON `records export N --json` writes), else made
+// from the download itself.
+static PdfAttachment ReportAttachment(const QString& records, qint64 archived,
+                                      const TestRecord& downloaded, const RecordStore& store) {
+    if (archived != 0) {
+        Archive archive(records);
+        TestRecord test;
+        QList<ArchivedGroup> groups;
+        if (archive.find(archived, &test, &groups, nullptr))
+            return {TestJsonFileName(archived), TestJson(test, groups),
+                    QStringLiteral("application/json")};
+    }
+    return {TestJsonFileName(0), TestJson(downloaded, ArchivedGroups(store)),
+            QStringLiteral("application/json")};
 }
 
 int RunDownload(const QStringList& args, const CodecLookup& lookup) {
@@ -491,12 +549,18 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
                                      "0.5, 1, 0.2S, 0.5S, 3, 5): verdict columns in the CSV, "
                                      "verdicts in the report."),
                       QStringLiteral("CLASS")});
-    parser.addOption({QStringLiteral("info"),
+    parser.addOption({QStringLiteral("guard"),
                       QCoreApplication::translate(
-                          "Session", "Test information for the report (repeatable): station, "
-                                     "device, serial, tester, reviewer, date (yyyy-MM-dd), "
-                                     "remarks."),
-                      QStringLiteral("KEY=VALUE")});
+                          "Session", "Decide with a guard band of W % of ratio error (above 0 and "
+                                     "below the class's smallest limit): a group passes when "
+                                     "|F.Er| is at most the limit less W."),
+                      QStringLiteral("W")});
+    parser.addOption(
+        {QStringLiteral("info"),
+         QCoreApplication::translate("Session", "Test information for the report (repeatable): %1 "
+                                                "(dates as yyyy-MM-dd, logo: a PNG or JPEG file).")
+             .arg(InfoKeys()),
+         QStringLiteral("KEY=VALUE")});
     parser.addOption(
         {QStringLiteral("report"),
          QCoreApplication::translate("Session", "Also write the test report as a PDF file."),
@@ -521,6 +585,9 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
                                 : Archive::DefaultPath();
     TestInfo info;
     if (const QString why = ParseTestInfo(parser.value(QStringLiteral("class")),
+                                          parser.isSet(QStringLiteral("guard"))
+                                              ? parser.value(QStringLiteral("guard"))
+                                              : QString(),
                                           parser.values(QStringLiteral("info")), &info);
         !why.isEmpty()) {
         Err(QStringLiteral("velantis-cli download: ") + why);
@@ -561,11 +628,14 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
         if (std::exchange(ended, true))
             return;
         Err(ShownText(DownloadSummary(how, s.monitor.groupsStored(), s.monitor.announcedGroups())));
-        if (!records.isEmpty())
-            ArchiveDownload(records, s.monitor, how, info,
-                            QStringLiteral("COM%1 (%2)")
-                                .arg(s.monitor.commPort())
-                                .arg(s.monitor.display().portDevice));
+        TestRecord downloaded;
+        const qint64 archived = records.isEmpty()
+                                    ? 0
+                                    : ArchiveDownload(records, s.monitor, how, info,
+                                                      QStringLiteral("COM%1 (%2)")
+                                                          .arg(s.monitor.commPort())
+                                                          .arg(s.monitor.display().portDevice),
+                                                      &downloaded);
         const QString& list = s.monitor.history().listText();
         int code = how == DownloadEnd::EndFrame ? Ok : Incomplete;
         if (output.isEmpty()) {
@@ -582,14 +652,17 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
             }
         }
         if (!reportFile.isEmpty()) {
-            const DownloadInfo from{QDateTime::currentDateTime(),
-                                    QStringLiteral("COM%1 (%2)")
-                                        .arg(s.monitor.commPort())
-                                        .arg(s.monitor.display().portDevice),
-                                    how, s.monitor.announcedGroups(), s.monitor.groupsStored()};
-            const QByteArray pdf =
-                PagesPdf(ReportDrawer(MakeTestReport(s.monitor.store(), info, from)), A4Paper(),
-                         PdfResolution);
+            if (archived == 0)
+                downloaded = DownloadRecord(s.monitor, how, info,
+                                            QStringLiteral("COM%1 (%2)")
+                                                .arg(s.monitor.commPort())
+                                                .arg(s.monitor.display().portDevice));
+            const DownloadInfo from{
+                downloaded.ended,         downloaded.port, how, s.monitor.announcedGroups(),
+                s.monitor.groupsStored(), archived};
+            const QByteArray pdf = PagesPdf(
+                ReportDrawer(MakeTestReport(s.monitor.store(), info, from)), A4Paper(),
+                PdfResolution, ReportAttachment(records, archived, downloaded, s.monitor.store()));
             QString error;
             if (pdf.isEmpty() || !SaveFileBytes(reportFile, pdf, &error)) {
                 Err(QCoreApplication::translate(

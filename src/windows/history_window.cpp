@@ -3,6 +3,7 @@
 #include "report/shown_texts.h"
 
 #include "records/csv_export.h"
+#include "records/test_json.h"
 #include "report/report_pages.h"
 #include "windows/file_messages.h"
 #include "windows/list_printing.h"
@@ -58,6 +59,12 @@ QString ArchiveFailureText(const QString& path, const ArchiveError& error) {
         reason =
             QCoreApplication::translate("velantis::HistoryWindow", "是其他程序的数据库，未作改动");
         break;
+    case ArchiveError::Reason::AlreadyKept:
+        reason =
+            QCoreApplication::translate("velantis::HistoryWindow", "同一测试已存为第 %1 号记录")
+                .arg(error.system);
+        return QCoreApplication::translate("velantis::HistoryWindow", "记录数据库：%1\n原因：%2")
+            .arg(QDir::toNativeSeparators(path), reason);
     case ArchiveError::Reason::None:
     case ArchiveError::Reason::Other:
         break;
@@ -196,6 +203,10 @@ HistoryWindow::HistoryWindow(Archive& archive, FileDialogs& dialogs, Opener open
         actions_ << button;
     }
     buttons->addStretch(1);
+    import_ = new QPushButton(tr("导入…"), this);
+    import_->setObjectName(QStringLiteral("导入"));
+    connect(import_, &QPushButton::clicked, this, &HistoryWindow::importFile);
+    buttons->addWidget(import_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(filterRow);
     layout->addWidget(note_);
@@ -293,6 +304,7 @@ void HistoryWindow::updateButtons() {
         b->setEnabled(any &&
                       (!archive_.isReadOnly() || (b->objectName() != QLatin1String("删除") &&
                                                   b->objectName() != QLatin1String("测试信息"))));
+    import_->setEnabled(!archive_.isReadOnly());
     count_->setText(tr("%1 / %2 条").arg(filter_.rowCount()).arg(model_.rowCount()));
 }
 
@@ -335,9 +347,12 @@ void HistoryWindow::exportReport() {
     }
     RecordStore store;
     FillStore(groups, &store);
-    const DownloadInfo download{test.ended, test.port, test.ending, test.announced, test.stored};
+    const DownloadInfo download{test.ended,     test.port,   test.ending,
+                                test.announced, test.stored, test.number};
     QString message;
-    if (!ExportPagesPdf(path, ReportDrawer(MakeTestReport(store, test.info, download)), &message))
+    if (!ExportPagesPdf(path, ReportDrawer(MakeTestReport(store, test.info, download)), &message,
+                        {TestJsonFileName(test.number), TestJson(test, groups),
+                         QStringLiteral("application/json")}))
         tell(tr("导出报告"), message);
     else
         emit fileWritten(path);
@@ -384,6 +399,48 @@ void HistoryWindow::editInfo() {
     else
         emit infoChanged(test.number, dialog.info());
     reload();
+}
+
+void HistoryWindow::importFile() {
+    const QString path = dialogs_.openFileName(
+        this, QString(), {tr("测试数据 (*.json) (*.json)"), tr("所有文件 (*) (*)")});
+    if (path.isEmpty())
+        return;
+    const TestImport result = ImportTestFile(archive_, path);
+    const QString notice = archive_.takeNotice();
+    const QString file = QDir::toNativeSeparators(path);
+    QString text;
+    switch (result.outcome) {
+    case TestImport::Outcome::Imported:
+        reload();
+        select(result.number);
+        if (!notice.isEmpty())
+            tell(tr("导入"), notice);
+        emit imported(result.number);
+        return;
+    case TestImport::Outcome::AlreadyKept:
+        text = tr("%1 中的测试已存为第 %2 号记录，未再次导入。").arg(file).arg(result.number);
+        break;
+    case TestImport::Outcome::Unreadable:
+        text = SaveFailureText(path, result.file);
+        break;
+    case TestImport::Outcome::NotJson:
+        text = tr("%1 不是测试数据文件 (JSON)，未导入。").arg(file);
+        break;
+    case TestImport::Outcome::Refused:
+        text = tr("%1 未导入，文件中没有任何数据存入记录。\n位置：%2\n原因：%3")
+                   .arg(file, result.problem.place, result.problem.reason);
+        break;
+    case TestImport::Outcome::NotArchived:
+        text = ArchiveFailureText(archive_.path(), result.archive);
+        break;
+    }
+    if (!notice.isEmpty())
+        text = notice + QLatin1Char('\n') + text;
+    tell(tr("导入"), text);
+    reload();
+    if (result.outcome == TestImport::Outcome::AlreadyKept)
+        select(result.number);
 }
 
 void HistoryWindow::deleteSelected() {

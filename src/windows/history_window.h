@@ -66,8 +66,9 @@ private:
 };
 
 // 历史记录: the tests kept, a filter box, and for the selected test 打开 (its groups into the
-// main window's list, as if just downloaded), 导出报告, 导出 CSV, 测试信息 (edit what the test
-// says of itself, verdicts recounted) and 删除 (asked once, 否 the default). The list is read
+// main window's list, as if just downloaded), 导出报告 (carrying the test's JSON), 导出 CSV,
+// 测试信息 (edit what the test says of itself, verdicts recounted) and 删除 (asked once, 否 the
+// default); 导入… takes a test from a JSON file. The list is read
 // again whenever the window gets the focus and after each action, so that a test another program
 // deleted or added shows as it is.
 class HistoryWindow final : public QWidget {
@@ -96,6 +97,9 @@ public:
     void exportCsv();
     void editInfo();
     void deleteSelected();
+    // 导入…: a test's JSON file (from another PC's 导出 or records export --json) kept as a new
+    // test and selected; a file refused, or a test kept already, is told.
+    void importFile();
     // Asks whether to delete; tests answer without a dialog.
     void setConfirm(std::function<bool(const QString&)> confirm) { confirm_ = std::move(confirm); }
     // The question 删除 asks, 否 its default button.
@@ -108,6 +112,8 @@ signals:
     void infoChanged(qint64 number, const velantis::TestInfo& info);
     // An export wrote this file.
     void fileWritten(const QString& path);
+    // 导入… kept a test under this number.
+    void imported(qint64 number);
 
 protected:
     bool event(QEvent* event) override;
@@ -130,6 +136,7 @@ private:
     QLabel* note_ = nullptr;
     QString lastFailure_; // the reading's failure told last, so that focus does not repeat it
     QList<QPushButton*> actions_;
+    QPushButton* import_ = nullptr;
 };
 
 // What went wrong with the record database at path, in the window's words.

@@ -38,10 +38,12 @@ PageDrawer ListDrawer(const QString& text) {
 
 } // namespace
 
-bool PrintPages(QPrinter& printer, const PageDrawer& draw, QString* message) {
+bool PrintPages(QPrinter& printer, const PageDrawer& draw, QString* message,
+                const PdfAttachment& attachment) {
     const QString file = printer.outputFileName();
     if (!file.isEmpty())
-        return SavePdf(file, PagesPdf(draw, printer.pageLayout(), printer.resolution()), message);
+        return SavePdf(file, PagesPdf(draw, printer.pageLayout(), printer.resolution(), attachment),
+                       message);
     if (draw(printer, printer.resolution()))
         return true;
     if (message)
@@ -49,8 +51,9 @@ bool PrintPages(QPrinter& printer, const PageDrawer& draw, QString* message) {
     return false;
 }
 
-bool ExportPagesPdf(const QString& path, const PageDrawer& draw, QString* message) {
-    return SavePdf(path, PagesPdf(draw, A4Paper(), PdfResolution), message);
+bool ExportPagesPdf(const QString& path, const PageDrawer& draw, QString* message,
+                    const PdfAttachment& attachment) {
+    return SavePdf(path, PagesPdf(draw, A4Paper(), PdfResolution, attachment), message);
 }
 
 bool DrawListPages(QPagedPaintDevice& device, int resolution, const QString& text) {

@@ -4,6 +4,7 @@
 #include "records/csv_export.h"
 #include "records/data_file.h"
 #include "records/live_record.h"
+#include "records/test_json.h"
 #include "report/fonts.h"
 #include "report/shown_texts.h"
 #include "windows/file_messages.h"
@@ -646,6 +647,8 @@ void MainWindow::ShowHistory() {
         connect(history_, &HistoryWindow::fileWritten, this, [this](const QString& path) {
             showStatusNotice(tr("已导出 %1").arg(QFileInfo(path).fileName()));
         });
+        connect(history_, &HistoryWindow::imported, this,
+                [this](qint64 number) { showStatusNotice(tr("已导入 第 %1 号记录").arg(number)); });
     } else {
         history_->reload();
     }
@@ -841,7 +844,24 @@ void MainWindow::setTestInfo(const TestInfo& info) {
 }
 
 TestReport MainWindow::currentReport() const {
-    return MakeTestReport(monitor_->store(), testInfo_, lastDownload_);
+    DownloadInfo download = lastDownload_;
+    download.archived = shownRecord_; // its report number; 0 when not archived
+    return MakeTestReport(monitor_->store(), testInfo_, download);
+}
+
+PdfAttachment MainWindow::reportAttachment() const {
+    const QString mime = QStringLiteral("application/json");
+    TestRecord test;
+    QList<ArchivedGroup> groups;
+    if (shownRecord_ != 0 && archive_ && archive_->find(shownRecord_, &test, &groups, nullptr))
+        return {TestJsonFileName(shownRecord_), TestJson(test, groups), mime};
+    test.started = monitor_->downloadStarted();
+    test.ended = lastDownload_.at;
+    test.port = lastDownload_.port;
+    test.ending = lastDownload_.ending;
+    test.announced = lastDownload_.announced;
+    test.info = testInfo_;
+    return {TestJsonFileName(0), TestJson(test, ArchivedGroups(monitor_->store())), mime};
 }
 
 void MainWindow::EditTestInfo() {
@@ -859,7 +879,7 @@ void MainWindow::PrintReport() {
     if (!parts_.printerChooser->choosePrinter(printer, this))
         return;
     QString message;
-    if (!PrintPages(printer, ReportDrawer(report), &message))
+    if (!PrintPages(printer, ReportDrawer(report), &message, reportAttachment()))
         showMessage(tr("打印报告"), message);
 }
 
@@ -887,7 +907,7 @@ void MainWindow::ExportReport() {
     if (path.isEmpty())
         return;
     QString message;
-    if (!ExportPagesPdf(path, ReportDrawer(report), &message))
+    if (!ExportPagesPdf(path, ReportDrawer(report), &message, reportAttachment()))
         showMessage(tr("导出报告"), message);
     else
         showStatusNotice(tr("已导出 %1").arg(QFileInfo(path).fileName()));

@@ -6,6 +6,7 @@
 #include "link/monitor.h"
 #include "link/monitor_timers.h"
 #include "records/test_report.h"
+#include "report/report_pages.h"
 #include "windows/window_services.h"
 
 #include <QDateTime>
@@ -86,6 +87,9 @@ public:
     // next run) unless the window shows a reopened test.
     void setTestInfo(const TestInfo& info);
     TestReport currentReport() const;
+    // The test's JSON every report of the shown test carries: read from the record database
+    // when the test is archived (the same bytes as its export), else made from the download.
+    PdfAttachment reportAttachment() const;
     // The record number of the test the window shows; 0 for none (nothing kept, cleared, a file
     // opened, or its record deleted).
     qint64 shownRecord() const { return shownRecord_; }
