@@ -5,6 +5,7 @@
 #include "records/csv_export.h"
 #include "records/data_file.h"
 #include "records/history.h"
+#include "report/error_curve.h"
 #include "report/report_pages.h"
 
 #include <QCommandLineParser>
@@ -73,7 +74,7 @@ bool TakesOption(const QString& action, const QString& option) {
         {QStringLiteral("show"), {}},
         {QStringLiteral("export"),
          {QStringLiteral("csv"), QStringLiteral("o"), QStringLiteral("output"),
-          QStringLiteral("report")}},
+          QStringLiteral("report"), QStringLiteral("curve")}},
         {QStringLiteral("delete"), {}},
     };
     return option == QLatin1String("records") || option == QLatin1String("help") ||
@@ -160,7 +161,7 @@ int RunRecords(const QStringList& args) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("velantis-cli records list [--filter TEXT] | show N | export N --csv "
-                       "[-o FILE] | export N --report FILE | delete N"));
+                       "[-o FILE] | export N --report FILE | export N --curve FILE | delete N"));
     parser.addOption({QStringLiteral("records"),
                       QCoreApplication::translate("Records", "The record database (default %1).")
                           .arg(QDir::toNativeSeparators(Archive::DefaultPath())),
@@ -179,6 +180,11 @@ int RunRecords(const QStringList& args) {
     parser.addOption(
         {QStringLiteral("report"),
          QCoreApplication::translate("Records", "export: write the test report as a PDF file."),
+         QStringLiteral("FILE")});
+    parser.addOption(
+        {QStringLiteral("curve"),
+         QCoreApplication::translate(
+             "Records", "export: write the error curve (F.Er against the load) as a PNG file."),
          QStringLiteral("FILE")});
     parser.addHelpOption();
     if (!parser.parse(QStringList{QStringLiteral("velantis-cli")} + args)) {
@@ -211,7 +217,10 @@ int RunRecords(const QStringList& args) {
     }
     const bool csv = parser.isSet(QStringLiteral("csv"));
     const QString report = parser.value(QStringLiteral("report"));
-    if (action == QLatin1String("export") && csv == !report.isEmpty()) {
+    const QString curve = parser.value(QStringLiteral("curve"));
+    // --csv and --report exclude each other; --curve goes with either or alone.
+    if (action == QLatin1String("export") &&
+        (csv ? !report.isEmpty() : report.isEmpty() && curve.isEmpty())) {
         Err(QCoreApplication::translate(
             "Records", "velantis-cli records export: give --csv or --report FILE"));
         return Usage;
@@ -259,6 +268,18 @@ int RunRecords(const QStringList& args) {
         int first = 0, last = 0;
         list.RefreshHistory(store, first, last);
         return Out(DataFileBytes(list.listText())) ? Ok : Failed;
+    }
+    if (!curve.isEmpty()) {
+        const QByteArray png = CurveFilePng(MakeTestReport(store, test.info, {}));
+        QString why;
+        if (png.isEmpty() || !SaveFileBytes(curve, png, &why)) {
+            Err(QCoreApplication::translate("Records",
+                                            "velantis-cli %1: cannot write the error curve %2: %3")
+                    .arg(command, curve, png.isEmpty() ? ReportFontProblem() : why));
+            return Failed;
+        }
+        if (!csv && report.isEmpty())
+            return Ok;
     }
     if (csv) {
         const QString output = parser.value(QStringLiteral("output"));
