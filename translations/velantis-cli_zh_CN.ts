@@ -146,6 +146,14 @@ serial devices are numbered from 1.</source>
         <source>velantis-cli records export: -o FILE goes with --csv</source>
         <translation>velantis-cli records export: -o FILE 只能与 --csv 一起使用</translation>
     </message>
+    <message>
+        <source>export: write the error curve (F.Er against the load) as a PNG file.</source>
+        <translation>export: 将误差曲线 (F.Er 随负荷) 写成 PNG 文件。</translation>
+    </message>
+    <message>
+        <source>velantis-cli %1: cannot write the error curve %2: %3</source>
+        <translation>velantis-cli %1: 无法写入误差曲线 %2: %3</translation>
+    </message>
 </context>
 <context>
     <name>Session</name>
@@ -324,6 +332,14 @@ serial devices are numbered from 1.</source>
     <message>
         <source>velantis-cli download: no instrument answered within %1 s</source>
         <translation>velantis-cli download: %1 s 内没有仪器应答</translation>
+    </message>
+    <message>
+        <source>Also write the error curve (F.Er against the load) as a PNG file.</source>
+        <translation>同时将误差曲线 (F.Er 随负荷) 写成 PNG 文件。</translation>
+    </message>
+    <message>
+        <source>velantis-cli download: cannot write the error curve %1: %2</source>
+        <translation>velantis-cli download: 无法写入误差曲线 %1: %2</translation>
     </message>
 </context>
 <context>

@@ -18,10 +18,6 @@ namespace velantis {
 
 namespace {
 
-QString Tr(const char* text) {
-    return QCoreApplication::translate("velantis::ErrorCurve", text);
-}
-
 // The channels' colours; the shapes alone tell them apart in black-and-white print.
 const QColor ChannelColor[3] = {QColor(190, 30, 30), QColor(170, 105, 0), QColor(25, 80, 190)};
 const QColor EnvelopeFill(222, 222, 222);
@@ -138,7 +134,7 @@ QList<qsizetype> ErrorCurve::pointsAt(const QPointF& pos, const QRectF& area) co
 QString ErrorCurve::note() const {
     if (outside_ == 0)
         return {};
-    return Tr("%1 组不在图示范围内").arg(outside_);
+    return QCoreApplication::translate("velantis::ErrorCurve", "%1 组不在图示范围内").arg(outside_);
 }
 
 void ErrorCurve::drawMarker(QPainter& p, const QPointF& at, const CurvePoint& point,
@@ -237,11 +233,13 @@ void ErrorCurve::draw(QPainter& p, const QRectF& area) const {
         p.drawText(QPointF(y.x() - 2 * pt_ - m.horizontalAdvance(label), y.y() + m.ascent() / 2.5),
                    label);
     }
-    const QString xTitle = Tr("电流 (% 额定一次电流)");
+    const QString xTitle =
+        QCoreApplication::translate("velantis::ErrorCurve", "电流 (% 额定一次电流)");
     p.drawText(QPointF(plot.center().x() - m.horizontalAdvance(xTitle) / 2,
                        plot.bottom() + 2 * pt_ + m.lineSpacing() + m.ascent()),
                xTitle);
-    p.drawText(QPointF(area.left(), plot.top() - m.descent() - 3 * pt_), Tr("F.Er (%)"));
+    p.drawText(QPointF(area.left(), plot.top() - m.descent() - 3 * pt_),
+               QCoreApplication::translate("velantis::ErrorCurve", "F.Er (%)"));
     if (const QString n = note(); !n.isEmpty())
         p.drawText(QPointF(area.left(), plot.bottom() + 2 * pt_ + 2 * m.lineSpacing() + m.ascent()),
                    n);
@@ -260,7 +258,8 @@ void ErrorCurve::draw(QPainter& p, const QRectF& area) const {
     QFont bold = font_;
     bold.setBold(true);
     p.setFont(bold);
-    p.drawText(QPointF(area.left(), base), Tr("误差曲线"));
+    p.drawText(QPointF(area.left(), base),
+               QCoreApplication::translate("velantis::ErrorCurve", "误差曲线"));
     p.setFont(font_);
     struct Key {
         QString name;
@@ -277,16 +276,19 @@ void ErrorCurve::draw(QPainter& p, const QRectF& area) const {
         keys << Key{ShownText(OutcomeName(O::Pass)), {0, 0, 0, 0, O::Pass, {}, {}, {}}, 0, true}
              << Key{ShownText(OutcomeName(O::Fail)), {0, 0, 0, 0, O::Fail, {}, {}, {}}, 0, true}
              << Key{ShownText(OutcomeName(O::None)), {0, 0, 0, 0, O::None, {}, {}, {}}, 0, true}
-             << Key{Tr("限值"), {}, 1};
+             << Key{QCoreApplication::translate("velantis::ErrorCurve", "限值"), {}, 1};
         if (data_.guardBand > 0)
-            keys << Key{Tr("接受限"), {}, 2};
+            keys << Key{QCoreApplication::translate("velantis::ErrorCurve", "接受限"), {}, 2};
     }
     const double sample = 7 * pt_;
     double width = 0;
     for (const Key& k : keys)
         width += sample + 2 * pt_ + m.horizontalAdvance(k.name) + 6 * pt_;
-    double x =
-        std::max(area.left() + m.horizontalAdvance(Tr("误差曲线")) + 8 * pt_, area.right() - width);
+    double x = std::max(
+        area.left() +
+            m.horizontalAdvance(QCoreApplication::translate("velantis::ErrorCurve", "误差曲线")) +
+            8 * pt_,
+        area.right() - width);
     const double middle = area.top() + m.ascent() - m.xHeight() / 2;
     for (const Key& k : keys) {
         const QPointF centre(x + sample / 2, middle);
