@@ -146,7 +146,8 @@ void ErrorCurve::drawMarker(QPainter& p, const QPointF& at, const CurvePoint& po
     const bool judged = data_.accuracy != AccuracyClass::None;
     const bool filled = judged && point.outcome == GroupVerdict::Outcome::Fail;
     p.setBrush(filled ? QBrush(color) : QBrush(Qt::NoBrush));
-    const double x = r * 0.72;
+    // Inside a shape the × stays clear of its outline.
+    const double x = r * (channel ? 0.5 : 0.8);
     if (!channel || (judged && point.outcome == GroupVerdict::Outcome::None)) {
         p.drawLine(at + QPointF(-x, -x), at + QPointF(x, x));
         p.drawLine(at + QPointF(-x, x), at + QPointF(x, -x));
