@@ -130,9 +130,11 @@ TEST(ErrorCurve, MarkerShapeAndFillPerChannelAndVerdict) {
                                      .arg(ClassName(c.accuracy))
                                      .toStdString();
         for (const QPointF& outline : {circle, square, triangle}) {
-            if (c.channel >= 0 && !c.filled) // a filled shape covers the others' outline
+            // A filled shape covers where another's outline would be.
+            if (c.channel >= 0 && (outline == c.outline || !c.filled)) {
                 EXPECT_EQ(Grey(d.image, at + outline) < 128, outline == c.outline)
                     << what << " outline at " << outline.x() << "," << outline.y();
+            }
         }
         EXPECT_EQ(Grey(d.image, at + middle) < 128, c.cross || c.filled) << what;
         EXPECT_EQ(Grey(d.image, at + inside) < 128, c.filled) << what;
