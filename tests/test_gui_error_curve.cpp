@@ -241,9 +241,10 @@ TEST_F(CurveWindowTest, FollowsTheShownTestTellsAMarkerAndSavesThePicture) {
                            curve->chart()->logicalDpiY() / 72.0);
     const QPointF at = drawn.placeOf(last, drawn.plotRect(curve->chart()->chartArea()));
     const QString tip = curve->chart()->tipAt(at);
-    for (const QString& part : {QStringLiteral("组号: 4"), QStringLiteral("负荷: ") + last.loadText,
-                                QStringLiteral("F.Er: ") + last.errorText,
-                                QStringLiteral("限值: ±0.5"), QStringLiteral("结论: ")})
+    for (const QString& part :
+         {QStringLiteral("组号: 4"), QStringLiteral("电流(%In): ") + last.loadText,
+          QStringLiteral("F.Er: ") + last.errorText, QStringLiteral("限值: ±0.5"),
+          QStringLiteral("结论: ")})
         EXPECT_TRUE(tip.contains(part)) << tip.toStdString() << " lacks " << part.toStdString();
     EXPECT_TRUE(curve->chart()->tipAt(QPointF(2, 2)).isEmpty());
 

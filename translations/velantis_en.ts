@@ -5,12 +5,12 @@
     <name>velantis::CurveChart</name>
     <message>
         <source>组号: %1
-负荷: %2 %
+电流(%In): %2
 F.Er: %3
 限值: %4
 结论: %5</source>
         <translation>Group: %1
-Load: %2 %
+Current (%In): %2
 F.Er: %3
 Limit: %4
 Verdict: %5</translation>

@@ -48,7 +48,7 @@ QString CurveChart::tipAt(const QPointF& pos) const {
     QStringList tips;
     for (qsizetype i = 0; i < std::min<qsizetype>(hits.size(), 5); ++i) {
         const CurvePoint& p = data_.points[hits[i]];
-        tips << tr("组号: %1\n负荷: %2 %\nF.Er: %3\n限值: %4\n结论: %5")
+        tips << tr("组号: %1\n电流(%In): %2\nF.Er: %3\n限值: %4\n结论: %5")
                     .arg(p.group)
                     .arg(p.loadText, p.errorText,
                          p.limitText.isEmpty() ? QStringLiteral("—")
