@@ -10,6 +10,7 @@
 #include "records/text_codec.h"
 #include "report/report_pages.h"
 #include "simulator/simulated_instrument.h"
+#include "windows/curve_window.h"
 #include "windows/history_window.h"
 #include "windows/list_view.h"
 #include "windows/main_window.h"
@@ -212,6 +213,26 @@ int main(int argc, char** argv) {
         std::printf("test report of 4000 groups to PDF: %.0f ms (%lld bytes)\n",
                     static_cast<double>(report.nsecsElapsed()) / 1e6,
                     static_cast<long long>(pdf.size()));
+        // The error curve window's chart with these 4000 groups: taking the test again (the
+        // verdicts of the store and the curve's points), and one repaint at its usual size.
+        QElapsedTimer take;
+        take.start();
+        const velantis::CurveData points =
+            velantis::CurveOf(velantis::MakeTestReport(store, info, {}));
+        const double takeMs = static_cast<double>(take.nsecsElapsed()) / 1e6;
+        velantis::CurveChart curve;
+        curve.resize(curve.sizeHint());
+        curve.setData(points);
+        QImage picture(curve.size(), QImage::Format_RGB32);
+        curve.render(&picture); // first paint, fonts and all
+        constexpr int CurveRounds = 50;
+        QElapsedTimer repaint;
+        repaint.start();
+        for (int i = 0; i < CurveRounds; ++i)
+            curve.render(&picture);
+        std::printf("error curve of %lld groups: taking the test %.1f ms, one repaint %.2f ms\n",
+                    static_cast<long long>(points.points.size()), takeMs,
+                    static_cast<double>(repaint.nsecsElapsed()) / 1e6 / CurveRounds);
     }
     // 历史记录 over 10 000 tests of 100 groups each: the first opening of the database (with
     // its quick_check), the window made, filled and painted, and one filter keystroke repainted.

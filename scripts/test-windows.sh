@@ -79,15 +79,18 @@ check download_demo_wine timeout 300 env WINEPATH= "$wine" "$dist/velantis-cli.e
 check download_demo_same cmp "$logs/demo-linux.txt" "$logs/demo-wine.txt"
 
 # The test report from the folder as shipped, drawn on the offscreen platform that sees no font of
-# Wine's: its Chinese text reads back (a PDF of filled bars reads back as nothing).
+# Wine's: its Chinese text reads back (a PDF of filled bars reads back as nothing), the error
+# curve's caption among it, and the curve is written as a PNG file.
 report_reads_back() {
     local pdf=$logs/report-wine.pdf
-    rm -f "$pdf"
+    rm -f "$pdf" "$logs/curve-wine.png"
     LANG=C.UTF-8 timeout 300 env WINEPATH= "$wine" "$dist/velantis-cli.exe" download --demo \
         --no-archive --class 0.5 --info station=城南变电站 --lang zh --report "$pdf" \
-        -o "$logs/report-list.txt"
+        --curve "$logs/curve-wine.png" -o "$logs/report-list.txt"
     pdftotext "$pdf" - | tr -d ' \n' | tee "$logs/report-wine.txt" | grep -q '站名:城南变电站' &&
-        grep -q '电流互感器变比试验报告' "$logs/report-wine.txt"
+        grep -q '电流互感器变比试验报告' "$logs/report-wine.txt" &&
+        grep -q '误差曲线' "$logs/report-wine.txt" &&
+        [ "$(head -c 8 "$logs/curve-wine.png" | od -An -tx1 | tr -d ' ')" = 89504e470d0a1a0a ]
 }
 check report_wine report_reads_back
 

@@ -172,6 +172,14 @@ import FILE...</translation>
         <source>velantis-cli records export: -o FILE goes with --csv or --json</source>
         <translation>velantis-cli records export: -o FILE 只能与 --csv 或 --json 一起使用</translation>
     </message>
+    <message>
+        <source>export: write the error curve (F.Er against the load) as a PNG file.</source>
+        <translation>export: 将误差曲线 (F.Er 随负荷) 写成 PNG 文件。</translation>
+    </message>
+    <message>
+        <source>velantis-cli %1: cannot write the error curve %2: %3</source>
+        <translation>velantis-cli %1: 无法写入误差曲线 %2: %3</translation>
+    </message>
 </context>
 <context>
     <name>Session</name>
@@ -378,6 +386,14 @@ import FILE...</translation>
     <message>
         <source>Test information for the report (repeatable): %1 (dates as yyyy-MM-dd, logo: a PNG or JPEG file).</source>
         <translation>报告中的试验信息 (可重复给出): %1 (日期为 yyyy-MM-dd, logo 为 PNG 或 JPEG 文件)。</translation>
+    </message>
+    <message>
+        <source>Also write the error curve (F.Er against the load) as a PNG file.</source>
+        <translation>同时将误差曲线 (F.Er 随负荷) 写成 PNG 文件。</translation>
+    </message>
+    <message>
+        <source>velantis-cli download: cannot write the error curve %1: %2</source>
+        <translation>velantis-cli download: 无法写入误差曲线 %1: %2</translation>
     </message>
 </context>
 <context>

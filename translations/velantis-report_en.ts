@@ -172,6 +172,33 @@
     </message>
 </context>
 <context>
+    <name>velantis::ErrorCurve</name>
+    <message>
+        <source>%1 组不在图示范围内</source>
+        <translation>Groups outside the chart: %1</translation>
+    </message>
+    <message>
+        <source>电流 (% 额定一次电流)</source>
+        <translation>Current (% of rated primary)</translation>
+    </message>
+    <message>
+        <source>F.Er (%)</source>
+        <translation>F.Er (%)</translation>
+    </message>
+    <message>
+        <source>误差曲线</source>
+        <translation>Error Curve</translation>
+    </message>
+    <message>
+        <source>限值</source>
+        <translation>Limit</translation>
+    </message>
+    <message>
+        <source>接受限</source>
+        <translation>Acceptance limit</translation>
+    </message>
+</context>
+<context>
     <name>velantis::TestReport</name>
     <message>
         <source>电流互感器变比试验报告</source>

@@ -2,6 +2,36 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>velantis::CurveChart</name>
+    <message>
+        <source>组号: %1
+电流(%In): %2
+F.Er: %3
+限值: %4
+结论: %5</source>
+        <translation>Group: %1
+Current (%In): %2
+F.Er: %3
+Limit: %4
+Verdict: %5</translation>
+    </message>
+    <message>
+        <source>另有 %1 组在此处</source>
+        <translation>%1 more groups here</translation>
+    </message>
+</context>
+<context>
+    <name>velantis::CurveWindow</name>
+    <message>
+        <source>误差曲线 - Velantis</source>
+        <translation>Error Curve - Velantis</translation>
+    </message>
+    <message>
+        <source>保存图片</source>
+        <translation>Save Picture</translation>
+    </message>
+</context>
+<context>
     <name>velantis::FileMessages</name>
     <message>
         <source>没有给出文件名</source>
@@ -484,6 +514,10 @@ Read the groups first, or open a test from the history.</translation>
     <message>
         <source>已导入 第 %1 号记录</source>
         <translation>Imported as record %1</translation>
+    </message>
+    <message>
+        <source>误差曲线</source>
+        <translation>Error Curve</translation>
     </message>
 </context>
 <context>

@@ -98,11 +98,12 @@ int main(int argc, char** argv) {
     // instrument; a headless tool has no use for GLib integration.
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", "1");
-    // The report's pages are drawn with fonts, which needs a GUI application; a headless tool
-    // draws on Qt's offscreen platform.
+    // The report's pages and the error curve are drawn with fonts, which needs a GUI application; a
+    // headless tool draws on Qt's offscreen platform.
     bool drawsPages = false;
     for (int i = 1; i < argc; ++i)
-        drawsPages = drawsPages || std::strncmp(argv[i], "--report", 8) == 0;
+        drawsPages = drawsPages || std::strncmp(argv[i], "--report", 8) == 0 ||
+                     std::strncmp(argv[i], "--curve", 7) == 0;
     if (drawsPages && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     const std::unique_ptr<QCoreApplication> app =

@@ -6,6 +6,7 @@
 #include "records/data_file.h"
 #include "records/history.h"
 #include "records/test_json.h"
+#include "report/error_curve.h"
 #include "report/report_pages.h"
 
 #include <QCommandLineParser>
@@ -75,7 +76,7 @@ bool TakesOption(const QString& action, const QString& option) {
         {QStringLiteral("show"), {}},
         {QStringLiteral("export"),
          {QStringLiteral("csv"), QStringLiteral("json"), QStringLiteral("o"),
-          QStringLiteral("output"), QStringLiteral("report")}},
+          QStringLiteral("output"), QStringLiteral("report"), QStringLiteral("curve")}},
         {QStringLiteral("delete"), {}},
         {QStringLiteral("import"), {}},
     };
@@ -226,7 +227,7 @@ int RunRecords(const QStringList& args) {
     parser.setApplicationDescription(
         QStringLiteral("velantis-cli records list [--filter TEXT] | show N | export N --csv "
                        "[-o FILE] | export N --json [-o FILE] | export N --report FILE | "
-                       "delete N | import FILE..."));
+                       "export N --curve FILE | delete N | import FILE..."));
     parser.addOption({QStringLiteral("records"),
                       QCoreApplication::translate("Records", "The record database (default %1).")
                           .arg(QDir::toNativeSeparators(Archive::DefaultPath())),
@@ -248,6 +249,11 @@ int RunRecords(const QStringList& args) {
     parser.addOption(
         {QStringLiteral("report"),
          QCoreApplication::translate("Records", "export: write the test report as a PDF file."),
+         QStringLiteral("FILE")});
+    parser.addOption(
+        {QStringLiteral("curve"),
+         QCoreApplication::translate(
+             "Records", "export: write the error curve (F.Er against the load) as a PNG file."),
          QStringLiteral("FILE")});
     parser.addHelpOption();
     if (!parser.parse(QStringList{QStringLiteral("velantis-cli")} + args)) {
@@ -283,7 +289,10 @@ int RunRecords(const QStringList& args) {
     const bool csv = parser.isSet(QStringLiteral("csv"));
     const bool json = parser.isSet(QStringLiteral("json"));
     const QString report = parser.value(QStringLiteral("report"));
-    if (action == QLatin1String("export") && int(csv) + int(json) + int(!report.isEmpty()) != 1) {
+    const QString curve = parser.value(QStringLiteral("curve"));
+    // One of --csv, --json and --report; --curve goes with any of them or alone.
+    const int modes = int(csv) + int(json) + int(!report.isEmpty());
+    if (action == QLatin1String("export") && (modes > 1 || (modes == 0 && curve.isEmpty()))) {
         Err(QCoreApplication::translate(
             "Records", "velantis-cli records export: give --csv, --json or --report FILE"));
         return Usage;
@@ -333,6 +342,18 @@ int RunRecords(const QStringList& args) {
         int first = 0, last = 0;
         list.RefreshHistory(store, first, last);
         return Out(DataFileBytes(list.listText())) ? Ok : Failed;
+    }
+    if (!curve.isEmpty()) {
+        const QByteArray png = CurveFilePng(MakeTestReport(store, test.info, {}));
+        QString why;
+        if (png.isEmpty() || !SaveFileBytes(curve, png, &why)) {
+            Err(QCoreApplication::translate("Records",
+                                            "velantis-cli %1: cannot write the error curve %2: %3")
+                    .arg(command, curve, png.isEmpty() ? ReportFontProblem() : why));
+            return Failed;
+        }
+        if (modes == 0)
+            return Ok;
     }
     if (json) {
         const QByteArray bytes = TestJson(test, groups);

@@ -14,6 +14,7 @@
 #include "records/logo_image.h"
 #include "records/test_json.h"
 #include "records/test_report.h"
+#include "report/error_curve.h"
 #include "report/report_pages.h"
 #include "report/shown_texts.h"
 #include "simulator/simulated_line.h"
@@ -565,6 +566,11 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
         {QStringLiteral("report"),
          QCoreApplication::translate("Session", "Also write the test report as a PDF file."),
          QStringLiteral("FILE")});
+    parser.addOption(
+        {QStringLiteral("curve"),
+         QCoreApplication::translate(
+             "Session", "Also write the error curve (F.Er against the load) as a PNG file."),
+         QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("records"),
                       QCoreApplication::translate(
                           "Session", "Keep the test in the record database PATH (default %1).")
@@ -579,6 +585,7 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
     const QString output = parser.value(QStringLiteral("output"));
     const bool csv = parser.isSet(QStringLiteral("csv"));
     const QString reportFile = parser.value(QStringLiteral("report"));
+    const QString curveFile = parser.value(QStringLiteral("curve"));
     const QString records = parser.isSet(QStringLiteral("no-archive")) ? QString()
                             : parser.isSet(QStringLiteral("records"))
                                 ? parser.value(QStringLiteral("records"))
@@ -671,6 +678,16 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
                                          : pdf.isEmpty() ? QCoreApplication::translate(
                                                                "Session", "no pages drawn")
                                                          : error));
+                code = WriteFailed;
+            }
+        }
+        if (!curveFile.isEmpty()) {
+            const QByteArray png = CurveFilePng(MakeTestReport(s.monitor.store(), info, {}));
+            QString error;
+            if (png.isEmpty() || !SaveFileBytes(curveFile, png, &error)) {
+                Err(QCoreApplication::translate(
+                        "Session", "velantis-cli download: cannot write the error curve %1: %2")
+                        .arg(curveFile, png.isEmpty() ? ReportFontProblem() : error));
                 code = WriteFailed;
             }
         }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "report/report_pages.h"
 
+#include "report/error_curve.h"
 #include "report/fonts.h"
 #include "report/shown_texts.h"
 
@@ -396,10 +397,24 @@ private:
                            .arg(r_.largestError)
                            .arg(*r_.largestErrorGroup);
         paragraph(summary, page_.bold(), page_.line);
+        curve();
         add(page_.line * 0.6, [this](QPainter& p, qreal y) {
             p.setPen(QPen(Qt::black, page_.mm(0.3)));
             p.drawLine(QPointF(0, y + page_.line * 0.3),
                        QPointF(page_.area.width(), y + page_.line * 0.3));
+        });
+    }
+
+    // The error curve under the summary, a third of the page high: on the first page when it fits
+    // there, else on the next one before the table.
+    void curve() {
+        if (r_.rows.isEmpty())
+            return;
+        const qreal height = page_.area.height() / 3;
+        add(height, [this, height, data = CurveOf(r_)](QPainter& p, qreal y) {
+            const qreal gap = page_.line * 0.5;
+            ErrorCurve(data, page_.small(), page_.mm(25.4 / 72))
+                .draw(p, QRectF(0, y + gap, page_.area.width(), height - gap));
         });
     }
 

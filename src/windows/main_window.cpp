@@ -7,6 +7,7 @@
 #include "records/test_json.h"
 #include "report/fonts.h"
 #include "report/shown_texts.h"
+#include "windows/curve_window.h"
 #include "windows/file_messages.h"
 #include "windows/history_window.h"
 #include "windows/icons.h"
@@ -380,6 +381,7 @@ void MainWindow::buildMenus() {
     add(operate, QT_TR_NOOP("报告预览"), &MainWindow::PreviewReport);
     add(operate, QT_TR_NOOP("导出报告"), &MainWindow::ExportReport);
     add(operate, QT_TR_NOOP("趋势图"), &MainWindow::ShowTrend);
+    add(operate, QT_TR_NOOP("误差曲线"), &MainWindow::ShowCurve);
     recordAction_ = add(operate, QT_TR_NOOP("记录"), &MainWindow::ToggleRecording);
     recordAction_->setText(tr("记录…"));
 }
@@ -455,6 +457,7 @@ void MainWindow::render() {
 
     ShowListText(list_, monitor_->history().listText());
     ShowListText(printBuffer_, monitor_->history().printText());
+    followCurve();
 }
 
 void MainWindow::showStatusNotice(const QString& text) {
@@ -641,8 +644,10 @@ void MainWindow::ShowHistory() {
         });
         connect(history_, &HistoryWindow::infoChanged, this,
                 [this](qint64 number, const TestInfo& info) {
-                    if (number == shownRecord_)
+                    if (number == shownRecord_) {
                         testInfo_ = info; // the report of the shown test says the same
+                        followCurve();
+                    }
                 });
         connect(history_, &HistoryWindow::fileWritten, this, [this](const QString& path) {
             showStatusNotice(tr("已导出 %1").arg(QFileInfo(path).fileName()));
@@ -824,6 +829,7 @@ void MainWindow::ExportCsv() {
 
 void MainWindow::setTestInfo(const TestInfo& info) {
     testInfo_ = info;
+    followCurve();
     if (!reopened_) { // what the next download takes
         QSettings settings = ProgramSettings();
         SaveTestInfo(settings, info);
@@ -923,21 +929,49 @@ void MainWindow::ShowTrend() {
         connect(trend_, &TrendWindow::imageSaved, this, [this](const QString& path) {
             showStatusNotice(tr("已导出 %1").arg(QFileInfo(path).fileName()));
         });
-        trend_->resize(trend_->sizeHint());
-        // Beside this window where it fits (narrower if need be), the frame's decorations
-        // reckoned as this window's.
-        const QSize decorations = frameGeometry().size() - geometry().size();
-        if (const QScreen* s = screen()) {
-            const QRect place =
-                PlaceBeside(frameGeometry(), trend_->sizeHint() + decorations,
-                            trend_->minimumSizeHint() + decorations, s->availableGeometry());
-            trend_->resize(place.size() - decorations);
-            trend_->move(place.topLeft());
-        }
+        placeBeside(trend_);
     }
     trend_->show();
     trend_->raise();
     trend_->activateWindow();
+}
+
+void MainWindow::placeBeside(QWidget* window) {
+    window->resize(window->sizeHint());
+    // Beside this window where it fits (narrower if need be), the frame's decorations reckoned
+    // as this window's.
+    const QSize decorations = frameGeometry().size() - geometry().size();
+    if (const QScreen* s = screen()) {
+        const QRect place =
+            PlaceBeside(frameGeometry(), window->sizeHint() + decorations,
+                        window->minimumSizeHint() + decorations, s->availableGeometry());
+        window->resize(place.size() - decorations);
+        window->move(place.topLeft());
+    }
+}
+
+CurveWindow* MainWindow::curveWindow() const {
+    return curve_;
+}
+
+void MainWindow::ShowCurve() {
+    if (!curve_) {
+        // An opened file has no groups: the curve is then empty, as the report is refused.
+        curve_ = new CurveWindow([this] { return listFromFile_ ? TestReport{} : currentReport(); },
+                                 *parts_.fileDialogs, this);
+        connect(curve_, &CurveWindow::imageSaved, this, [this](const QString& path) {
+            showStatusNotice(tr("已导出 %1").arg(QFileInfo(path).fileName()));
+        });
+        placeBeside(curve_);
+    }
+    curve_->show();
+    curve_->raise();
+    curve_->activateWindow();
+}
+
+void MainWindow::followCurve() {
+    if (curve_)
+        curve_->refreshSoon();
 }
 
 QString MainWindow::DefaultRecordFileName() {

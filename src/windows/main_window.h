@@ -30,6 +30,7 @@ class HistoryWindow;
 class ListView;
 class LiveRecorder;
 class PrintRangeDialog;
+class CurveWindow;
 class TrendSamples;
 class TrendWindow;
 
@@ -76,6 +77,9 @@ public:
     void ExportCsv();
     void ShowTrend();
     TrendWindow* trendWindow() const;
+    // 误差曲线: the error curve of the test shown, beside this window; it follows that test.
+    void ShowCurve();
+    CurveWindow* curveWindow() const;
     // Beyond the six: the test information and the test report (printed, previewed, as PDF).
     void EditTestInfo();
     void PrintReport();
@@ -165,6 +169,10 @@ private:
     bool groupsShown(const QString& title);
     void recordReading(const Reading& reading);
     void stopRecording();
+    // Puts a window of this program beside this one, where it fits.
+    void placeBeside(QWidget* window);
+    // The error curve window, when open, takes the shown test again.
+    void followCurve();
     // What the title panel shows when no notice is up: the title, or the record's row count.
     QString titleText() const;
 
@@ -188,6 +196,7 @@ private:
     QLabel* panels_[3] = {};
     PrintRangeDialog* printRange_ = nullptr;
     QPointer<TrendWindow> trend_;
+    QPointer<CurveWindow> curve_;
     std::unique_ptr<LiveRecorder> recorder_;
     std::unique_ptr<Archive> archive_;
     QPointer<HistoryWindow> history_;
