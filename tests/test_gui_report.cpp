@@ -194,3 +194,39 @@ TEST(ReportFont, RefusedWhereNoFontDrawsChinese) {
 
 } // namespace
 } // namespace velantis
+
+namespace velantis {
+namespace {
+
+// The bytes given to PagesPdf come out of the PDF whole: pdfdetach lists the file by its name
+// and saves exactly those bytes.
+TEST(ReportAttachment, PdfdetachGivesBackTheBytes) {
+    if (QStandardPaths::findExecutable(QStringLiteral("pdfdetach")).isEmpty())
+        GTEST_SKIP() << "no pdfdetach (a Windows PC) to take the attachment out";
+    QTemporaryDir dir;
+    QByteArray data("{\"format\": \"试验\", \"frame\": \"");
+    for (int b = 0; b < 256; ++b)
+        data += static_cast<char>(b);
+    data += "\"}\r\n";
+    const QByteArray pdf =
+        PagesPdf(ReportDrawer(SomeReport({}, {})), A4Paper(), PdfResolution,
+                 {QStringLiteral("test-0017.json"), data, QStringLiteral("application/json")});
+    QFile file(dir.filePath(QStringLiteral("r.pdf")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(pdf) == pdf.size());
+    file.close();
+    QProcess list;
+    list.start(QStringLiteral("pdfdetach"), {QStringLiteral("-list"), file.fileName()});
+    ASSERT_TRUE(list.waitForFinished(60000));
+    EXPECT_TRUE(list.readAllStandardOutput().contains("test-0017.json"));
+    QProcess save;
+    const QString out = dir.filePath(QStringLiteral("out.json"));
+    save.start(QStringLiteral("pdfdetach"), {QStringLiteral("-save"), QStringLiteral("1"),
+                                             QStringLiteral("-o"), out, file.fileName()});
+    ASSERT_TRUE(save.waitForFinished(60000));
+    QFile saved(out);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), data);
+}
+
+} // namespace
+} // namespace velantis

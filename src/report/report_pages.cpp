@@ -517,6 +517,11 @@ private:
     qreal headingHeight_ = 0;
 };
 
+// The program and its version, as the PDF's creator.
+QString PdfCreator() {
+    return QStringLiteral("Velantis ") + QLatin1String(VELANTIS_VERSION);
+}
+
 } // namespace
 
 QString ReportFontProblem() {
@@ -530,14 +535,22 @@ QString ReportFontProblem() {
 }
 
 QByteArray PagesPdf(const PageDrawer& draw, const QPageLayout& paper, int resolution) {
+    return PagesPdf(draw, paper, resolution, PdfAttachment{});
+}
+
+QByteArray PagesPdf(const PageDrawer& draw, const QPageLayout& paper, int resolution,
+                    const PdfAttachment& attachment) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     {
         QPdfWriter writer(&buffer);
-        writer.setCreator(QStringLiteral("Velantis"));
+        writer.setCreator(PdfCreator());
         writer.setTitle(QStringLiteral("Velantis"));
         writer.setResolution(resolution);
         writer.setPageLayout(paper);
+        // Taken only before the painter begins on the writer; later it would embed nothing.
+        if (!attachment.data.isEmpty())
+            writer.addFileAttachment(attachment.fileName, attachment.data, attachment.mimeType);
         if (!draw(writer, resolution))
             return {};
     }

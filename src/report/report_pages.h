@@ -23,6 +23,18 @@ using PageDrawer = std::function<bool(QPagedPaintDevice& device, int resolution)
 // they could not be drawn.
 QByteArray PagesPdf(const PageDrawer& draw, const QPageLayout& paper, int resolution);
 
+// A file carried inside a PDF (the test's JSON beside its report): `pdfdetach -list` names it by
+// fileName and `pdfdetach -save` gives back data byte for byte.
+struct PdfAttachment {
+    QString fileName; // "test-0017.json"
+    QByteArray data;
+    QString mimeType; // "application/json"; empty: none named
+};
+// The same PDF with the attachment embedded (none when its data is empty). The attachment is
+// handed to the writer before the drawer's painter begins, the only time the writer takes it.
+QByteArray PagesPdf(const PageDrawer& draw, const QPageLayout& paper, int resolution,
+                    const PdfAttachment& attachment);
+
 // A4 portrait, the paper of every PDF the program writes, and its resolution.
 QPageLayout A4Paper();
 inline constexpr int PdfResolution = 1200;
