@@ -76,6 +76,10 @@
         <translation>load above %1 %</translation>
     </message>
     <message>
+        <source>保护带超出范围</source>
+        <translation>guard band out of range</translation>
+    </message>
+    <message>
         <source>设定:%1</source>
         <translation>Set:%1</translation>
     </message>
