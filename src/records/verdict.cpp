@@ -346,7 +346,7 @@ TestReport MakeTestReport(const RecordStore& store, const TestInfo& info,
         const SlotIndex slot = *SlotIndex::make(n);
         if (store.isEmpty(slot))
             continue;
-        ReportRow row{n, store.at(slot), JudgeSlot(store, slot, info.accuracy, info.guardBand)};
+        ReportRow row{n, store.at(slot), JudgeSlot(store, slot, info.accuracy, info.guardBand), {}};
         switch (row.verdict.outcome) {
         case GroupVerdict::Outcome::Pass:
             ++report.pass;
@@ -360,6 +360,7 @@ TestReport MakeTestReport(const RecordStore& store, const TestInfo& info,
         }
         if (const auto& frame = store.frame(slot)) {
             const QString setting = SettingOf(*frame);
+            row.rated = setting;
             if (firstSetting.isNull())
                 firstSetting = setting;
             else if (setting != firstSetting)
