@@ -448,3 +448,18 @@ TEST(ReportAttachment, PdfdetachGivesBackTheBytes) {
 
 } // namespace
 } // namespace velantis
+namespace velantis { namespace {
+TEST_P(Report, ZzScratchLook) {
+    RecordStore store;
+    const std::uint8_t errs[] = {0x81, 0x83, 0x05, 0x86, 0x02};
+    for (int n = 1; n <= 200; ++n)
+        store.store(*SlotIndex::make(n), FrameBuilder().hv(static_cast<std::uint16_t>(40 + n * 61 % 1300), 0x31).r(5000, 0x33)
+                    .ratioError(errs[n % 5]).rated(n % 7 == 0 ? 150 : 100, 50).channelKind(static_cast<std::uint8_t>(n % 3), 1).build());
+    TestInfo info = FilledInfo();
+    info.accuracy = AccuracyClass::C0_5; info.guardBand = 5;
+    DownloadInfo d; d.archived = 17; d.at = QDateTime(QDate(2026,12,9), QTime(10,11,12)); d.port = "COM3 (/dev/ttyUSB0)"; d.stored = 200; d.announced = 200;
+    QFile f(QStringLiteral("/tmp/h-look-%1.pdf").arg(int(GetParam())));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(PagesPdf(ReportDrawer(MakeTestReport(store, info, d)), A4Paper(), PdfResolution));
+}
+}}

@@ -417,5 +417,9 @@
         <source>未存档</source>
         <translation>Not archived</translation>
     </message>
+    <message>
+        <source>限值/接受限(±%)</source>
+        <translation>Limit / acceptance (±%)</translation>
+    </message>
 </context>
 </TS>

@@ -47,8 +47,8 @@ constexpr Column Columns[] = {
     {QT_TRANSLATE_NOOP("velantis::TestReport", "额定变比"), 15, Qt::AlignRight},
     {QT_TRANSLATE_NOOP("velantis::TestReport", "通道"), 9, Qt::AlignHCenter},
     {QT_TRANSLATE_NOOP("velantis::TestReport", "电流(%In)"), 15, Qt::AlignRight},
-    {QT_TRANSLATE_NOOP("velantis::TestReport", "限值(±%)"), 15, Qt::AlignRight},
-    {QT_TRANSLATE_NOOP("velantis::TestReport", "结论"), 21, Qt::AlignHCenter},
+    {QT_TRANSLATE_NOOP("velantis::TestReport", "限值(±%)"), 18, Qt::AlignRight},
+    {QT_TRANSLATE_NOOP("velantis::TestReport", "结论"), 18, Qt::AlignHCenter},
 };
 
 QString OrDash(const QString& text) {
@@ -187,17 +187,13 @@ QStringList Cells(const ReportRow& row, AccuracyClass accuracy) {
     if (row.verdict.outcome == GroupVerdict::Outcome::None && accuracy != AccuracyClass::None &&
         !row.verdict.reason.isEmpty())
         outcome += u'\n' + ShownText(row.verdict.reason);
-    return {QString::number(row.group),
-            g.recHvCurrent.trimmed(),
-            g.recRCurrent.trimmed(),
-            g.recSCurrent.trimmed(),
-            g.recTCurrent.trimmed(),
-            g.recRatioError.trimmed(),
-            g.recRatio.trimmed(),
-            row.rated,
-            ChannelLetter(g.recChannel),
+    return {QString::number(row.group), g.recHvCurrent.trimmed(), g.recRCurrent.trimmed(),
+            g.recSCurrent.trimmed(), g.recTCurrent.trimmed(), g.recRatioError.trimmed(),
+            g.recRatio.trimmed(), row.rated, ChannelLetter(g.recChannel),
             row.verdict.load.value_or(QString()),
-            row.verdict.limit.value_or(QString()),
+            // Under a guard band the acceptance limit the verdict is decided by, after the limit.
+            row.verdict.limit.value_or(QString()) +
+                (row.verdict.acceptance ? u'/' + *row.verdict.acceptance : QString()),
             outcome};
 }
 
@@ -583,7 +579,10 @@ private:
     void table() {
         QStringList headings;
         for (const Column& c : Columns)
-            headings << Tr(c.heading);
+            headings << (c.heading == Columns[10].heading && r_.info.guardBand > 0
+                             ? QCoreApplication::translate("velantis::TestReport",
+                                                           "限值/接受限(±%)")
+                             : Tr(c.heading));
         heading_ = wrappedCells(headings, page_.tableBold());
         headingHeight_ = rowHeight(heading_);
         const qsizetype at = lines_.size();
