@@ -17,6 +17,7 @@
 #include "windows/trend_window.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -205,11 +206,20 @@ int main(int argc, char** argv) {
                             .build());
         velantis::TestInfo info;
         info.accuracy = velantis::AccuracyClass::C0_5;
+        info.guardBand = 5; // the acceptance limit beside every limit
+        QImage logo(600, 200, QImage::Format_RGB32);
+        logo.fill(Qt::darkBlue);
+        QBuffer png(&info.logo);
+        png.open(QIODevice::WriteOnly);
+        logo.save(&png, "PNG");
+        velantis::DownloadInfo download;
+        download.archived = 17;
         QElapsedTimer report;
         report.start();
-        const QByteArray pdf =
-            velantis::PagesPdf(velantis::ReportDrawer(velantis::MakeTestReport(store, info, {})),
-                               velantis::A4Paper(), velantis::PdfResolution);
+        const QByteArray pdf = velantis::PagesPdf(
+            velantis::ReportDrawer(velantis::MakeTestReport(store, info, download)),
+            velantis::A4Paper(), velantis::PdfResolution,
+            {QStringLiteral("test.json"), QByteArray(4000 * 60, 'x'), QString()});
         std::printf("test report of 4000 groups to PDF: %.0f ms (%lld bytes)\n",
                     static_cast<double>(report.nsecsElapsed()) / 1e6,
                     static_cast<long long>(pdf.size()));

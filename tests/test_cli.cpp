@@ -393,6 +393,11 @@ TEST(Cli, ATestTravelsAsJsonToAnotherDatabaseByteForByteAndEveryReportCarriesIt)
     EXPECT_TRUE(exported.out.contains(QStringLiteral("\"set-serial\": \"set-serial 值\"")));
     EXPECT_TRUE(exported.out.contains(QStringLiteral("\"guard-band\": \"0.05\"")));
     EXPECT_TRUE(exported.out.contains(QStringLiteral("\"set-calibration\": \"2026-01-31\"")));
+    // The CSV of the kept test is judged under its guard band, as the report is.
+    const CliResult csv =
+        Cli({QStringLiteral("records"), QStringLiteral("export"), QStringLiteral("1"),
+             QStringLiteral("--csv"), QStringLiteral("--records"), one});
+    EXPECT_TRUE(csv.out.contains(QStringLiteral("接受限(%)"))) << csv.out.left(300).toStdString();
 
     ASSERT_EQ(Cli({QStringLiteral("records"), QStringLiteral("export"), QStringLiteral("1"),
                    QStringLiteral("--report"), dir.filePath(QStringLiteral("e.pdf")),

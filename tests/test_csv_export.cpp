@@ -114,9 +114,10 @@ TEST(CsvExport, RoundTripThroughACsvParserMatchesTheStore) {
     EXPECT_EQ(rows, expected);
 }
 
-// With a class, four columns more: the load whenever it can be computed, the limit with a
-// verdict, the verdict and why there is none; a group stored without its frame has no rated
-// primary to judge by. Without a class the file is what it was before these columns.
+// With a class, four columns more: the current in % of rated whenever it can be computed, the
+// limit with a verdict, the verdict and why there is none; a group stored without its frame has
+// no rated primary to judge by. A guard band puts the acceptance limit after the limit and
+// decides by it. Without a class the file is what it was before these columns.
 TEST(CsvExport, VerdictColumnsWithAClass) {
     RecordStore store;
     auto frame = [](std::uint16_t hvTenths, std::uint8_t error, std::uint16_t rated) {
@@ -139,7 +140,7 @@ TEST(CsvExport, VerdictColumnsWithAClass) {
     const QList<QStringList> rows =
         ParseCsv(QString::fromUtf8(CsvBytes(store, AccuracyClass::C0_5).mid(3)));
     ASSERT_EQ(rows.size(), 6);
-    EXPECT_EQ(rows[0].mid(9), (QStringList{"负荷(%)", "限值(%)", "结论", "说明"}));
+    EXPECT_EQ(rows[0].mid(9), (QStringList{"电流百分数(%)", "限值(%)", "结论", "说明"}));
     const QStringList verdicts[] = {{"100.0", "0.50", "合格", ""},
                                     {"100.0", "0.50", "超差", ""},
                                     {"4.0", "", "不判定", "负荷低于 5 %"},
@@ -149,7 +150,14 @@ TEST(CsvExport, VerdictColumnsWithAClass) {
         ASSERT_EQ(rows[i + 1].size(), 13) << i;
         EXPECT_EQ(rows[i + 1].mid(9), verdicts[i]) << i;
     }
-    const QByteArray withoutClass = CsvBytes(store);
+    const QList<QStringList> guarded =
+        ParseCsv(QString::fromUtf8(CsvBytes(store, AccuracyClass::C0_5, 5).mid(3)));
+    ASSERT_EQ(guarded.size(), 6);
+    EXPECT_EQ(guarded[0].mid(9),
+              (QStringList{"电流百分数(%)", "限值(%)", "接受限(%)", "结论", "说明"}));
+    EXPECT_EQ(guarded[1].mid(9), (QStringList{"100.0", "0.50", "0.45", "超差", ""}));
+    EXPECT_EQ(guarded[3].mid(9), (QStringList{"4.0", "", "", "不判定", "负荷低于 5 %"}));
+    const QByteArray withoutClass = CsvBytes(store, AccuracyClass::None, 5);
     EXPECT_EQ(withoutClass.mid(withoutClass.indexOf("\r\n4,")).toStdString(),
               std::string("\r\n4,100.0,5.000,0.0,0.0,-0.5,100,5,R\r\n"
                           "5,120.1,5.000,0,0,0.5,120,5,R\r\n"));

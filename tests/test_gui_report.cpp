@@ -8,8 +8,10 @@
 #include "report/report_pages.h"
 #include "report/shown_texts.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
+#include <QImage>
 #include <QPageLayout>
 #include <QProcess>
 #include <QRectF>
@@ -59,7 +61,8 @@ QString Packed(QString text) {
 
 // The words in reading order without the running head and foot of each page, which come
 // between the lines of a text that goes on over a page.
-QString Joined(const QList<Word>& words, const QString& serial) {
+QString Joined(const QList<Word>& words, const QString& serial,
+               const QString& number = ReportNumber({}, 0)) {
     QString all;
     for (const Word& w : words)
         all += w.text;
@@ -72,8 +75,9 @@ QString Joined(const QList<Word>& words, const QString& serial) {
             QCoreApplication::translate("velantis::TestReport", "%1  %2 (续 %3)")
                 .arg(QCoreApplication::translate("velantis::TestReport", "电流互感器变比试验报告"),
                      serial.isEmpty() ? QStringLiteral("—") : serial)))
-        .remove(
-            pattern(QCoreApplication::translate("velantis::TestReport", "第 %1 页 / 共 %2 页")));
+        .remove(pattern(
+            QCoreApplication::translate("velantis::TestReport", "报告编号: %1").arg(number) +
+            QCoreApplication::translate("velantis::TestReport", "第 %1 页 / 共 %2 页")));
 }
 
 // A report of a few groups: 100 A, 3 A (below 5 % of 100 A) and 130 A (above 120 %).
@@ -86,6 +90,38 @@ TestReport SomeReport(const TestInfo& info, const DownloadInfo& download) {
         store.store(*SlotIndex::make(n), frame.channelKind(0, 1).build());
     }
     return MakeTestReport(store, info, download);
+}
+
+// The report's pages as text, packed and without hyphens (pdftotext drops one a line broke
+// after), and the PDF's title as pdfinfo reads it.
+QStringList PageTexts(const TestReport& report, const QTemporaryDir& dir, QString* title) {
+    const QString pdf = dir.filePath(QStringLiteral("pages.pdf"));
+    QFile file(pdf);
+    const QByteArray bytes = PagesPdf(ReportDrawer(report), A4Paper(), PdfResolution);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+    QProcess text, info;
+    text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    info.start(QStringLiteral("pdfinfo"), {pdf});
+    EXPECT_TRUE(text.waitForFinished(60000) && info.waitForFinished(60000));
+    *title = QString::fromUtf8(info.readAllStandardOutput()).section(u'\n', 0, 0);
+    QStringList pages = QString::fromUtf8(text.readAllStandardOutput()).split(u'\f');
+    pages.removeLast(); // after the last page's form feed
+    for (QString& page : pages)
+        page = Packed(page).remove(u'-');
+    return pages;
+}
+
+// Every free-text field of the test information filled with its key and a filler, a logo.
+TestInfo FilledInfo(const QString& filler) {
+    TestInfo info;
+    for (const TestInfoTextField& f : TestInfoTextFields)
+        info.*f.member = QString::fromLatin1(f.key) + filler;
+    QImage logo(300, 100, QImage::Format_RGB32);
+    logo.fill(Qt::red);
+    QBuffer png(&info.logo);
+    EXPECT_TRUE(png.open(QIODevice::WriteOnly) && logo.save(&png, "PNG"));
+    return info;
 }
 
 class Report : public ::testing::TestWithParam<Language> {
@@ -112,15 +148,17 @@ TEST_P(Report, EveryTextWholeInsideThePrintableArea) {
     QString longWord;
     for (int i = 0; i < 1000; ++i)
         longWord += QStringLiteral("%1").arg(i % 10) + QStringLiteral("abcdefghi");
-    TestInfo info;
+    TestInfo info = FilledInfo(QStringLiteral(" 长长的值").repeated(12));
     info.station = QStringLiteral("城南变电站 ").repeated(40) + QStringLiteral("末尾");
     info.serial = QStringLiteral("CT-2041");
-    info.tester = QStringLiteral("Wang Gong");
-    info.reviewer = QStringLiteral("Li Gong");
     info.accuracy = AccuracyClass::C0_5;
+    info.guardBand = 5;
+    info.reportPrefix = QStringLiteral("HX").repeated(30);
     const QStringList remarks{"第一行", "第二行", "第三行", "第四行", "第五行", "第六行", "第七行"};
     info.remarks = remarks.join(u'\n') + u'\n' + longWord;
-    const QList<Word> words = ReportWords(SomeReport(info, {}), dir);
+    DownloadInfo archived;
+    archived.archived = 17;
+    const QList<Word> words = ReportWords(SomeReport(info, archived), dir);
     const double margin = 15 / 25.4 * 72;
     const QRectF printable(QPointF(margin, margin), QPointF(595.28 - margin, 841.89 - margin));
     ASSERT_FALSE(words.isEmpty());
@@ -128,8 +166,9 @@ TEST_P(Report, EveryTextWholeInsideThePrintableArea) {
         EXPECT_TRUE(printable.adjusted(-0.5, -0.5, 0.5, 0.5).contains(w.box))
             << w.text.toStdString() << " at " << w.box.x() << "," << w.box.y() << " to "
             << w.box.right() << "," << w.box.bottom();
-    const QString all = Joined(words, info.serial);
-    for (const QString& whole : {info.station, info.remarks, LimitRowText(AccuracyClass::C0_5),
+    const QString all = Joined(words, info.serial, ReportNumber(info, 17));
+    for (const QString& whole : {info.station, info.remarks, info.organisation, info.setSerial,
+                                 LimitRowText(AccuracyClass::C0_5),
                                  QCoreApplication::translate(
                                      "velantis::TestReport",
                                      "限值按 IEC 61869-2 测量用电流互感器的比值差限值；标准只给出各"
@@ -160,6 +199,60 @@ TEST_P(Report, UnfinishedDownloadAndWhyNoVerdict) {
     const QString complete = Joined(ReportWords(SomeReport(info, {}), dir), {});
     EXPECT_FALSE(complete.contains(
         Packed(QCoreApplication::translate("velantis::TestReport", "下载未完成"))));
+}
+
+// The report number stands on every page beside the page count and in the PDF's title
+// ("未存档" for a test not archived); every field is shown, an expired calibration says so; the
+// decision rule is stated with its guard band, with a word on the resolution for class 0.1; the
+// overall verdict counts the groups without one (3 A and 130 A are outside the range).
+TEST_P(Report, NumberOnEveryPageFieldsRuleAndOverallVerdict) {
+    const auto tr = [](const char* text) {
+        return Packed(QCoreApplication::translate("velantis::TestReport", text)).remove(u'-');
+    };
+    TestInfo info = FilledInfo({});
+    info.date = info.setCalibration = QDate(2026, 12, 9);
+    info.reportPrefix = QStringLiteral("HX");
+    info.remarks += QStringLiteral("\n…").repeated(150); // onto further pages
+    info.accuracy = AccuracyClass::C0_5;
+    info.guardBand = 5;
+    QString title;
+    const QStringList pages = PageTexts(SomeReport(info, {{}, {}, {}, 0, 0, 17}), dir, &title);
+    ASSERT_GE(pages.size(), 3);
+    for (const QString& page : pages)
+        EXPECT_TRUE(page.contains(tr("报告编号: %1").replace("%1", "HX202612090017")));
+    EXPECT_TRUE(title.contains(QStringLiteral("HX-20261209-0017"))) << title.toStdString();
+    const QString all = pages.join(QString());
+    for (const TestInfoTextField& f : TestInfoTextFields) // the prefix is in the number
+        EXPECT_TRUE(f.member == &TestInfo::reportPrefix ||
+                    all.contains(QString::fromLatin1(f.key).remove(u'-')))
+            << f.key;
+    for (const QString& shown :
+         {tr("试验时二次负荷 (VA)"), tr("（已过期）"), tr("总体结论: %1").arg(tr("合格")),
+          tr("判定规则: 带保护带的二元判定，保护带 w = %1 %；接受限 = 该组电流下的限值 − w，"
+             "|F.Er| ≤ 接受限为合格，否则为超差 (ILAC-G8:09/2019)。")
+              .arg("0.05"),
+          tr("电流(%In)"), tr("额定变比"), QStringLiteral("100/5A")})
+        EXPECT_EQ(all.contains(shown), shown != tr("（已过期）")) << shown.toStdString();
+    // The burden during the test is given: the note no longer calls it unknown.
+    EXPECT_FALSE(
+        all.contains(tr("注: 只评定比值差 (F.Er)，未评定相位差；二次负荷与扩展额定电流未知；"
+                        "F.Er 的分辨率为 0.1 %。")));
+
+    // Group 1 (100 A at +0.3 %) fails class 0.1; the other two have no verdict.
+    info.accuracy = AccuracyClass::C0_1;
+    info.guardBand = 0;
+    info.setCalibration = QDate(2026, 12, 8);
+    const QString other = PageTexts(SomeReport(info, {}), dir, &title).join(QString());
+    EXPECT_TRUE(title.contains(QCoreApplication::translate("velantis::TestReport", "未存档")));
+    for (const QString& shown :
+         {tr("报告编号: %1").arg(tr("未存档")), tr("（已过期）"),
+          tr("总体结论: %1").arg(tr("不合格")) + tr(" (无结论 %1 组)").arg(2),
+          tr("判定规则: 简单接受 (保护带 w = 0)，|F.Er| ≤ 限值为合格，否则为超差 (ILAC-G8:09/2019 "
+             "二元判定规则)。"),
+          tr("仪器显示 F.Er 的分辨率为 0.1 %，与准确级 %1 在 100 % 额定电流时的限值 ±%2 % "
+             "同一量级：读数的分辨率不足以区分限值附近的误差。")
+              .arg("0.1", "0.1")})
+        EXPECT_TRUE(other.contains(shown)) << shown.toStdString();
 }
 
 // Where no font holds Chinese text (no font at all here, as Qt's offscreen platform finds under
@@ -201,29 +294,22 @@ namespace {
 // The bytes given to PagesPdf come out of the PDF whole: pdfdetach lists the file by its name
 // and saves exactly those bytes.
 TEST(ReportAttachment, PdfdetachGivesBackTheBytes) {
-    if (QStandardPaths::findExecutable(QStringLiteral("pdfdetach")).isEmpty())
-        GTEST_SKIP() << "no pdfdetach (a Windows PC) to take the attachment out";
     QTemporaryDir dir;
-    QByteArray data("{\"format\": \"试验\", \"frame\": \"");
+    QByteArray data("{\"试验\": \"");
     for (int b = 0; b < 256; ++b)
         data += static_cast<char>(b);
-    data += "\"}\r\n";
-    const QByteArray pdf =
-        PagesPdf(ReportDrawer(SomeReport({}, {})), A4Paper(), PdfResolution,
-                 {QStringLiteral("test-0017.json"), data, QStringLiteral("application/json")});
+    const QByteArray pdf = PagesPdf(ReportDrawer(SomeReport({}, {})), A4Paper(), PdfResolution,
+                                    {QStringLiteral("test-0017.json"), data, {}});
     QFile file(dir.filePath(QStringLiteral("r.pdf")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(pdf) == pdf.size());
     file.close();
-    QProcess list;
+    QProcess list, save;
     list.start(QStringLiteral("pdfdetach"), {QStringLiteral("-list"), file.fileName()});
-    ASSERT_TRUE(list.waitForFinished(60000));
+    save.start(QStringLiteral("pdfdetach"), {"-saveall", "-o", dir.path(), file.fileName()});
+    if (!list.waitForFinished(60000) || !save.waitForFinished(60000))
+        GTEST_SKIP() << "no pdfdetach (a Windows PC) to take the attachment out";
     EXPECT_TRUE(list.readAllStandardOutput().contains("test-0017.json"));
-    QProcess save;
-    const QString out = dir.filePath(QStringLiteral("out.json"));
-    save.start(QStringLiteral("pdfdetach"), {QStringLiteral("-save"), QStringLiteral("1"),
-                                             QStringLiteral("-o"), out, file.fileName()});
-    ASSERT_TRUE(save.waitForFinished(60000));
-    QFile saved(out);
+    QFile saved(dir.filePath(QStringLiteral("test-0017.json")));
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_EQ(saved.readAll(), data);
 }

@@ -142,4 +142,41 @@ TEST(Verdict, LoadOutsideTheRangeIsRoundedAwayFromIt) {
     }
 }
 
+// Under a guard band w a group passes up to the acceptance limit, the limit less w at its load,
+// in the same exact arithmetic: |e| = AL passes, AL + 0.01 fails, also where the limit is
+// interpolated. A guard band fits a class when 0 < w < its smallest limit; one that does not
+// gives no verdict.
+TEST(Verdict, GuardBandAcceptsUpToTheLimitLessW) {
+    using O = GroupVerdict::Outcome;
+    const struct {
+        const char* cls;
+        int guard;
+        const char* hv;
+        const char* error;
+        O outcome;
+        const char* acceptanceOrReason; // "" for none
+    } cases[] = {
+        {"0.5", 5, "100.0A", "+0.45%", O::Pass, "0.45"},
+        {"0.5", 5, "100.0A", "-0.46%", O::Fail, "0.45"},
+        {"0.5", 10, "100.0A", "-0.5%", O::Fail, "0.40"}, // passes without the guard band
+        {"0.5", 5, "60.0A", "+0.575%", O::Pass, "0.57"}, // 0.625 - 0.05, shown cut
+        {"0.5", 5, "60.0A", "+0.585%", O::Fail, "0.57"},
+        {"0.2S", 15, "2.5A", "+0.45%", O::Pass, "0.45"}, // 0.6 - 0.15
+        {"0.2S", 15, "2.5A", "+0.46%", O::Fail, "0.45"},
+        {"0.5", 0, "100.0A", "+0.5%", O::Pass, ""}, // simple acceptance: no acceptance limit
+        {"0.5", 50, "100.0A", "+0.0%", O::None, "保护带超出范围"},
+        {"0.1", 10, "100.0A", "+0.0%", O::None, "保护带超出范围"},
+        {"0.5", -5, "100.0A", "+0.0%", O::None, "保护带超出范围"},
+    };
+    for (const auto& c : cases) {
+        const GroupVerdict v =
+            Judge(Slot(c.hv, c.error), 100, *ParseClass(QString::fromUtf8(c.cls)), c.guard);
+        const QString got = c.outcome == O::None ? v.reason : v.acceptance.value_or(QString());
+        EXPECT_EQ(v.outcome, c.outcome) << c.cls << " w=" << c.guard << " " << c.error;
+        EXPECT_EQ(got, QString::fromUtf8(c.acceptanceOrReason)) << c.cls << " " << c.error;
+    }
+    EXPECT_TRUE(GuardBandFits(AccuracyClass::C0_2S, 19) && GuardBandFits(AccuracyClass::None, 0));
+    EXPECT_FALSE(GuardBandFits(AccuracyClass::C0_2S, 20) || GuardBandFits(AccuracyClass::None, 5));
+}
+
 } // namespace

@@ -76,6 +76,10 @@
         <translation>load above %1 %</translation>
     </message>
     <message>
+        <source>保护带超出范围</source>
+        <translation>guard band out of range</translation>
+    </message>
+    <message>
         <source>设定:%1</source>
         <translation>Set:%1</translation>
     </message>
@@ -221,10 +225,6 @@
         <translation>Ch.</translation>
     </message>
     <message>
-        <source>负荷(%)</source>
-        <translation>Load(%)</translation>
-    </message>
-    <message>
         <source>限值(±%)</source>
         <translation>Limit(±%)</translation>
     </message>
@@ -325,10 +325,6 @@
         <translation>Note: only the ratio error (F.Er) is judged, not the phase displacement; the secondary burden and the extended rated current are unknown; F.Er is resolved to 0.1 %.</translation>
     </message>
     <message>
-        <source>负荷 = 高压电流 ÷ 该组额定一次电流 × 100 %，四舍五入到 0.1；限值截取到两位小数。* 表示该组有电压低标志。</source>
-        <translation>Load = HV current ÷ the group&apos;s rated primary current × 100 %, rounded to 0.1; limits are cut to two decimals. * marks a group with a low-voltage flag.</translation>
-    </message>
-    <message>
         <source>下载未完成</source>
         <translation>Download incomplete</translation>
     </message>
@@ -337,12 +333,120 @@
         <translation> (download incomplete)</translation>
     </message>
     <message>
-        <source>负荷在准确级的范围之外时向范围外取到 0.1 (4.9995 % 记为 4.9)；不判定的组在结论栏注明原因。</source>
-        <translation>A load outside the class&apos;s range is rounded to 0.1 away from the range (4.9995 % shows as 4.9); a group without a verdict has the reason in its verdict column.</translation>
-    </message>
-    <message>
         <source>没有能显示中文的字体: 宋体 (SimSun)、WenQuanYi Zen Hei 都没有安装, 也没有 %1; 报告不能绘制</source>
         <translation>No font for Chinese text: neither SimSun nor WenQuanYi Zen Hei is installed, and %1 is missing; the report cannot be drawn</translation>
+    </message>
+    <message>
+        <source>电流(%In)</source>
+        <translation>Current (%In)</translation>
+    </message>
+    <message>
+        <source>注: 只评定比值差 (F.Er)，未评定相位差；扩展额定电流未知；F.Er 的分辨率为 0.1 %。</source>
+        <translation>Note: only the ratio error (F.Er) is judged, not the phase displacement; the extended rated current is unknown; F.Er is resolved to 0.1 %.</translation>
+    </message>
+    <message>
+        <source>电流(%In) = 高压电流 ÷ 该组额定一次电流 × 100 %，四舍五入到 0.1；限值截取到两位小数。* 表示该组有电压低标志。</source>
+        <translation>Current (%In) = HV current ÷ the group&apos;s rated primary current × 100 %, rounded to 0.1; limits are cut to two decimals. * marks a group with a low-voltage flag.</translation>
+    </message>
+    <message>
+        <source>电流(%In) 在准确级的范围之外时向范围外取到 0.1 (4.9995 % 记为 4.9)；不判定的组在结论栏注明原因。</source>
+        <translation>A current (%In) outside the class&apos;s range is rounded to 0.1 away from the range (4.9995 % shows as 4.9); a group without a verdict has the reason in its verdict column.</translation>
+    </message>
+    <message>
+        <source>报告编号: %1</source>
+        <translation>Report No.: %1</translation>
+    </message>
+    <message>
+        <source>判定规则: 简单接受 (保护带 w = 0)，|F.Er| ≤ 限值为合格，否则为超差 (ILAC-G8:09/2019 二元判定规则)。</source>
+        <translation>Decision rule: simple acceptance (guard band w = 0): Pass when |F.Er| ≤ the limit, else Fail (binary decision rule, ILAC-G8:09/2019).</translation>
+    </message>
+    <message>
+        <source>判定规则: 带保护带的二元判定，保护带 w = %1 %；接受限 = 该组电流下的限值 − w，|F.Er| ≤ 接受限为合格，否则为超差 (ILAC-G8:09/2019)。</source>
+        <translation>Decision rule: binary with a guard band w = %1 %; acceptance limit = the limit at the group&apos;s current − w; Pass when |F.Er| ≤ the acceptance limit, else Fail (ILAC-G8:09/2019).</translation>
+    </message>
+    <message>
+        <source>仪器显示 F.Er 的分辨率为 0.1 %，与准确级 %1 在 100 % 额定电流时的限值 ±%2 % 同一量级：读数的分辨率不足以区分限值附近的误差。</source>
+        <translation>The instrument shows F.Er to 0.1 %, of the order of class %1&apos;s limit of ±%2 % at 100 % rated current: the reading cannot tell errors near the limit apart.</translation>
+    </message>
+    <message>
+        <source>不合格</source>
+        <translation>Fail</translation>
+    </message>
+    <message>
+        <source>合格</source>
+        <translation>Pass</translation>
+    </message>
+    <message>
+        <source>不判定</source>
+        <translation>No verdict</translation>
+    </message>
+    <message>
+        <source>总体结论: %1</source>
+        <translation>Overall verdict: %1</translation>
+    </message>
+    <message>
+        <source> (无结论 %1 组)</source>
+        <translation> (without a verdict: %1)</translation>
+    </message>
+    <message>
+        <source>报告编号</source>
+        <translation>Report No.</translation>
+    </message>
+    <message>
+        <source>执行标准</source>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>制造厂</source>
+        <translation>Manufacturer</translation>
+    </message>
+    <message>
+        <source>型号</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>相别</source>
+        <translation>Phase</translation>
+    </message>
+    <message>
+        <source>绕组/抽头</source>
+        <translation>Core / tap</translation>
+    </message>
+    <message>
+        <source>额定二次负荷 (VA)</source>
+        <translation>Rated burden (VA)</translation>
+    </message>
+    <message>
+        <source>试验时二次负荷 (VA)</source>
+        <translation>Burden during test (VA)</translation>
+    </message>
+    <message>
+        <source>环境温度 (°C)</source>
+        <translation>Ambient temperature (°C)</translation>
+    </message>
+    <message>
+        <source>相对湿度 (%)</source>
+        <translation>Relative humidity (%)</translation>
+    </message>
+    <message>
+        <source>（已过期）</source>
+        <translation> (expired)</translation>
+    </message>
+    <message>
+        <source>测试仪编号</source>
+        <translation>Test set serial</translation>
+    </message>
+    <message>
+        <source>测试仪校准有效期至</source>
+        <translation>Test set calibrated until</translation>
+    </message>
+    <message>
+        <source>未存档</source>
+        <translation>Not archived</translation>
+    </message>
+    <message>
+        <source>限值/接受限(±%)</source>
+        <translation>Limit / acceptance (±%)</translation>
     </message>
 </context>
 </TS>

@@ -371,9 +371,9 @@ int RunRecords(const QStringList& args) {
     if (csv) {
         const QString output = parser.value(QStringLiteral("output"));
         if (output.isEmpty())
-            return Out(CsvBytes(store, test.info.accuracy)) ? Ok : Failed;
+            return Out(CsvBytes(store, test.info.accuracy, test.info.guardBand)) ? Ok : Failed;
         QString why;
-        if (!SaveCsvFile(output, store, test.info.accuracy, &why)) {
+        if (!SaveCsvFile(output, store, test.info.accuracy, test.info.guardBand, &why)) {
             Err(QCoreApplication::translate("Records", "velantis-cli %1: cannot write %2: %3")
                     .arg(command, output, why));
             return Failed;

@@ -646,11 +646,12 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
         const QString& list = s.monitor.history().listText();
         int code = how == DownloadEnd::EndFrame ? Ok : Incomplete;
         if (output.isEmpty()) {
-            Out(csv ? CsvBytes(s.monitor.store(), info.accuracy)
+            Out(csv ? CsvBytes(s.monitor.store(), info.accuracy, info.guardBand)
                     : DataFileBytes(list)); // checked by Finish
         } else {
             QString error;
-            if (!(csv ? SaveCsvFile(output, s.monitor.store(), info.accuracy, &error)
+            if (!(csv ? SaveCsvFile(output, s.monitor.store(), info.accuracy, info.guardBand,
+                                    &error)
                       : SaveDataFile(output, list, &error))) {
                 Err(QCoreApplication::translate("Session",
                                                 "velantis-cli download: cannot write %1: %2")

@@ -26,12 +26,16 @@ QString NumberOrText(const std::optional<QString>& number, const QString& text) 
 
 } // namespace
 
-QByteArray CsvBytes(const RecordStore& store, AccuracyClass accuracy) {
+QByteArray CsvBytes(const RecordStore& store, AccuracyClass accuracy, int guardBand) {
     const bool judged = accuracy != AccuracyClass::None;
+    const bool guarded = judged && guardBand != 0;
     QStringList lines;
     lines << QStringLiteral("组号,高压电流(A),R通道电流(A),S通道电流(A),T通道电流(A),F.Er(%),"
                             "变比一次(A),变比二次(A),通道") +
-                 (judged ? QStringLiteral(",负荷(%),限值(%),结论,说明") : QString());
+                 (judged ? QStringLiteral(",电流百分数(%),限值(%)") +
+                               (guarded ? QStringLiteral(",接受限(%)") : QString()) +
+                               QStringLiteral(",结论,说明")
+                         : QString());
     for (int n = 1; n <= SlotIndex::Highest; ++n) {
         const SlotIndex slot = *SlotIndex::make(n);
         if (store.isEmpty(slot))
@@ -50,9 +54,11 @@ QByteArray CsvBytes(const RecordStore& store, AccuracyClass accuracy) {
             ChannelLetter(g.recChannel),
         };
         if (judged) {
-            const GroupVerdict v = JudgeSlot(store, slot, accuracy);
-            cells << v.load.value_or(QString()) << v.limit.value_or(QString())
-                  << OutcomeName(v.outcome)
+            const GroupVerdict v = JudgeSlot(store, slot, accuracy, guardBand);
+            cells << v.load.value_or(QString()) << v.limit.value_or(QString());
+            if (guarded)
+                cells << v.acceptance.value_or(QString());
+            cells << OutcomeName(v.outcome)
                   << (v.outcome == GroupVerdict::Outcome::None ? v.reason : QString());
         }
         QStringList escaped;
@@ -66,7 +72,12 @@ QByteArray CsvBytes(const RecordStore& store, AccuracyClass accuracy) {
 
 bool SaveCsvFile(const QString& path, const RecordStore& store, AccuracyClass accuracy,
                  QString* error, FileError* failure) {
-    return SaveFileBytes(path, CsvBytes(store, accuracy), error, failure);
+    return SaveCsvFile(path, store, accuracy, 0, error, failure);
+}
+
+bool SaveCsvFile(const QString& path, const RecordStore& store, AccuracyClass accuracy,
+                 int guardBand, QString* error, FileError* failure) {
+    return SaveFileBytes(path, CsvBytes(store, accuracy, guardBand), error, failure);
 }
 
 } // namespace velantis

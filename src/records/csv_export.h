@@ -15,13 +15,17 @@ namespace velantis {
 // the stored texts - group, high-voltage current A, R/S/T currents A (mA converted), ratio
 // error %, the ratio's primary and secondary figures, channel letter. Texts that show no number
 // ("OL", "err", "- -", "- - - -", "--%") stay as they are in their cells. With an accuracy
-// class, four columns more: the load point (whenever it can be computed), the limit (with a
-// verdict), the verdict, as the report shows them, and why there is no verdict (empty for 合格
-// and 超差).
-QByteArray CsvBytes(const RecordStore& store, AccuracyClass accuracy = AccuracyClass::None);
+// class, columns more: the current in % of the group's rated primary (电流百分数, whenever it
+// can be computed), the limit (with a verdict), under a guard band (in hundredths of a per
+// cent, see GuardBandFits) the acceptance limit, the verdict, as the report shows them, and why
+// there is no verdict (empty for 合格 and 超差).
+QByteArray CsvBytes(const RecordStore& store, AccuracyClass accuracy = AccuracyClass::None,
+                    int guardBand = 0);
 
 // Writes CsvBytes to path, as Save writes a list; false with the reason.
 bool SaveCsvFile(const QString& path, const RecordStore& store, AccuracyClass accuracy,
                  QString* error, FileError* failure = nullptr);
+bool SaveCsvFile(const QString& path, const RecordStore& store, AccuracyClass accuracy,
+                 int guardBand, QString* error, FileError* failure = nullptr);
 
 } // namespace velantis

@@ -127,26 +127,16 @@ std::optional<int> ParseGuardBand(const QString& text) {
     return m.captured(1).toInt() * 100 + decimals.toInt();
 }
 
-int SmallestLimit(AccuracyClass c) {
-    const QList<LimitPoint> row = LimitRow(c);
-    int smallest = row.isEmpty() ? 0 : row.first().limitHundredths;
-    for (const LimitPoint& p : row)
-        smallest = std::min(smallest, p.limitHundredths);
-    return smallest;
-}
-
 QString GuardBandProblem(int hundredths, AccuracyClass c) {
-    if (hundredths == 0)
+    if (GuardBandFits(c, hundredths))
         return {};
     const int smallest = SmallestLimit(c);
     if (smallest == 0)
         return QCoreApplication::translate("velantis::TestJson",
                                            "a guard band needs an accuracy class");
-    if (hundredths < 0 || hundredths >= smallest)
-        return QCoreApplication::translate("velantis::TestJson",
-                                           "the guard band of class %1 is above 0 and below %2 %")
-            .arg(ClassName(c), GuardBandText(smallest));
-    return {};
+    return QCoreApplication::translate("velantis::TestJson",
+                                       "the guard band of class %1 is above 0 and below %2 %")
+        .arg(ClassName(c), GuardBandText(smallest));
 }
 
 QString TestJsonFileName(qint64 number) {

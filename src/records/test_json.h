@@ -78,9 +78,6 @@ QString GuardBandText(int hundredths);
 // The guard band a text gives in hundredths of a per cent ("0.05", "0.1", "0"); nothing when
 // the text is no such number with at most two decimals.
 std::optional<int> ParseGuardBand(const QString& text);
-// The smallest limit of a class's limit row in hundredths of a per cent; 0 for no class. A
-// guard band is below it.
-int SmallestLimit(AccuracyClass c);
 // Why a guard band does not go with a class, in the interface's language; empty when it does:
 // 0 always, otherwise 0 < w < the class's smallest limit, and a class is needed.
 QString GuardBandProblem(int hundredths, AccuracyClass c);

@@ -100,6 +100,7 @@ struct ReportRow {
     int group = 0;
     GroupRecord slot;
     GroupVerdict verdict;
+    QString rated; // the group's rated ratio (its setting, "400/5A"); empty without its frame
 };
 
 // Everything a report shows, derived from the store by the same verdict as the CSV.

@@ -8,6 +8,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace velantis {
 
 namespace {
@@ -131,16 +133,6 @@ QString DecimalText(const Fraction& f, int places, Rounding rounding) {
     return negative && !zero ? u'-' + digits : digits;
 }
 
-// Hundredths of a percent as the shortest text: 75 "0.75", 150 "1.5", 300 "3".
-QString PercentText(int hundredths) {
-    QString text = DecimalText(Fraction::Of(hundredths, 100), 2, Rounding::TowardZero);
-    while (text.endsWith(u'0'))
-        text.chop(1);
-    if (text.endsWith(u'.'))
-        text.chop(1);
-    return text;
-}
-
 GroupVerdict NoVerdict(GroupVerdict v, const QString& reason) {
     v.outcome = GroupVerdict::Outcome::None;
     v.reason = reason;
@@ -224,11 +216,39 @@ QList<LimitPoint> LimitRow(AccuracyClass c) {
     return {};
 }
 
+QString HundredthsText(int hundredths) {
+    QString text = DecimalText(Fraction::Of(hundredths, 100), 2, Rounding::TowardZero);
+    while (text.endsWith(u'0'))
+        text.chop(1);
+    if (text.endsWith(u'.'))
+        text.chop(1);
+    return text;
+}
+
 QString LimitRowText(AccuracyClass c) {
     QStringList parts;
     for (const LimitPoint& p : LimitRow(c))
-        parts << QStringLiteral("%1 %: ±%2").arg(p.percent).arg(PercentText(p.limitHundredths));
+        parts << QStringLiteral("%1 %: ±%2").arg(p.percent).arg(HundredthsText(p.limitHundredths));
     return parts.join(QStringLiteral("  "));
+}
+
+int SmallestLimit(AccuracyClass c) {
+    const QList<LimitPoint> row = LimitRow(c);
+    int smallest = row.isEmpty() ? 0 : row.constFirst().limitHundredths;
+    for (const LimitPoint& p : row)
+        smallest = std::min(smallest, p.limitHundredths);
+    return smallest;
+}
+
+bool GuardBandFits(AccuracyClass c, int hundredths) {
+    return hundredths == 0 || (hundredths > 0 && hundredths < SmallestLimit(c));
+}
+
+int LimitAtRated(AccuracyClass c) {
+    for (const LimitPoint& p : LimitRow(c))
+        if (p.percent == 100)
+            return p.limitHundredths;
+    return 0;
 }
 
 QString OutcomeName(GroupVerdict::Outcome o) {
@@ -243,7 +263,7 @@ QString OutcomeName(GroupVerdict::Outcome o) {
     return QStringLiteral("不判定");
 }
 
-GroupVerdict Judge(const GroupRecord& slot, int ratedPrimary, AccuracyClass c) {
+GroupVerdict Judge(const GroupRecord& slot, int ratedPrimary, AccuracyClass c, int guardBand) {
     GroupVerdict v;
     v.voltageLow = slot.recHvLow != 0 || slot.recLvLow != 0;
     const auto hv = ParseDecimal(CurrentAmps(slot.recHvCurrent));
@@ -274,6 +294,8 @@ GroupVerdict Judge(const GroupRecord& slot, int ratedPrimary, AccuracyClass c) {
     const auto error = ParseDecimal(RatioErrorPercent(slot.recRatioError));
     if (!error)
         return NoVerdict(v, QStringLiteral("F.Er 无数值"));
+    if (!GuardBandFits(c, guardBand))
+        return NoVerdict(v, QStringLiteral("保护带超出范围"));
 
     if (*load < first)
         return NoVerdict(v, QStringLiteral("负荷低于 %1 %").arg(row.constFirst().percent));
@@ -289,19 +311,24 @@ GroupVerdict Judge(const GroupRecord& slot, int ratedPrimary, AccuracyClass c) {
     const Fraction l1 = Fraction::Of(row[i + 1].limitHundredths, 100);
     const Fraction limit = l0 + (l1 - l0) * (*load - p0) / (p1 - p0);
     v.limit = DecimalText(limit, 2, Rounding::TowardZero);
-    v.outcome = error->abs() <= limit ? GroupVerdict::Outcome::Pass : GroupVerdict::Outcome::Fail;
+    // The acceptance limit: the limit less the guard band, in the same exact arithmetic.
+    const Fraction acceptance = limit - Fraction::Of(guardBand, 100);
+    if (guardBand > 0)
+        v.acceptance = DecimalText(acceptance, 2, Rounding::TowardZero);
+    v.outcome =
+        error->abs() <= acceptance ? GroupVerdict::Outcome::Pass : GroupVerdict::Outcome::Fail;
     return v;
 }
 
-GroupVerdict JudgeSlot(const RecordStore& store, SlotIndex n, AccuracyClass c) {
+GroupVerdict JudgeSlot(const RecordStore& store, SlotIndex n, AccuracyClass c, int guardBand) {
     const auto& frame = store.frame(n);
     if (!frame) {
-        GroupVerdict v = Judge(store.at(n), 0, c);
+        GroupVerdict v = Judge(store.at(n), 0, c, guardBand);
         if (c != AccuracyClass::None)
             v.reason = QStringLiteral("额定一次未知");
         return v;
     }
-    return Judge(store.at(n), frame->ratedPrimary(), c);
+    return Judge(store.at(n), frame->ratedPrimary(), c, guardBand);
 }
 
 QString SettingOf(const MeasurementFrame& frame) {
@@ -319,7 +346,7 @@ TestReport MakeTestReport(const RecordStore& store, const TestInfo& info,
         const SlotIndex slot = *SlotIndex::make(n);
         if (store.isEmpty(slot))
             continue;
-        ReportRow row{n, store.at(slot), JudgeSlot(store, slot, info.accuracy)};
+        ReportRow row{n, store.at(slot), JudgeSlot(store, slot, info.accuracy, info.guardBand), {}};
         switch (row.verdict.outcome) {
         case GroupVerdict::Outcome::Pass:
             ++report.pass;
@@ -333,6 +360,7 @@ TestReport MakeTestReport(const RecordStore& store, const TestInfo& info,
         }
         if (const auto& frame = store.frame(slot)) {
             const QString setting = SettingOf(*frame);
+            row.rated = setting;
             if (firstSetting.isNull())
                 firstSetting = setting;
             else if (setting != firstSetting)

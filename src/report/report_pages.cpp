@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -37,16 +38,18 @@ struct Column {
 };
 constexpr Column Columns[] = {
     {QT_TRANSLATE_NOOP("velantis::TestReport", "组号"), 12, Qt::AlignRight},
-    {QT_TRANSLATE_NOOP("velantis::TestReport", "高压电流"), 20, Qt::AlignRight},
-    {"R", 17, Qt::AlignRight},
-    {"S", 17, Qt::AlignRight},
-    {"T", 17, Qt::AlignRight},
+    {QT_TRANSLATE_NOOP("velantis::TestReport", "高压电流"), 18, Qt::AlignRight},
+    {"R", 15, Qt::AlignRight},
+    {"S", 15, Qt::AlignRight},
+    {"T", 15, Qt::AlignRight},
     {"F.Er", 13, Qt::AlignRight},
-    {QT_TRANSLATE_NOOP("velantis::TestReport", "变比"), 19, Qt::AlignRight},
+    {QT_TRANSLATE_NOOP("velantis::TestReport", "变比"), 17, Qt::AlignRight},
+    // The group's own rated ratio, which its current in % of rated is computed against.
+    {QT_TRANSLATE_NOOP("velantis::TestReport", "额定变比"), 15, Qt::AlignRight},
     {QT_TRANSLATE_NOOP("velantis::TestReport", "通道"), 9, Qt::AlignHCenter},
-    {QT_TRANSLATE_NOOP("velantis::TestReport", "负荷(%)"), 15, Qt::AlignRight},
-    {QT_TRANSLATE_NOOP("velantis::TestReport", "限值(±%)"), 15, Qt::AlignRight},
-    {QT_TRANSLATE_NOOP("velantis::TestReport", "结论"), 26, Qt::AlignHCenter},
+    {QT_TRANSLATE_NOOP("velantis::TestReport", "电流(%In)"), 15, Qt::AlignRight},
+    {QT_TRANSLATE_NOOP("velantis::TestReport", "限值(±%)"), 18, Qt::AlignRight},
+    {QT_TRANSLATE_NOOP("velantis::TestReport", "结论"), 18, Qt::AlignHCenter},
 };
 
 QString OrDash(const QString& text) {
@@ -65,7 +68,6 @@ public:
         tableLine = QFontMetricsF(table_).lineSpacing();
         rowPad = tableLine * 0.45;
         smallLine = QFontMetricsF(small_).lineSpacing();
-        footer = smallLine * 2;
     }
     qreal mm(qreal v) const { return v * res_ / 25.4; }
     const QPaintDevice* device() const { return device_; }
@@ -75,7 +77,6 @@ public:
     qreal tableLine = 0;
     qreal rowPad = 0;
     qreal smallLine = 0;
-    qreal footer = 0;
     const QFont& body() const { return body_; }
     const QFont& bold() const { return bold_; }
     const QFont& table() const { return table_; }
@@ -137,17 +138,23 @@ struct FlowLine {
 
 QStringList FootnoteLines(const TestReport& r) {
     QStringList lines{
-        QCoreApplication::translate(
-            "velantis::TestReport",
-            "注: 只评定比值差 (F.Er)，未评定相位差；二次负荷与扩展额定电流未知；F.Er 的分辨率为 "
-            "0.1 %。"),
+        r.info.testBurden.trimmed().isEmpty()
+            ? QCoreApplication::translate(
+                  "velantis::TestReport",
+                  "注: 只评定比值差 (F.Er)，未评定相位差；二次负荷与扩展额定电流未知；F.Er "
+                  "的分辨率为 "
+                  "0.1 %。")
+            : QCoreApplication::translate(
+                  "velantis::TestReport",
+                  "注: 只评定比值差 (F.Er)，未评定相位差；扩展额定电流未知；"
+                  "F.Er 的分辨率为 0.1 %。"),
         QCoreApplication::translate(
             "velantis::TestReport",
             "限值按 IEC 61869-2 测量用电流互感器的比值差限值；标准只给出各负荷点的限值，"
             "两点之间按负荷线性插值是本程序的规则。"),
         QCoreApplication::translate(
             "velantis::TestReport",
-            "负荷 = 高压电流 ÷ 该组额定一次电流 × 100 %，四舍五入到 0.1；限值截取到两位小数。"
+            "电流(%In) = 高压电流 ÷ 该组额定一次电流 × 100 %，四舍五入到 0.1；限值截取到两位小数。"
             "* 表示该组有电压低标志。"),
     };
     if (r.info.accuracy == AccuracyClass::None)
@@ -155,7 +162,7 @@ QStringList FootnoteLines(const TestReport& r) {
     else
         lines << QCoreApplication::translate(
             "velantis::TestReport",
-            "负荷在准确级的范围之外时向范围外取到 0.1 (4.9995 % 记为 4.9)；不判定的组在结论栏"
+            "电流(%In) 在准确级的范围之外时向范围外取到 0.1 (4.9995 % 记为 4.9)；不判定的组在结论栏"
             "注明原因。");
     return lines;
 }
@@ -163,6 +170,13 @@ QStringList FootnoteLines(const TestReport& r) {
 // How the download ended when it did not end complete; empty when it did.
 QString EndingText(const DownloadInfo& d) {
     return DownloadEndingText(d.ending, d.stored, d.announced);
+}
+
+// The test set's calibration had run out on the day of the test (the download's day when the
+// test has no date).
+bool CalibrationExpired(const TestInfo& info, const DownloadInfo& download) {
+    const QDate tested = info.date.isValid() ? info.date : download.at.date();
+    return info.setCalibration.isValid() && tested.isValid() && info.setCalibration < tested;
 }
 
 QStringList Cells(const ReportRow& row, AccuracyClass accuracy) {
@@ -174,16 +188,13 @@ QStringList Cells(const ReportRow& row, AccuracyClass accuracy) {
     if (row.verdict.outcome == GroupVerdict::Outcome::None && accuracy != AccuracyClass::None &&
         !row.verdict.reason.isEmpty())
         outcome += u'\n' + ShownText(row.verdict.reason);
-    return {QString::number(row.group),
-            g.recHvCurrent.trimmed(),
-            g.recRCurrent.trimmed(),
-            g.recSCurrent.trimmed(),
-            g.recTCurrent.trimmed(),
-            g.recRatioError.trimmed(),
-            g.recRatio.trimmed(),
-            ChannelLetter(g.recChannel),
+    return {QString::number(row.group), g.recHvCurrent.trimmed(), g.recRCurrent.trimmed(),
+            g.recSCurrent.trimmed(), g.recTCurrent.trimmed(), g.recRatioError.trimmed(),
+            g.recRatio.trimmed(), row.rated, ChannelLetter(g.recChannel),
             row.verdict.load.value_or(QString()),
-            row.verdict.limit.value_or(QString()),
+            // Under a guard band the acceptance limit the verdict is decided by, after the limit.
+            row.verdict.limit.value_or(QString()) +
+                (row.verdict.acceptance ? u'/' + *row.verdict.acceptance : QString()),
             outcome};
 }
 
@@ -191,6 +202,8 @@ QStringList Cells(const ReportRow& row, AccuracyClass accuracy) {
 class ReportLayout {
 public:
     ReportLayout(const Page& page, const TestReport& r) : page_(page), r_(r) {
+        // Room for the foot of a page of a report of thousands of pages, and a line's gap.
+        footer_ = (static_cast<qreal>(footerLines(9999, 9999).size()) + 1) * page_.smallLine;
         head();
         table();
         closing();
@@ -207,7 +220,7 @@ public:
     };
 
     QList<PageContent> paginate() const {
-        const qreal bottom = page_.area.height() - page_.footer;
+        const qreal bottom = page_.area.height() - footer_;
         QList<PageContent> pages{{}};
         qreal y = 0;
         bool empty = true; // nothing but the page's head on it yet
@@ -255,14 +268,13 @@ public:
              Wrapped(continuationText(pageIndex), page_.small(), page_.area.width(), page_));
     }
 
+    // The foot of every page: the report number beside "第 n 页 / 共 m 页", wrapped where a
+    // long number prefix needs it, its last line at the bottom of the printable area.
     void footer(QPainter& p, int pageIndex, int pages) const {
         p.setPen(Qt::black);
-        const QString shown =
-            QCoreApplication::translate("velantis::TestReport", "第 %1 页 / 共 %2 页")
-                .arg(pageIndex + 1)
-                .arg(pages);
-        text(p, 0, page_.area.height() - page_.smallLine, page_.area.width(), page_.small(),
-             page_.smallLine, Qt::AlignHCenter, {shown});
+        const QStringList lines = footerLines(pageIndex + 1, pages);
+        text(p, 0, page_.area.height() - page_.smallLine * static_cast<qreal>(lines.size()),
+             page_.area.width(), page_.small(), page_.smallLine, Qt::AlignHCenter, lines);
     }
 
 private:
@@ -280,6 +292,17 @@ private:
             p.drawText(QPointF(at, y + m.ascent()), l);
             y += lineHeight;
         }
+    }
+
+    QStringList footerLines(int page, int pages) const {
+        return Wrapped(
+            QCoreApplication::translate("velantis::TestReport", "报告编号: %1")
+                    .arg(ReportNumber(r_.info, r_.download.archived)) +
+                QStringLiteral("    ") +
+                QCoreApplication::translate("velantis::TestReport", "第 %1 页 / 共 %2 页")
+                    .arg(page)
+                    .arg(pages),
+            page_.small(), page_.area.width(), page_);
     }
 
     QString continuationText(int pageIndex) const {
@@ -342,7 +365,94 @@ private:
         gap(page_.line * 0.3);
     }
 
+    // The organisation that tests, and its logo top left, 15 mm high (a logo wider than a third
+    // of the page scaled down to that width); the organisation's name beside it, and below it
+    // where it takes more lines than the logo's height holds.
+    void letterhead() {
+        const TestInfo& i = r_.info;
+        const QImage logo = i.logo.isEmpty() ? QImage() : QImage::fromData(i.logo);
+        const QString organisation = i.organisation.trimmed();
+        if (logo.isNull() && organisation.isEmpty())
+            return;
+        QSizeF logoSize;
+        if (!logo.isNull()) {
+            logoSize = QSizeF(page_.mm(15) * logo.width() / logo.height(), page_.mm(15));
+            if (logoSize.width() > page_.area.width() / 3)
+                logoSize = QSizeF(page_.area.width() / 3,
+                                  page_.area.width() / 3 * logo.height() / logo.width());
+        }
+        const qreal x = logo.isNull() ? 0 : logoSize.width() + page_.mm(4);
+        const qreal width = page_.area.width() - x;
+        const QStringList lines = organisation.isEmpty()
+                                      ? QStringList()
+                                      : Wrapped(organisation, page_.bold(), width, page_);
+        // The lines beside the logo, drawn with it.
+        const qsizetype beside =
+            logo.isNull()
+                ? std::min<qsizetype>(1, lines.size())
+                : std::min<qsizetype>(
+                      lines.size(), std::max<qsizetype>(
+                                        1, static_cast<qsizetype>(logoSize.height() / page_.line)));
+        const QStringList first = lines.mid(0, beside);
+        const qreal height = std::max(logoSize.height(), page_.line * static_cast<qreal>(beside));
+        add(height, [this, logo, logoSize, x, width, first](QPainter& p, qreal y) {
+            if (!logo.isNull())
+                p.drawImage(QRectF(QPointF(0, y), logoSize), logo);
+            text(p, x, y, width, page_.bold(), page_.line, Qt::AlignLeft, first);
+        });
+        for (const QString& l : lines.mid(beside))
+            add(page_.line, [this, l, x, width](QPainter& p, qreal y) {
+                text(p, x, y, width, page_.bold(), page_.line, Qt::AlignLeft, {l});
+            });
+        gap(page_.line * 0.5);
+    }
+
+    // The decision rule in words, under the limit row; for a class whose limit at rated current
+    // is of the order of the reading's resolution, a word on that too.
+    void decisionRule() {
+        const TestInfo& i = r_.info;
+        if (i.accuracy == AccuracyClass::None)
+            return;
+        paragraph(i.guardBand == 0 ? QCoreApplication::translate(
+                                         "velantis::TestReport",
+                                         "判定规则: 简单接受 (保护带 w = 0)，|F.Er| ≤ 限值为合格，"
+                                         "否则为超差 (ILAC-G8:09/2019 二元判定规则)。")
+                                   : QCoreApplication::translate(
+                                         "velantis::TestReport",
+                                         "判定规则: 带保护带的二元判定，保护带 w = %1 %；接受限 = "
+                                         "该组电流下的限值 − w，"
+                                         "|F.Er| ≤ 接受限为合格，否则为超差 (ILAC-G8:09/2019)。")
+                                         .arg(HundredthsText(i.guardBand)),
+                  page_.body(), page_.line);
+        if (const int rated = LimitAtRated(i.accuracy); rated > 0 && rated <= 20)
+            paragraph(QCoreApplication::translate(
+                          "velantis::TestReport",
+                          "仪器显示 F.Er 的分辨率为 0.1 %，与准确级 %1 在 100 % 额定电流时的限值 "
+                          "±%2 % 同一量级：读数的分辨率不足以区分限值附近的误差。")
+                          .arg(ClassName(i.accuracy), HundredthsText(rated)),
+                      page_.body(), page_.line);
+    }
+
+    // The groups' verdicts in one word: 合格 when every judged group passes, 不合格 when one
+    // fails, 不判定 when none is judged; the groups without a verdict counted beside it.
+    QString overall() const {
+        QString word;
+        if (r_.fail > 0)
+            word = QCoreApplication::translate("velantis::TestReport", "不合格");
+        else if (r_.pass > 0)
+            word = QCoreApplication::translate("velantis::TestReport", "合格");
+        else
+            word = QCoreApplication::translate("velantis::TestReport", "不判定");
+        QString shown =
+            QCoreApplication::translate("velantis::TestReport", "总体结论: %1").arg(word);
+        if (r_.none > 0)
+            shown +=
+                QCoreApplication::translate("velantis::TestReport", " (无结论 %1 组)").arg(r_.none);
+        return shown;
+    }
+
     void head() {
+        letterhead();
         paragraph(Title(), page_.title(), QFontMetricsF(page_.title()).lineSpacing(),
                   Qt::AlignHCenter);
         gap(page_.line * 0.8);
@@ -350,15 +460,42 @@ private:
         QString ratio = OrDash(r_.ratedRatio);
         if (r_.mixedSettings)
             ratio += QCoreApplication::translate("velantis::TestReport", " (各组设定不同)");
+        fields({{QCoreApplication::translate("velantis::TestReport", "报告编号"),
+                 ReportNumber(i, r_.download.archived)},
+                {QCoreApplication::translate("velantis::TestReport", "执行标准"),
+                 OrDash(i.standard)}});
         fields({{QCoreApplication::translate("velantis::TestReport", "站名"), OrDash(i.station)},
                 {QCoreApplication::translate("velantis::TestReport", "设备"), OrDash(i.device)}});
         fields({{QCoreApplication::translate("velantis::TestReport", "编号"), OrDash(i.serial)},
                 {QCoreApplication::translate("velantis::TestReport", "额定变比"), ratio}});
+        fields({{QCoreApplication::translate("velantis::TestReport", "制造厂"), OrDash(i.maker)},
+                {QCoreApplication::translate("velantis::TestReport", "型号"), OrDash(i.type)}});
+        fields(
+            {{QCoreApplication::translate("velantis::TestReport", "相别"), OrDash(i.phase)},
+             {QCoreApplication::translate("velantis::TestReport", "绕组/抽头"), OrDash(i.core)}});
+        fields({{QCoreApplication::translate("velantis::TestReport", "额定二次负荷 (VA)"),
+                 OrDash(i.ratedBurden)},
+                {QCoreApplication::translate("velantis::TestReport", "试验时二次负荷 (VA)"),
+                 OrDash(i.testBurden)}});
         fields({{QCoreApplication::translate("velantis::TestReport", "准确级"),
                  ShownText(ClassName(i.accuracy))},
                 {QCoreApplication::translate("velantis::TestReport", "试验日期"),
                  i.date.isValid() ? i.date.toString(QStringLiteral("yyyy-MM-dd"))
                                   : QStringLiteral("—")}});
+        fields({{QCoreApplication::translate("velantis::TestReport", "环境温度 (°C)"),
+                 OrDash(i.temperature)},
+                {QCoreApplication::translate("velantis::TestReport", "相对湿度 (%)"),
+                 OrDash(i.humidity)}});
+        QString calibration = QStringLiteral("—");
+        if (i.setCalibration.isValid()) {
+            calibration = i.setCalibration.toString(QStringLiteral("yyyy-MM-dd"));
+            if (CalibrationExpired(i, r_.download))
+                calibration += QCoreApplication::translate("velantis::TestReport", "（已过期）");
+        }
+        fields({{QCoreApplication::translate("velantis::TestReport", "测试仪编号"),
+                 OrDash(i.setSerial)},
+                {QCoreApplication::translate("velantis::TestReport", "测试仪校准有效期至"),
+                 calibration}});
         fields({{QCoreApplication::translate("velantis::TestReport", "试验人员"), OrDash(i.tester)},
                 {QCoreApplication::translate("velantis::TestReport", "审核"), OrDash(i.reviewer)}});
         fields({{QCoreApplication::translate("velantis::TestReport", "下载时间"),
@@ -382,6 +519,7 @@ private:
                 : QCoreApplication::translate("velantis::TestReport", "准确级 %1 的比值差限值: %2")
                       .arg(ClassName(i.accuracy), LimitRowText(i.accuracy)),
             page_.body(), page_.line);
+        decisionRule();
         gap(page_.line * 0.3);
         QString summary = QCoreApplication::translate("velantis::TestReport",
                                                       "组数 %1    合格 %2    超差 %3    不判定 %4")
@@ -397,6 +535,7 @@ private:
                            .arg(r_.largestError)
                            .arg(*r_.largestErrorGroup);
         paragraph(summary, page_.bold(), page_.line);
+        paragraph(overall(), page_.bold(), page_.line);
         curve();
         add(page_.line * 0.6, [this](QPainter& p, qreal y) {
             p.setPen(QPen(Qt::black, page_.mm(0.3)));
@@ -455,7 +594,10 @@ private:
     void table() {
         QStringList headings;
         for (const Column& c : Columns)
-            headings << Tr(c.heading);
+            headings << (c.heading == Columns[10].heading && r_.info.guardBand > 0
+                             ? QCoreApplication::translate("velantis::TestReport",
+                                                           "限值/接受限(±%)")
+                             : Tr(c.heading));
         heading_ = wrappedCells(headings, page_.tableBold());
         headingHeight_ = rowHeight(heading_);
         const qsizetype at = lines_.size();
@@ -530,6 +672,7 @@ private:
     QList<FlowLine> lines_;
     QList<QStringList> heading_;
     qreal headingHeight_ = 0;
+    qreal footer_ = 0;
 };
 
 // The program and its version, as the PDF's creator.
@@ -538,6 +681,21 @@ QString PdfCreator() {
 }
 
 } // namespace
+
+QString ReportNumber(const TestInfo& info, qint64 archived) {
+    if (archived <= 0)
+        return QCoreApplication::translate("velantis::TestReport", "未存档");
+    QStringList parts;
+    QString prefix = info.reportPrefix.trimmed();
+    while (prefix.endsWith(u'-'))
+        prefix.chop(1);
+    if (!prefix.isEmpty())
+        parts << prefix;
+    if (info.date.isValid())
+        parts << info.date.toString(QStringLiteral("yyyyMMdd"));
+    parts << QStringLiteral("%1").arg(archived, 4, 10, QLatin1Char('0'));
+    return parts.join(u'-');
+}
 
 QString ReportFontProblem() {
     if (!ChineseFontFamily().isEmpty())
@@ -600,6 +758,10 @@ bool DrawTestReport(QPainter& painter, const QSizeF& area, int resolution,
 bool DrawTestReport(QPagedPaintDevice& device, int resolution, const TestReport& report) {
     if (ChineseFontFamily().isEmpty())
         return false;
+    // A PDF names the report and its number as its title (set before the painter begins).
+    if (auto* pdf = dynamic_cast<QPdfWriter*>(&device))
+        pdf->setTitle(Title() + QStringLiteral(" ") +
+                      ReportNumber(report.info, report.download.archived));
     device.setPageLayout(QPageLayout(device.pageLayout().pageSize(), QPageLayout::Portrait,
                                      QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
     QPainter painter;

@@ -39,13 +39,15 @@ QByteArray PagesPdf(const PageDrawer& draw, const QPageLayout& paper, int resolu
 QPageLayout A4Paper();
 inline constexpr int PdfResolution = 1200;
 
-// The test report on A4: title, test information, the download (and how it ended when it did
-// not end complete), the class and its limit row, a summary, the table of groups (its heading on
+// The test report on A4: the organisation and its logo, title, test information (the report
+// number, nameplate, conditions, the test set and its calibration), the download (and how it
+// ended when it did not end complete), the class, its limit row and the decision rule, a
+// summary and the overall verdict, the table of groups (its heading on
 // every page, 超差 rows boxed and bold for black-and-white print, the reason beside 不判定),
-// signature lines, the footnote and "第 n 页 / 共 m 页" on each page. One layout for printing,
-// the preview and the PDF. Every text is laid out by its measured width and wraps, onto further
-// pages where it has to: nothing is cut. False, and nothing drawn, when there is no font for
-// Chinese text (see ReportFontProblem).
+// signature lines, the footnote and the report number beside "第 n 页 / 共 m 页" on each page. One
+// layout for printing, the preview and the PDF. Every text is laid out by its measured width and
+// wraps, onto further pages where it has to: nothing is cut. False, and nothing drawn, when there
+// is no font for Chinese text (see ReportFontProblem).
 bool DrawTestReport(QPagedPaintDevice& device, int resolution, const TestReport& report);
 // The same pages drawn by a painter begun on any paint device (its fonts are bound to it), each
 // page's printable area of the given size in pixels at the resolution from the painter's origin;
@@ -54,6 +56,12 @@ bool DrawTestReport(QPainter& painter, const QSizeF& area, int resolution,
                     const std::function<bool()>& newPage, const TestReport& report);
 // The same as a drawer for PagesPdf and the printing, holding its own copy of the report.
 PageDrawer ReportDrawer(const TestReport& report);
+
+// The report's number, printed on every page: the prefix (trailing dashes dropped), the test
+// date (yyyyMMdd, left out when the test has none) and the test's number in the record database
+// zero-padded to four digits, joined by dashes: "HX-20261209-0017". "未存档" (in the interface's
+// language) for a test not archived (archived 0).
+QString ReportNumber(const TestInfo& info, qint64 archived);
 
 // Why a report cannot be drawn here, naming the fonts looked for, in the interface's language;
 // empty when it can.

@@ -34,6 +34,7 @@ const char* const Forms[] = {
     QT_TRANSLATE_NOOP("ControllerTexts", "F.Er 无数值"),
     QT_TRANSLATE_NOOP("ControllerTexts", "负荷低于 %1 %"),
     QT_TRANSLATE_NOOP("ControllerTexts", "负荷高于 %1 %"),
+    QT_TRANSLATE_NOOP("ControllerTexts", "保护带超出范围"),
     // The setting and the ratio beside the readings.
     QT_TRANSLATE_NOOP("ControllerTexts", "设定:%1"),
     QT_TRANSLATE_NOOP("ControllerTexts", "变比:%1"),

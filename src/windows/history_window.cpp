@@ -374,7 +374,7 @@ void HistoryWindow::exportCsv() {
     RecordStore store;
     FillStore(groups, &store);
     FileError failure;
-    if (!SaveCsvFile(path, store, test.info.accuracy, nullptr, &failure))
+    if (!SaveCsvFile(path, store, test.info.accuracy, test.info.guardBand, nullptr, &failure))
         tell(tr("导出 CSV"), SaveFailureText(path, failure));
     else
         emit fileWritten(path);

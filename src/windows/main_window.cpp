@@ -821,7 +821,8 @@ void MainWindow::ExportCsv() {
     if (path.isEmpty())
         return;
     FileError failure;
-    if (!SaveCsvFile(path, monitor_->store(), testInfo_.accuracy, nullptr, &failure))
+    if (!SaveCsvFile(path, monitor_->store(), testInfo_.accuracy, testInfo_.guardBand, nullptr,
+                     &failure))
         showMessage(tr("导出 CSV"), SaveFailureText(path, failure));
     else
         showStatusNotice(tr("已导出 %1").arg(QFileInfo(path).fileName()));
