@@ -465,7 +465,7 @@ TEST(Cli, AFileThatIsNoTestIsRefusedWithItsPlaceAndNothingOfItIsKept) {
         const CliResult r = Cli({QStringLiteral("records"), QStringLiteral("import"), path,
                                  QStringLiteral("--records"), records});
         EXPECT_EQ(r.exitCode, 2) << c.name;
-        EXPECT_TRUE(r.err.contains(QStringLiteral("%1: ").arg(path)) &&
+        EXPECT_TRUE(r.err.contains(QStringLiteral("%1: ").arg(QDir::toNativeSeparators(path))) &&
                     r.err.contains(QLatin1String(c.told)))
             << r.err.toStdString();
         const CliResult list = Cli({QStringLiteral("records"), QStringLiteral("list"),

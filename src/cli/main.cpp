@@ -18,6 +18,10 @@
 
 #include <cstdio>
 #include <cstring>
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#endif
 #include <memory>
 #include <utility>
 
@@ -94,6 +98,11 @@ void Print(FILE* to, const QString& text) {
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef Q_OS_WIN
+    // The data the tool writes to its standard output (the list with its CR LF, CSV, JSON) are
+    // bytes: in the C library's text mode Windows would turn every LF into CR LF again.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     // The plain Unix event dispatcher wakes faster than the GLib one on each answer of the
     // instrument; a headless tool has no use for GLib integration.
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))

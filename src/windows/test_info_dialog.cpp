@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/test_info_dialog.h"
+
 #include "report/shown_texts.h"
+#include "windows/window_services.h"
 
 #include "records/logo_image.h"
 #include "records/test_json.h"
@@ -247,7 +249,7 @@ bool TestInfoDialog::setLogoFile(const QString& path) {
 
 void TestInfoDialog::chooseLogo() {
     const QString path = QFileDialog::getOpenFileName(
-        this, tr("标志图片"), QString(), tr("图片 (*.png *.jpg *.jpeg)"), nullptr,
+        this, tr("标志图片"), DocumentsFolder(), tr("图片 (*.png *.jpg *.jpeg)"), nullptr,
         QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
     if (!path.isEmpty())
         setLogoFile(path);
