@@ -235,8 +235,8 @@ TEST(Archive, ADatabaseDeletedOrMovedWhileOpenIsStartedAgainAtItsPath) {
             GTEST_SKIP() << "the system does not let an open database be removed or moved";
         ArchiveError error;
         QList<TestRecord> tests;
-        EXPECT_FALSE(archive.list(&tests, &error));
-        EXPECT_EQ(error.reason, ArchiveError::Reason::NoDatabase);
+        EXPECT_TRUE(!archive.list(&tests, &error) &&
+                    error.reason == ArchiveError::Reason::NoDatabase);
         ASSERT_TRUE(archive.add(Record(QStringLiteral("second")), Downloaded(6), &error))
             << qPrintable(error.text());
         EXPECT_TRUE(archive.takeNotice().contains(QDir::toNativeSeparators(path)));
@@ -348,11 +348,11 @@ TEST(Archive, AVersionOneFileIsReadAsItIsAndMigratedWithItsTestsAndFramesByTheFi
         db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("v1"));
-    const QByteArray before = [&] {
+    const auto bytes = [&] {
         QFile f(path);
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }();
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray before = bytes();
 
     // Reading never migrates: the old file is read with empty new fields and left as it was.
     {
@@ -365,9 +365,7 @@ TEST(Archive, AVersionOneFileIsReadAsItIsAndMigratedWithItsTestsAndFramesByTheFi
         EXPECT_TRUE(tests[1].info.standard.isEmpty());
         EXPECT_EQ(reader.fileVersion(), 1);
     }
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), before);
+    EXPECT_EQ(bytes(), before);
 
     Archive archive(path);
     const auto added = archive.add(Record(QStringLiteral("新")), Downloaded(2), nullptr);

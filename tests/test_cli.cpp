@@ -29,7 +29,15 @@ namespace {
 struct CliResult {
     int exitCode = -1;
     QString out, err;
+    QByteArray bytes; // the standard output as written
 };
+
+CliResult Finished(QProcess& p, int milliseconds) {
+    if (!p.waitForFinished(milliseconds) || p.exitStatus() != QProcess::NormalExit)
+        return {};
+    const QByteArray out = p.readAllStandardOutput();
+    return {p.exitCode(), QString::fromUtf8(out), QString::fromUtf8(p.readAllStandardError()), out};
+}
 
 // Runs the tool; `lang` is the locale it runs in (the C locale unless told otherwise, whatever the
 // tests were started in).
@@ -41,10 +49,22 @@ CliResult Cli(const QStringList& args, const QString& lang = QStringLiteral("C")
     env.insert(QStringLiteral("LANG"), lang);
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(VELANTIS_CLI), args);
-    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit)
-        return {};
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return Finished(p, 30000);
+}
+
+// The words of a command line, split at spaces.
+QStringList Args(const char* words) {
+    return QString::fromUtf8(words).split(u' ', Qt::SkipEmptyParts);
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray FileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 bool HasChinese(const QString& text) {
@@ -220,7 +240,7 @@ struct Runner {
             QProcess::execute(QStringLiteral("chown"), {QStringLiteral("nobody"), folder}) != 0)
             why = QStringLiteral("root, and no user 'nobody' or no runuser to run as another");
         else
-            command = QStringList{"runuser", "-u", "nobody", "--"} + command;
+            command = Args("runuser -u nobody --") + command;
 #else
         why = QStringLiteral("no file permissions here");
 #endif
@@ -228,24 +248,24 @@ struct Runner {
     CliResult operator()(const QStringList& args) const {
         QProcess p;
         p.setWorkingDirectory(folder);
-        p.start(command.first(), command.mid(1) + args + QStringList{"--records", "a.sqlite"});
-        if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
-            return {};
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
+        p.start(command.first(), command.mid(1) + args + Args("--records a.sqlite"));
+        return Finished(p, 60000);
+    }
+    QString database() const {
+        return folder + QStringLiteral("/a.sqlite");
     }
     // Runs SQL on the folder's a.sqlite as another program would.
     void sql(const QString& statement) const {
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), folder);
-            db.setDatabaseName(folder + QStringLiteral("/a.sqlite"));
+            db.setDatabaseName(database());
             EXPECT_TRUE(db.open() && QSqlQuery(db).exec(statement)) << statement.toStdString();
         }
         QSqlDatabase::removeDatabase(folder);
     }
 };
 
-const QStringList DemoDownload{"download", "--demo", "--demo-groups", "3"};
+const QStringList DemoDownload = Args("download --demo --demo-groups 3");
 
 // A run that found the record database read-only leaves nothing behind that keeps a later run
 // from writing once the file is writable again.
@@ -254,15 +274,15 @@ TEST(Cli, ARunOnAReadOnlyDatabaseLeavesNothingThatStopsALaterWrite) {
     const Runner run(dir.path());
     if (!run.why.isEmpty())
         GTEST_SKIP() << run.why.toStdString();
-    const QString database = dir.filePath(QStringLiteral("a.sqlite"));
     ASSERT_TRUE(run(DemoDownload).err.contains(QStringLiteral("archived as test 1")));
-    ASSERT_TRUE(QFile::setPermissions(database, QFileDevice::ReadOwner));
-    EXPECT_EQ(run({"records", "list"}).exitCode, 0);
+    ASSERT_TRUE(QFile::setPermissions(run.database(), QFileDevice::ReadOwner));
+    EXPECT_EQ(run(Args("records list")).exitCode, 0);
     EXPECT_TRUE(run(DemoDownload).err.contains(QStringLiteral("read-only")));
-    ASSERT_TRUE(QFile::setPermissions(database, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    ASSERT_TRUE(
+        QFile::setPermissions(run.database(), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
     const CliResult r = run(DemoDownload);
     EXPECT_TRUE(r.err.contains(QStringLiteral("archived as test 2"))) << r.err.toStdString();
-    EXPECT_EQ(run({"records", "delete", "1"}).exitCode, 0);
+    EXPECT_EQ(run(Args("records delete 1")).exitCode, 0);
 }
 
 // Each way a record command can fail: its exit code, every line it says in the chosen language
@@ -270,9 +290,7 @@ TEST(Cli, ARunOnAReadOnlyDatabaseLeavesNothingThatStopsALaterWrite) {
 // that makes, migrates or renames nothing.
 TEST(Cli, RecordCommandsFailInTheChosenLanguageAndReadingLeavesFilesAsTheyAre) {
     const auto damaged = [](const Runner& run) {
-        QFile f(run.folder + QStringLiteral("/a.sqlite"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(4096, 'x'));
+        ASSERT_TRUE(WriteFile(run.database(), QByteArray(4096, 'x')));
     };
     const auto foreign = [](const Runner& run) { run.sql("CREATE TABLE notes (text TEXT)"); };
     const auto kept = [](const Runner& run) { run(DemoDownload); };
@@ -280,35 +298,31 @@ TEST(Cli, RecordCommandsFailInTheChosenLanguageAndReadingLeavesFilesAsTheyAre) {
     const struct {
         const char* name;
         std::function<void(const Runner&)> make;
-        QStringList args;
+        const char* args;
         int exitCode;
         bool untouched; // the folder as it was before
     } cases[] = {
-        {"no database, read", nullptr, {"records", "list"}, 2, true},
-        {"no database, deleted from", nullptr, {"records", "delete", "1"}, 2, true},
-        {"another program's database, read", foreign, {"records", "list"}, 5, true},
-        {"another program's database, written", foreign, DemoDownload, 0, true},
-        {"a damaged file, read", damaged, {"records", "show", "1"}, 5, true},
-        {"a damaged file, renamed aside", damaged, {"records", "delete", "1"}, 2, false},
+        {"no database, read", nullptr, "records list", 2, true},
+        {"no database, deleted from", nullptr, "records delete 1", 2, true},
+        {"another program's database, read", foreign, "records list", 5, true},
+        {"another program's database, written", foreign, "download --demo --demo-groups 3", 0,
+         true},
+        {"a damaged file, read", damaged, "records show 1", 5, true},
+        {"a damaged file, renamed aside", damaged, "records delete 1", 2, false},
         {"a later version's database",
          [&](const Runner& run) {
              kept(run);
              run.sql("PRAGMA user_version = 9");
          },
-         {"records", "delete", "1"},
-         5,
-         false},
-        {"no such test", kept, {"records", "show", "99"}, 2, false},
-        {"an option the command does not take", kept, {"records", "show", "1", "--csv"}, 2, false},
+         "records delete 1", 5, false},
+        {"no such test", kept, "records show 99", 2, false},
+        {"an option the command does not take", kept, "records show 1 --csv", 2, false},
         {readOnly,
          [&](const Runner& run) {
              kept(run);
-             QFile::setPermissions(run.folder + QStringLiteral("/a.sqlite"),
-                                   QFileDevice::ReadOwner);
+             QFile::setPermissions(run.database(), QFileDevice::ReadOwner);
          },
-         {"records", "delete", "1"},
-         5,
-         false},
+         "records delete 1", 5, false},
     };
     for (const auto& c : cases) {
         for (const char* language : {"zh", "en"}) {
@@ -326,7 +340,7 @@ TEST(Cli, RecordCommandsFailInTheChosenLanguageAndReadingLeavesFilesAsTheyAre) {
                 return out;
             };
             const QStringList before = files();
-            const CliResult r = run(c.args + QStringList{"--lang", language});
+            const CliResult r = run(Args(c.args) << "--lang" << language);
             EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
             const QStringList lines = r.err.split(u'\n', Qt::SkipEmptyParts);
             EXPECT_FALSE(lines.isEmpty());
@@ -337,105 +351,58 @@ TEST(Cli, RecordCommandsFailInTheChosenLanguageAndReadingLeavesFilesAsTheyAre) {
     }
 }
 
-} // namespace
-
-namespace {
-
-QByteArray FileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// The file pdfdetach saves as the PDF's first attachment; empty without pdfdetach.
+// The file pdfdetach saves as the PDF's first attachment.
 QByteArray Attachment(const QString& pdf, const QString& folder) {
     const QString saved = QDir(folder).filePath(QStringLiteral("attachment.json"));
     QFile::remove(saved);
-    if (QStandardPaths::findExecutable(QStringLiteral("pdfdetach")).isEmpty() ||
-        QProcess::execute(
-            QStringLiteral("pdfdetach"),
-            {QStringLiteral("-save"), QStringLiteral("1"), QStringLiteral("-o"), saved, pdf}) != 0)
-        return {};
+    QProcess::execute(QStringLiteral("pdfdetach"), Args("-save 1 -o") << saved << pdf);
     return FileBytes(saved);
 }
 
-} // namespace
-
 TEST(Cli, ATestTravelsAsJsonToAnotherDatabaseByteForByteAndEveryReportCarriesIt) {
     QTemporaryDir dir;
-    const QString one = dir.filePath(QStringLiteral("one.sqlite"));
-    const QString two = dir.filePath(QStringLiteral("two.sqlite"));
-    QStringList download = {QStringLiteral("download"),
-                            QStringLiteral("--demo"),
-                            QStringLiteral("--demo-groups"),
-                            QStringLiteral("30"),
-                            QStringLiteral("--class"),
-                            QStringLiteral("0.5"),
-                            QStringLiteral("--guard"),
-                            QStringLiteral("0.05"),
-                            QStringLiteral("--records"),
-                            one,
-                            QStringLiteral("-o"),
-                            dir.filePath(QStringLiteral("list.txt")),
-                            QStringLiteral("--report"),
-                            dir.filePath(QStringLiteral("d.pdf")),
-                            QStringLiteral("--info"),
-                            QStringLiteral("set-calibration=2026-01-31")};
+    const auto in = [&](const char* name) { return dir.filePath(QLatin1String(name)); };
+    const QString one = in("one.sqlite"), two = in("two.sqlite");
+    QStringList download = Args("download --demo --demo-groups 30 --class 0.5 --guard 0.05 --info "
+                                "set-calibration=2026-01-31 --records")
+                           << one << "-o" << in("list.txt") << "--report" << in("d.pdf");
     for (const TestInfoTextField& f : TestInfoTextFields)
         download << QStringLiteral("--info")
                  << QStringLiteral("%1=%1 值").arg(QLatin1String(f.key));
     const CliResult downloaded = Cli(download);
     ASSERT_EQ(downloaded.exitCode, 0) << downloaded.err.toStdString();
-    const CliResult exported =
-        Cli({QStringLiteral("records"), QStringLiteral("export"), QStringLiteral("1"),
-             QStringLiteral("--json"), QStringLiteral("--records"), one});
+    const auto records = [](const char* command, const QString& database) {
+        return Cli(Args(command) << "--records" << database);
+    };
+    const CliResult exported = records("records export 1 --json", one);
     ASSERT_EQ(exported.exitCode, 0);
-    const QByteArray json = exported.out.toUtf8();
-    EXPECT_TRUE(exported.out.contains(QStringLiteral("\"set-serial\": \"set-serial 值\"")));
-    EXPECT_TRUE(exported.out.contains(QStringLiteral("\"guard-band\": \"0.05\"")));
-    EXPECT_TRUE(exported.out.contains(QStringLiteral("\"set-calibration\": \"2026-01-31\"")));
+    const QByteArray json = exported.bytes;
+    for (const char* field : {"\"set-serial\": \"set-serial 值\"", "\"guard-band\": \"0.05\"",
+                              "\"set-calibration\": \"2026-01-31\""})
+        EXPECT_TRUE(exported.out.contains(QString::fromUtf8(field))) << field;
     // The CSV of the kept test is judged under its guard band, as the report is.
-    const CliResult csv =
-        Cli({QStringLiteral("records"), QStringLiteral("export"), QStringLiteral("1"),
-             QStringLiteral("--csv"), QStringLiteral("--records"), one});
+    const CliResult csv = records("records export 1 --csv", one);
     EXPECT_TRUE(csv.out.contains(QStringLiteral("接受限(%)"))) << csv.out.left(300).toStdString();
-
-    ASSERT_EQ(Cli({QStringLiteral("records"), QStringLiteral("export"), QStringLiteral("1"),
-                   QStringLiteral("--report"), dir.filePath(QStringLiteral("e.pdf")),
-                   QStringLiteral("--records"), one})
-                  .exitCode,
+    ASSERT_EQ(Cli(Args("records export 1 --report") << in("e.pdf") << "--records" << one).exitCode,
               0);
-    const QString file = dir.filePath(QStringLiteral("test.json"));
-    {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(json);
-    }
-    const QStringList import = {QStringLiteral("records"), QStringLiteral("import"), file,
-                                QStringLiteral("--records"), two};
-    const CliResult first = Cli(import);
-    EXPECT_EQ(first.exitCode, 0) << first.err.toStdString();
+
+    const QString file = in("test.json");
+    ASSERT_TRUE(WriteFile(file, json));
+    const QStringList import = Args("records import") << file << "--records" << two;
+    EXPECT_EQ(Cli(import).exitCode, 0);
     const CliResult again = Cli(import);
     EXPECT_EQ(again.exitCode, 0);
     EXPECT_TRUE(again.err.contains(QStringLiteral("skipped"))) << again.err.toStdString();
     // Save's bytes of the imported test are those of the download.
-    const auto show = [](const QString& records) {
-        QProcess p;
-        p.start(QStringLiteral(VELANTIS_CLI),
-                {QStringLiteral("records"), QStringLiteral("show"), QStringLiteral("1"),
-                 QStringLiteral("--records"), records});
-        return p.waitForFinished(30000) ? p.readAllStandardOutput() : QByteArray();
-    };
-    EXPECT_EQ(show(two), FileBytes(dir.filePath(QStringLiteral("list.txt"))));
-    EXPECT_EQ(show(two), show(one));
-    EXPECT_EQ(Cli({QStringLiteral("records"), QStringLiteral("export"), QStringLiteral("1"),
-                   QStringLiteral("--json"), QStringLiteral("--records"), two})
-                  .out.toUtf8(),
-              json);
+    const QByteArray shown = records("records show 1", two).bytes;
+    EXPECT_EQ(shown, FileBytes(in("list.txt")));
+    EXPECT_EQ(records("records show 1", one).bytes, shown);
+    EXPECT_EQ(records("records export 1 --json", two).bytes, json);
     // The reports carry the same bytes (read back where poppler's pdfdetach is at hand).
     if (QStandardPaths::findExecutable(QStringLiteral("pdfdetach")).isEmpty())
         GTEST_SKIP() << "no pdfdetach (poppler-utils) to read the reports' attachment";
-    EXPECT_EQ(Attachment(dir.filePath(QStringLiteral("d.pdf")), dir.path()), json);
-    EXPECT_EQ(Attachment(dir.filePath(QStringLiteral("e.pdf")), dir.path()), json);
+    EXPECT_EQ(Attachment(in("d.pdf"), dir.path()), json);
+    EXPECT_EQ(Attachment(in("e.pdf"), dir.path()), json);
 }
 
 TEST(Cli, AFileThatIsNoTestIsRefusedWithItsPlaceAndNothingOfItIsKept) {
@@ -458,19 +425,13 @@ TEST(Cli, AFileThatIsNoTestIsRefusedWithItsPlaceAndNothingOfItIsKept) {
     };
     for (const auto& c : cases) {
         const QString path = dir.filePath(QLatin1String(c.name));
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(c.bytes);
-        f.close();
-        const CliResult r = Cli({QStringLiteral("records"), QStringLiteral("import"), path,
-                                 QStringLiteral("--records"), records});
+        ASSERT_TRUE(WriteFile(path, c.bytes));
+        const CliResult r = Cli(Args("records import") << path << "--records" << records);
         EXPECT_EQ(r.exitCode, 2) << c.name;
-        EXPECT_TRUE(r.err.contains(QStringLiteral("%1: ").arg(QDir::toNativeSeparators(path))) &&
+        EXPECT_TRUE(r.err.contains(QDir::toNativeSeparators(path) + QStringLiteral(": ")) &&
                     r.err.contains(QLatin1String(c.told)))
             << r.err.toStdString();
-        const CliResult list = Cli({QStringLiteral("records"), QStringLiteral("list"),
-                                    QStringLiteral("--records"), records});
-        EXPECT_TRUE(list.out.isEmpty()) << c.name;
+        EXPECT_TRUE(Cli(Args("records list --records") << records).out.isEmpty()) << c.name;
     }
 }
 
@@ -478,10 +439,11 @@ TEST(Cli, GuardBandAndInformationOutOfRangeAreRefusedBeforeAnyDownload) {
     for (const char* options :
          {"--class 0.2S --guard 0.2", "--guard 0.05", "--info set-calibration=2026-02-30",
           "--info logo=/dev/null", "--info nameplate=x"}) {
-        const QStringList words = QString::fromLatin1(options).split(u' ');
-        const CliResult r =
-            Cli(QStringList{QStringLiteral("download"), QStringLiteral("--no-archive")} + words);
+        const QStringList words = Args(options);
+        const CliResult r = Cli(Args("download --no-archive") + words);
         EXPECT_EQ(r.exitCode, 2) << options;
         EXPECT_TRUE(r.err.contains(words.at(words.size() - 2))) << r.err.toStdString();
     }
 }
+
+} // namespace

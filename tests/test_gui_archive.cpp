@@ -39,13 +39,22 @@ protected:
 
     QString recordsPath() const { return folder.filePath(QStringLiteral("records.sqlite")); }
     // The test as the database holds it, read as another program would.
-    TestRecord stored(qint64 number) {
-        Archive other(recordsPath());
+    TestRecord stored(qint64 number, QList<ArchivedGroup>* groups = nullptr) {
         TestRecord test;
-        QList<ArchivedGroup> groups;
+        QList<ArchivedGroup> kept;
         ArchiveError error;
-        EXPECT_TRUE(other.find(number, &test, &groups, &error)) << error.text().toStdString();
+        EXPECT_TRUE(Archive(recordsPath()).find(number, &test, groups ? groups : &kept, &error))
+            << error.text().toStdString();
         return test;
+    }
+    // The history window with test `number` opened from it.
+    HistoryWindow* reopen(qint64 number) {
+        window->ShowHistory();
+        HistoryWindow* history = window->historyWindow();
+        EXPECT_TRUE(history && history->select(number));
+        if (history)
+            history->openSelected();
+        return history;
     }
     // Another program deletes a test.
     void removeElsewhere(qint64 number) {
@@ -58,13 +67,6 @@ protected:
         info.station = station;
         info.serial = serial;
         return info;
-    }
-    // A download that has stored `stored` of the `announced` groups so far.
-    void startDownload(int stored, int announced) {
-        find<QPushButton>("Command2")->click();
-        send(GroupCountFrame(static_cast<std::uint16_t>(announced)));
-        for (int g = 1; g <= stored; ++g)
-            send(Group(g));
     }
 };
 
@@ -137,10 +139,8 @@ TEST_F(ArchiveWindow, EditingAReopenedTestChangesItsRecordNotTheNextDownload) {
     window->Command4_Click();
     window->setTestInfo(withStation(QStringLiteral("城南变")));
     download(5);
-    window->ShowHistory();
-    HistoryWindow* history = window->historyWindow();
-    ASSERT_TRUE(history->select(1));
-    history->openSelected();
+    HistoryWindow* history = reopen(1);
+    ASSERT_NE(history, nullptr);
     window->setTestInfo(withStation(QStringLiteral("北郊站 (改)")));
     EXPECT_EQ(stored(1).info.station, QStringLiteral("北郊站 (改)"));
     EXPECT_EQ(window->currentReport().info.station, QStringLiteral("北郊站 (改)"));
@@ -160,10 +160,8 @@ TEST_F(ArchiveWindow, HowTheDownloadEndedIsShownInReportAndHistory) {
         return std::tuple(d.ending, d.stored, d.announced);
     };
     EXPECT_EQ(ended(), std::tuple(DownloadEnd::EndFrame, 3, 3));
-    window->ShowHistory();
-    HistoryWindow* history = window->historyWindow();
-    ASSERT_TRUE(history->select(1));
-    history->openSelected();
+    HistoryWindow* history = reopen(1);
+    ASSERT_NE(history, nullptr);
     EXPECT_EQ(ended(), std::tuple(DownloadEnd::Incomplete, 6, 10));
 
     const auto* table = history->findChild<QAbstractItemView*>(QStringLiteral("tests"));
@@ -225,10 +223,8 @@ TEST_F(ArchiveWindow, ADeletedTestLeavesHistoryAndTitle) {
     window->setRecordsPath(recordsPath());
     download(3);
     download(2);
-    window->ShowHistory();
-    HistoryWindow* history = window->historyWindow();
-    ASSERT_TRUE(history->select(1));
-    history->openSelected();
+    HistoryWindow* history = reopen(1);
+    ASSERT_NE(history, nullptr);
     EXPECT_TRUE(window->titlePanelText().contains(QStringLiteral("记录 第 1 号")));
     removeElsewhere(1);
     QEvent activate(QEvent::WindowActivate);
@@ -285,9 +281,8 @@ TEST_F(ArchiveWindow, ReportsCarryTheTestsJsonAndImportKeepsANewTestOnceAndNothi
     window->setRecordsPath(recordsPath());
     download(6);
     EXPECT_EQ(window->currentReport().download.archived, 1);
-    TestRecord test;
     QList<ArchivedGroup> groups;
-    ASSERT_TRUE(Archive(recordsPath()).find(1, &test, &groups, nullptr));
+    const TestRecord test = stored(1, &groups);
     const QByteArray json = TestJson(test, groups);
     const QString report = folder.filePath(QStringLiteral("report.pdf"));
     files->answer = report;

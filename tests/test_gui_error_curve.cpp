@@ -124,20 +124,18 @@ TEST(ErrorCurve, MarkerShapeAndFillPerChannelAndVerdict) {
     for (const auto& c : cases) {
         const Drawing d = Drawn({c.accuracy, 0, {Point(80, 0.5, c.channel, c.outcome)}}, pt);
         const QPointF at = d.at(80, 0.5);
-        const std::string what = QStringLiteral("channel %1 outcome %2 class %3")
-                                     .arg(c.channel)
-                                     .arg(int(c.outcome))
-                                     .arg(ClassName(c.accuracy))
-                                     .toStdString();
+        SCOPED_TRACE(::testing::Message()
+                     << "channel " << c.channel << " outcome " << int(c.outcome) << " class "
+                     << ClassName(c.accuracy).toStdString());
         for (const QPointF& outline : {circle, square, triangle}) {
             // A filled shape covers where another's outline would be.
             if (c.channel >= 0 && (outline == c.outline || !c.filled)) {
                 EXPECT_EQ(Grey(d.image, at + outline) < 128, outline == c.outline)
-                    << what << " outline at " << outline.x() << "," << outline.y();
+                    << "outline at " << outline.x() << "," << outline.y();
             }
         }
-        EXPECT_EQ(Grey(d.image, at + middle) < 128, c.cross || c.filled) << what;
-        EXPECT_EQ(Grey(d.image, at + inside) < 128, c.filled) << what;
+        EXPECT_EQ(Grey(d.image, at + middle) < 128, c.cross || c.filled);
+        EXPECT_EQ(Grey(d.image, at + inside) < 128, c.filled);
     }
 }
 
@@ -153,10 +151,8 @@ TEST(ErrorCurve, EnvelopeCornersAreTheLimitRow) {
             const double inward = i + 1 < row.size() ? 2 : -2; // px, off the grid line
             for (double sign : {1.0, -1.0}) {
                 const QPointF corner = d.at(row[i].percent, sign * row[i].limitHundredths / 100.0);
-                const std::string what = QStringLiteral("%1 at %2 %")
-                                             .arg(ClassName(c))
-                                             .arg(row[i].percent)
-                                             .toStdString();
+                const std::string what =
+                    ClassName(c).toStdString() + " at " + std::to_string(row[i].percent) + " %";
                 EXPECT_NEAR(Grey(d.image, corner + QPointF(inward, sign * 30)), 222, 6) << what;
                 EXPECT_GE(Grey(d.image, corner + QPointF(inward, -sign * 30)), 249) << what;
             }
@@ -186,14 +182,11 @@ TEST(ErrorCurveReport, OnTheFirstPageWhenItFitsElseBeforeTheTable) {
     if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
         GTEST_SKIP() << "no pdftotext to read the report back";
     RecordStore store;
-    for (int n = 1; n <= 3; ++n)
-        store.store(*SlotIndex::make(n), FrameBuilder()
-                                             .hv(static_cast<std::uint16_t>(1000 + n), 0x31)
-                                             .r(5000, 0x33)
-                                             .ratioError(0x83)
-                                             .rated(100, 50)
-                                             .channelKind(0, 1)
-                                             .build());
+    for (int n = 1; n <= 3; ++n) {
+        FrameBuilder frame;
+        frame.hv(static_cast<std::uint16_t>(1000 + n), 0x31).r(5000, 0x33).ratioError(0x83);
+        store.store(*SlotIndex::make(n), frame.rated(100, 50).channelKind(0, 1).build());
+    }
     QTemporaryDir dir;
     const auto page = [&](const TestInfo& info, int number) {
         const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
@@ -272,8 +265,8 @@ TEST(ErrorCurveCli, DownloadAndExportWriteTheCurve) {
     ASSERT_EQ(run({"records", "export", "1", "--curve", second}), 0);
     EXPECT_EQ(QImage(first).size(), CurveFileSize);
     QFile a(first), b(second);
-    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-    EXPECT_EQ(a.readAll(), b.readAll());
+    EXPECT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly) &&
+                a.readAll() == b.readAll());
 }
 
 } // namespace

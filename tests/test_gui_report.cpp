@@ -25,6 +25,23 @@
 namespace velantis {
 namespace {
 
+QString Tr(const char* text) {
+    return QCoreApplication::translate("velantis::TestReport", text);
+}
+
+// The report as a PDF file in `dir`; its path.
+QString WrittenPdf(const QByteArray& bytes, const QTemporaryDir& dir) {
+    const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+    QFile file(pdf);
+    EXPECT_FALSE(bytes.isEmpty());
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    return pdf;
+}
+
+QString ReportPdf(const TestReport& report, const QTemporaryDir& dir) {
+    return WrittenPdf(PagesPdf(ReportDrawer(report), A4Paper(), PdfResolution), dir);
+}
+
 struct Word {
     QRectF box; // in points on the page
     QString text;
@@ -32,14 +49,9 @@ struct Word {
 
 // The report's words with their boxes (pdftotext -bbox), in reading order.
 QList<Word> ReportWords(const TestReport& report, const QTemporaryDir& dir) {
-    const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
-    QFile file(pdf);
-    const QByteArray bytes = PagesPdf(ReportDrawer(report), A4Paper(), PdfResolution);
-    EXPECT_FALSE(bytes.isEmpty());
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    file.close();
     QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    p.start(QStringLiteral("pdftotext"),
+            {QStringLiteral("-bbox"), ReportPdf(report, dir), QStringLiteral("-")});
     EXPECT_TRUE(p.waitForFinished(60000));
     static const QRegularExpression word(
         QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" "
@@ -71,13 +83,10 @@ QString Joined(const QList<Word>& words, const QString& serial,
                                       .replace(QRegularExpression("\\\\%\\d"), "\\d+"));
     };
     return Packed(all)
-        .remove(pattern(
-            QCoreApplication::translate("velantis::TestReport", "%1  %2 (续 %3)")
-                .arg(QCoreApplication::translate("velantis::TestReport", "电流互感器变比试验报告"),
-                     serial.isEmpty() ? QStringLiteral("—") : serial)))
-        .remove(pattern(
-            QCoreApplication::translate("velantis::TestReport", "报告编号: %1").arg(number) +
-            QCoreApplication::translate("velantis::TestReport", "第 %1 页 / 共 %2 页")));
+        .remove(pattern(Tr("%1  %2 (续 %3)")
+                            .arg(Tr("电流互感器变比试验报告"),
+                                 serial.isEmpty() ? QStringLiteral("—") : serial)))
+        .remove(pattern(Tr("报告编号: %1").arg(number) + Tr("第 %1 页 / 共 %2 页")));
 }
 
 // A report of a few groups: 100 A, 3 A (below 5 % of 100 A) and 130 A (above 120 %).
@@ -95,11 +104,7 @@ TestReport SomeReport(const TestInfo& info, const DownloadInfo& download) {
 // The report's pages as text, packed and without hyphens (pdftotext drops one a line broke
 // after), and the PDF's title as pdfinfo reads it.
 QStringList PageTexts(const TestReport& report, const QTemporaryDir& dir, QString* title) {
-    const QString pdf = dir.filePath(QStringLiteral("pages.pdf"));
-    QFile file(pdf);
-    const QByteArray bytes = PagesPdf(ReportDrawer(report), A4Paper(), PdfResolution);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    file.close();
+    const QString pdf = ReportPdf(report, dir);
     QProcess text, info;
     text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
     info.start(QStringLiteral("pdfinfo"), {pdf});
@@ -169,10 +174,8 @@ TEST_P(Report, EveryTextWholeInsideThePrintableArea) {
     const QString all = Joined(words, info.serial, ReportNumber(info, 17));
     for (const QString& whole : {info.station, info.remarks, info.organisation, info.setSerial,
                                  LimitRowText(AccuracyClass::C0_5),
-                                 QCoreApplication::translate(
-                                     "velantis::TestReport",
-                                     "限值按 IEC 61869-2 测量用电流互感器的比值差限值；标准只给出各"
-                                     "负荷点的限值，两点之间按负荷线性插值是本程序的规则。")})
+                                 Tr("限值按 IEC 61869-2 测量用电流互感器的比值差限值；标准只给出各"
+                                    "负荷点的限值，两点之间按负荷线性插值是本程序的规则。")})
         EXPECT_TRUE(all.contains(Packed(whole))) << whole.left(80).toStdString();
 }
 
@@ -190,15 +193,13 @@ TEST_P(Report, UnfinishedDownloadAndWhyNoVerdict) {
             dir),
         {});
     for (const QString& shown :
-         {QCoreApplication::translate("velantis::TestReport", "下载未完成") + u':' +
-              DownloadEndingText(DownloadEnd::LinkLost, 58, 100),
-          QCoreApplication::translate("velantis::TestReport", " (下载未完成)"),
-          ShownText(QStringLiteral("负荷低于 5 %")), ShownText(QStringLiteral("负荷高于 120 %"))})
+         {Tr("下载未完成") + u':' + DownloadEndingText(DownloadEnd::LinkLost, 58, 100),
+          Tr(" (下载未完成)"), ShownText(QStringLiteral("负荷低于 5 %")),
+          ShownText(QStringLiteral("负荷高于 120 %"))})
         EXPECT_TRUE(unfinished.contains(Packed(shown))) << shown.toStdString();
     EXPECT_TRUE(unfinished.contains(QStringLiteral("130.0"))) << "above the range";
     const QString complete = Joined(ReportWords(SomeReport(info, {}), dir), {});
-    EXPECT_FALSE(complete.contains(
-        Packed(QCoreApplication::translate("velantis::TestReport", "下载未完成"))));
+    EXPECT_FALSE(complete.contains(Packed(Tr("下载未完成"))));
 }
 
 // The report number stands on every page beside the page count and in the PDF's title
@@ -206,9 +207,7 @@ TEST_P(Report, UnfinishedDownloadAndWhyNoVerdict) {
 // decision rule is stated with its guard band, with a word on the resolution for class 0.1; the
 // overall verdict counts the groups without one (3 A and 130 A are outside the range).
 TEST_P(Report, NumberOnEveryPageFieldsRuleAndOverallVerdict) {
-    const auto tr = [](const char* text) {
-        return Packed(QCoreApplication::translate("velantis::TestReport", text)).remove(u'-');
-    };
+    const auto tr = [](const char* text) { return Packed(Tr(text)).remove(u'-'); };
     TestInfo info = FilledInfo({});
     info.date = info.setCalibration = QDate(2026, 12, 9);
     info.reportPrefix = QStringLiteral("HX");
@@ -243,7 +242,7 @@ TEST_P(Report, NumberOnEveryPageFieldsRuleAndOverallVerdict) {
     info.guardBand = 0;
     info.setCalibration = QDate(2026, 12, 8);
     const QString other = PageTexts(SomeReport(info, {}), dir, &title).join(QString());
-    EXPECT_TRUE(title.contains(QCoreApplication::translate("velantis::TestReport", "未存档")));
+    EXPECT_TRUE(title.contains(Tr("未存档")));
     for (const QString& shown :
          {tr("报告编号: %1").arg(tr("未存档")), tr("（已过期）"),
           tr("总体结论: %1").arg(tr("不合格")) + tr(" (无结论 %1 组)").arg(2),
@@ -285,12 +284,6 @@ TEST(ReportFont, RefusedWhereNoFontDrawsChinese) {
     EXPECT_FALSE(QFile::exists(pdf));
 }
 
-} // namespace
-} // namespace velantis
-
-namespace velantis {
-namespace {
-
 // The bytes given to PagesPdf come out of the PDF whole: pdfdetach lists the file by its name
 // and saves exactly those bytes.
 TEST(ReportAttachment, PdfdetachGivesBackTheBytes) {
@@ -298,14 +291,13 @@ TEST(ReportAttachment, PdfdetachGivesBackTheBytes) {
     QByteArray data("{\"试验\": \"");
     for (int b = 0; b < 256; ++b)
         data += static_cast<char>(b);
-    const QByteArray pdf = PagesPdf(ReportDrawer(SomeReport({}, {})), A4Paper(), PdfResolution,
-                                    {QStringLiteral("test-0017.json"), data, {}});
-    QFile file(dir.filePath(QStringLiteral("r.pdf")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(pdf) == pdf.size());
-    file.close();
+    const QString pdf =
+        WrittenPdf(PagesPdf(ReportDrawer(SomeReport({}, {})), A4Paper(), PdfResolution,
+                            {QStringLiteral("test-0017.json"), data, {}}),
+                   dir);
     QProcess list, save;
-    list.start(QStringLiteral("pdfdetach"), {QStringLiteral("-list"), file.fileName()});
-    save.start(QStringLiteral("pdfdetach"), {"-saveall", "-o", dir.path(), file.fileName()});
+    list.start(QStringLiteral("pdfdetach"), {QStringLiteral("-list"), pdf});
+    save.start(QStringLiteral("pdfdetach"), {"-saveall", "-o", dir.path(), pdf});
     if (!list.waitForFinished(60000) || !save.waitForFinished(60000))
         GTEST_SKIP() << "no pdfdetach (a Windows PC) to take the attachment out";
     EXPECT_TRUE(list.readAllStandardOutput().contains("test-0017.json"));

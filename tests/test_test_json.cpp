@@ -53,9 +53,7 @@ TEST(TestJson, ATestReadsBackToTheSameBytesAndKeepsItsIdentity) {
     TestJsonProblem problem;
     ASSERT_TRUE(ReadTestJson(json, &read, &groups, &problem))
         << problem.place.toStdString() << ": " << problem.reason.toStdString();
-    EXPECT_EQ(TestJson(read, groups), json);
-    EXPECT_EQ(read.uuid, QStringLiteral("0b8e6f3c-5a52-4f7e-9c1d-2d3f4e5a6b7c"));
-    EXPECT_EQ(read.info.guardBand, 5);
+    EXPECT_EQ(TestJson(read, groups), json); // the uuid and every field among them
     ASSERT_EQ(groups.size(), 4);
     EXPECT_EQ(groups.constLast().group, 4000);
     EXPECT_EQ(groups.constLast().frame.bytes(), Group(4000).bytes());
@@ -76,36 +74,23 @@ TEST(TestJson, MalformedForeignOrDamagedDocumentsAreRefusedWithTheirPlace) {
         QString from, to; // a replacement in the good document; an empty from: the whole
         QString place;
     } cases[] = {
-        {QString(), QStringLiteral("{\"format\": \"velantis-test\", "), QStringLiteral("line 1")},
-        {QString(), QStringLiteral("[1, 2]"), QStringLiteral("the document")},
-        {QStringLiteral("velantis-test"), QStringLiteral("other"), QStringLiteral("format")},
-        {QStringLiteral("\"version\": 1"), QStringLiteral("\"version\": 2"),
-         QStringLiteral("version")},
-        {QStringLiteral("0b8e6f3c-"), QStringLiteral("xb8e6f3c-"), QStringLiteral("uuid")},
-        {frame1, QString::fromLatin1(badSum.toHex().toUpper()), QStringLiteral("groups[1].frame")},
-        {QStringLiteral("\"group\": 4000"), QStringLiteral("\"group\": 4001"),
-         QStringLiteral("groups[3].group")},
-        {QStringLiteral("\"group\": 2"), QStringLiteral("\"group\": 1"),
-         QStringLiteral("groups[2].group")},
-        {QStringLiteral("\"group\": 2"), QStringLiteral("\"group\": 2.5"),
-         QStringLiteral("groups[2].group")},
-        {QStringLiteral("\"class\": \"0.5\""), QStringLiteral("\"class\": \"0.7\""),
-         QStringLiteral("info.class")},
-        {QStringLiteral("\"guard-band\": \"0.05\""), QStringLiteral("\"guard-band\": \"0.50\""),
-         QStringLiteral("info.guard-band")},
-        {QStringLiteral("\"logo\": \"iVBO"), QStringLiteral("\"logo\": \"AAAA"),
-         QStringLiteral("info.logo")},
-        {QStringLiteral("\"ending\": \"watchdog\""), QStringLiteral("\"ending\": \"unknown\""),
-         QStringLiteral("download.ending")},
-        {QStringLiteral("\"station\": \"station"), QStringLiteral("\"station\": 5, \"x\": \""),
-         QStringLiteral("info.station")},
+        {{}, "{\"format\": \"velantis-test\", ", "line 1"},
+        {{}, "[1, 2]", "the document"},
+        {"velantis-test", "other", "format"},
+        {"\"version\": 1", "\"version\": 2", "version"},
+        {"0b8e6f3c-", "xb8e6f3c-", "uuid"},
+        {frame1, QString::fromLatin1(badSum.toHex().toUpper()), "groups[1].frame"},
+        {"\"group\": 4000", "\"group\": 4001", "groups[3].group"},
+        {"\"group\": 2", "\"group\": 1", "groups[2].group"},
+        {"\"group\": 2", "\"group\": 2.5", "groups[2].group"},
+        {"\"class\": \"0.5\"", "\"class\": \"0.7\"", "info.class"},
+        {"\"guard-band\": \"0.05\"", "\"guard-band\": \"0.50\"", "info.guard-band"},
+        {"\"logo\": \"iVBO", "\"logo\": \"AAAA", "info.logo"},
+        {"\"ending\": \"watchdog\"", "\"ending\": \"unknown\"", "download.ending"},
+        {"\"station\": \"station", "\"station\": 5, \"x\": \"", "info.station"},
     };
     for (const auto& c : cases) {
-        QString text = good;
-        if (c.from.isEmpty())
-            text = c.to;
-        else
-            text.replace(c.from, c.to);
+        const QString text = c.from.isEmpty() ? c.to : QString(good).replace(c.from, c.to);
         ASSERT_NE(text, good) << c.to.toStdString();
         TestRecord test;
         test.number = 77;
@@ -116,9 +101,7 @@ TEST(TestJson, MalformedForeignOrDamagedDocumentsAreRefusedWithTheirPlace) {
             << c.to.toStdString() << " -> " << problem.place.toStdString();
         EXPECT_FALSE(problem.reason.isEmpty());
         // Nothing of a refused document is taken.
-        EXPECT_EQ(test.number, 77);
-        EXPECT_TRUE(test.uuid.isEmpty());
-        EXPECT_EQ(groups.size(), 1);
+        EXPECT_TRUE(test.number == 77 && test.uuid.isEmpty() && groups.size() == 1);
     }
 }
 

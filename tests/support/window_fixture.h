@@ -63,12 +63,16 @@ protected:
             .channelKind(0, 1)
             .build();
     }
+    // A download that has stored `stored` of the `announced` groups so far.
+    void startDownload(int stored, int announced) {
+        find<QPushButton>("Command2")->click();
+        send(GroupCountFrame(static_cast<std::uint16_t>(announced)));
+        for (int g = 1; g <= stored; ++g)
+            send(Group(g));
+    }
     // A complete download of n groups, answered as the instrument would.
     void download(int n) {
-        find<QPushButton>("Command2")->click();
-        send(GroupCountFrame(static_cast<std::uint16_t>(n)));
-        for (int g = 1; g <= n; ++g)
-            send(Group(g));
+        startDownload(n, n);
         send(EndOfGroupsFrame());
         ASSERT_EQ(monitor().groupsStored(), n);
     }
