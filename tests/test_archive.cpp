@@ -426,7 +426,7 @@ TEST(Archive, SplitPartsTakeEveryGroupOnceAndAMergePutsTheDownloadBack) {
         const auto parts = archive.split(*number, c.cuts, &error);
         if (!c.ranges) {
             EXPECT_FALSE(parts) << c.cuts.first();
-            EXPECT_EQ(error.reason, ArchiveError::Reason::Other);
+            EXPECT_EQ(error.reason, ArchiveError::Reason::Refused);
             EXPECT_EQ(FramesOf(archive, {*number}), whole);
             continue;
         }

@@ -336,7 +336,7 @@ bool MigrateToV3(QSqlDatabase& db, ArchiveError* error) {
 }
 
 ArchiveError Refusal(const QString& why) {
-    return {ArchiveError::Reason::Other, why};
+    return {ArchiveError::Reason::Refused, why};
 }
 
 } // namespace
@@ -379,6 +379,8 @@ QString ArchiveError::text() const {
         return QCoreApplication::translate("velantis::ArchiveError",
                                            "the same test is kept already as test %1")
             .arg(system);
+    case Reason::Refused:
+        return system;
     case Reason::Other:
         break;
     }

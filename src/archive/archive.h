@@ -32,6 +32,7 @@ struct ArchiveError {
         NoSuchTest,   // no test with that number
         Other,        // see system
         AlreadyKept,  // a test of the same identity (uuid) is kept already; system: its number
+        Refused,      // a split or merge these tests do not allow; system: why
     };
     Reason reason = Reason::None;
     QString system; // SQLite's own words; the path for NoDatabase, the tables for Foreign
@@ -140,7 +141,7 @@ public:
     // Splits a test at the groups in cuts, each starting a part, in one transaction: the numbers
     // of the parts in group order, the first the test itself. Every other part gets a number and
     // uuid of its own, the test's information and verdicts recounted over its groups. A cut that
-    // is not inside the test's range or would leave a part without a group is refused (Other).
+    // is not inside the test's range or would leave a part without a group is refused (Refused).
     std::optional<QList<qint64>> split(qint64 number, const QList<int>& cuts, ArchiveError* error);
     // The same with each part's information given (infos: one per part, in group order).
     std::optional<QList<qint64>> split(qint64 number, const QList<int>& cuts,
@@ -148,7 +149,7 @@ public:
     // Puts tests of one download back into one, in one transaction: the first number named keeps
     // its number, uuid and information over the range from the lowest to the highest group, the
     // others are removed. Tests of different downloads, or a range that would take in a test of
-    // the download not named, are refused (Other).
+    // the download not named, are refused (Refused).
     std::optional<qint64> merge(const QList<qint64>& numbers, ArchiveError* error);
 
 private:

@@ -67,6 +67,7 @@ QString ArchiveFailureText(const QString& path, const ArchiveError& error) {
             .arg(QDir::toNativeSeparators(path), reason);
     case ArchiveError::Reason::None:
     case ArchiveError::Reason::Other:
+    case ArchiveError::Reason::Refused:
         break;
     }
     if (reason.isEmpty())
