@@ -382,6 +382,7 @@ void MainWindow::buildMenus() {
     add(operate, QT_TR_NOOP("导出报告"), &MainWindow::ExportReport);
     add(operate, QT_TR_NOOP("趋势图"), &MainWindow::ShowTrend);
     add(operate, QT_TR_NOOP("误差曲线"), &MainWindow::ShowCurve);
+    add(operate, QT_TR_NOOP("拆分测试"), &MainWindow::SplitTest);
     recordAction_ = add(operate, QT_TR_NOOP("记录"), &MainWindow::ToggleRecording);
     recordAction_->setText(tr("记录…"));
 }
@@ -875,6 +876,17 @@ void MainWindow::EditTestInfo() {
     TestInfoDialog dialog(testInfo_, MakeTestReport(monitor_->store(), {}, {}).ratedRatio, this);
     if (dialog.exec() == QDialog::Accepted)
         setTestInfo(dialog.info());
+}
+
+void MainWindow::SplitTest() {
+    if (!archive_ || shownRecord_ == 0) {
+        showMessage(tr("拆分测试"), tr("只能拆分已存入记录数据库的测试：请先读取数据，或从历史记录"
+                                       "打开一次测试。"));
+        return;
+    }
+    ShowHistory();
+    if (history_ && history_->select(shownRecord_))
+        history_->splitSelected();
 }
 
 void MainWindow::PrintReport() {
