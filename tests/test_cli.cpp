@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -522,3 +523,38 @@ TEST(Cli, SplitAndMergeKeepEveryRowOfTheDownloadOnceAndRefuseWhatCannotBe) {
 }
 
 } // namespace
+
+// The report of one part of a split download names only that part's groups and its own rated
+// ratio, where the whole download's says the settings differ.
+TEST(Cli, AReportOfOnePartIsThatTestsAlone) {
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        GTEST_SKIP() << "no pdftotext to read the report back";
+    QTemporaryDir dir;
+    const QStringList records = {QStringLiteral("--records"),
+                                 dir.filePath(QStringLiteral("a.sqlite"))};
+    const QString pdf = dir.filePath(QStringLiteral("part.pdf"));
+    ASSERT_EQ(Cli(Args("download --demo --demo-groups 12 --split-by-setting --lang en") + records)
+                  .exitCode,
+              0);
+    const auto reportText = [&](qint64 number) {
+        EXPECT_EQ(Cli(Args("records export --lang en")
+                      << QString::number(number) << QStringLiteral("--report") << pdf << records)
+                      .exitCode,
+                  0);
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"),
+                   {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        EXPECT_TRUE(text.waitForFinished(20000));
+        return QString::fromUtf8(text.readAllStandardOutput());
+    };
+    const QString part = reportText(2);
+    QStringList rowGroups;
+    static const QRegularExpression row(QStringLiteral("\\n\\s+(\\d+)\\s+\\d+\\.\\d+A"));
+    for (auto m = row.globalMatch(part); m.hasNext();)
+        rowGroups << m.next().captured(1);
+    EXPECT_EQ(rowGroups.join(u' '), QStringLiteral("4 5 6")) << part.toStdString();
+    EXPECT_TRUE(part.contains(QRegularExpression(QStringLiteral("Rated ratio:\\s+400/5A\\n"))));
+    EXPECT_TRUE(part.contains(QStringLiteral("Groups 3 ")));
+    ASSERT_EQ(Cli(Args("records merge 1 2 3 4") + records).exitCode, 0);
+    EXPECT_TRUE(reportText(1).contains(QStringLiteral("settings differ")));
+}
