@@ -352,6 +352,11 @@ TEST_F(ArchiveWindow, SplitFromTheMenuMakesATestOfEachRangeShownTogether) {
     });
     window->SplitTest();
     EXPECT_EQ(ranges.join(u' '), QStringLiteral("1-3 4-6 7-9"));
+    // The window shows the first part now: its report is of groups 1-3 alone.
+    const TestReport shown = window->currentReport();
+    EXPECT_EQ(shown.download.archived, 1);
+    ASSERT_EQ(shown.rows.size(), 3);
+    EXPECT_EQ(shown.rows.last().group, 3);
     const struct {
         qint64 number;
         const char* range;

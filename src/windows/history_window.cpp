@@ -445,10 +445,13 @@ void HistoryWindow::splitSelected() {
         return;
     }
     ArchiveError error;
-    if (!archive_.split(test.number, dialog.cuts(), dialog.infos(), &error))
+    const auto parts = archive_.split(test.number, dialog.cuts(), dialog.infos(), &error);
+    if (!parts)
         tell(tr("拆分测试"), ArchiveFailureText(archive_.path(), error));
     reload();
     select(test.number);
+    if (parts)
+        emit split(test.number, *parts);
 }
 
 void HistoryWindow::importFile() {

@@ -123,6 +123,8 @@ signals:
     void fileWritten(const QString& path);
     // 导入… kept a test under this number.
     void imported(qint64 number);
+    // 拆分测试 split a test into these parts, the first the test itself.
+    void split(qint64 number, const QList<qint64>& parts);
 
 protected:
     bool event(QEvent* event) override;

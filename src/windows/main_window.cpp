@@ -653,6 +653,14 @@ void MainWindow::ShowHistory() {
         connect(history_, &HistoryWindow::fileWritten, this, [this](const QString& path) {
             showStatusNotice(tr("已导出 %1").arg(QFileInfo(path).fileName()));
         });
+        // The test shown split: the window shows its first part, so that a report or CSV
+        // made here is of that test alone, never of the whole download under its number.
+        connect(history_, &HistoryWindow::split, this, [this](qint64 number) {
+            TestRecord test;
+            QList<ArchivedGroup> groups;
+            if (number == shownRecord_ && archive_->find(number, &test, &groups, nullptr))
+                reopenTest(test, groups);
+        });
         connect(history_, &HistoryWindow::imported, this,
                 [this](qint64 number) { showStatusNotice(tr("已导入 第 %1 号记录").arg(number)); });
     } else {
