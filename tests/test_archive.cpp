@@ -388,3 +388,104 @@ TEST(Archive, AVersionOneFileIsReadAsItIsAndMigratedWithItsTestsAndFramesByTheFi
     }
     EXPECT_EQ(uuids.size(), 2);
 }
+
+namespace {
+
+// The frames a list of tests gives, in the tests' order: "group:frame hex" each.
+QStringList FramesOf(Archive& archive, const QList<qint64>& numbers) {
+    QStringList frames;
+    for (const qint64 n : numbers) {
+        QList<ArchivedGroup> groups;
+        EXPECT_TRUE(archive.find(n, nullptr, &groups, nullptr)) << n;
+        for (const ArchivedGroup& g : groups)
+            frames << QStringLiteral("%1:%2").arg(g.group).arg(
+                QString::fromLatin1(g.frame.toByteArray().toHex()));
+    }
+    return frames;
+}
+
+TEST(Archive, SplitPartsTakeEveryGroupOnceAndAMergePutsTheDownloadBack) {
+    QTemporaryDir dir;
+    Archive archive(dir.filePath(QStringLiteral("records.sqlite")));
+    const auto number = archive.add(Record(QStringLiteral("城南变")), Downloaded(40), nullptr);
+    ASSERT_TRUE(number);
+    const QStringList whole = FramesOf(archive, {*number});
+    ASSERT_EQ(whole.size(), 40);
+
+    const struct {
+        QList<int> cuts;
+        const char* ranges; // "first-last/stored" per part; nullptr: refused
+    } cases[] = {
+        {{11, 31}, "1-10/10 11-30/20 31-40/10"},
+        {{40, 2}, "1-1/1 2-39/38 40-40/1"},
+        {{1}, nullptr},  // the first group starts the test already
+        {{41}, nullptr}, // past its last group
+    };
+    for (const auto& c : cases) {
+        ArchiveError error;
+        const auto parts = archive.split(*number, c.cuts, &error);
+        if (!c.ranges) {
+            EXPECT_FALSE(parts) << c.cuts.first();
+            EXPECT_EQ(error.reason, ArchiveError::Reason::Refused);
+            EXPECT_EQ(FramesOf(archive, {*number}), whole);
+            continue;
+        }
+        ASSERT_TRUE(parts) << error.text().toStdString();
+        EXPECT_EQ(parts->first(), *number);
+        QStringList ranges;
+        QSet<QString> uuids, downloads;
+        for (const qint64 n : *parts) {
+            TestRecord t;
+            ASSERT_TRUE(archive.find(n, &t, nullptr, nullptr));
+            ranges << QStringLiteral("%1-%2/%3").arg(t.firstGroup).arg(t.lastGroup).arg(t.stored);
+            EXPECT_EQ(t.pass + t.fail + t.none, t.stored);
+            EXPECT_EQ(t.info.station, QStringLiteral("城南变"));
+            downloads.insert(t.download);
+            uuids.insert(t.uuid);
+        }
+        EXPECT_EQ(ranges.join(QLatin1Char(' ')), QLatin1String(c.ranges));
+        EXPECT_EQ(uuids.size(), parts->size());
+        EXPECT_EQ(downloads.size(), 1);
+        // The parts' groups are the download's, each once, in order.
+        EXPECT_EQ(FramesOf(archive, *parts), whole);
+        // A part of another download is not merged in; the parts are, whole again.
+        const auto other = archive.add(Record(QStringLiteral("北郊站")), Downloaded(3), nullptr);
+        ASSERT_TRUE(other);
+        EXPECT_FALSE(archive.merge({parts->at(0), *other}, nullptr));
+        ASSERT_TRUE(archive.remove(*other, nullptr));
+        const auto merged = archive.merge(*parts, nullptr);
+        ASSERT_TRUE(merged);
+        EXPECT_EQ(*merged, *number);
+        EXPECT_EQ(FramesOf(archive, {*number}), whole);
+        QList<TestRecord> tests;
+        ASSERT_TRUE(archive.list(&tests, nullptr));
+        EXPECT_EQ(tests.size(), 1);
+        EXPECT_EQ(tests.first().stored, 40);
+    }
+}
+
+TEST(Archive, RemovingAPartKeepsTheOtherPartsFramesAndDropsOnlyItsOwn) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("records.sqlite"));
+    Archive archive(path);
+    const auto number = archive.add(Record(QStringLiteral("城南变")), Downloaded(30), nullptr);
+    ASSERT_TRUE(number);
+    const QStringList whole = FramesOf(archive, {*number});
+    const auto parts = archive.split(*number, {11, 21}, nullptr);
+    ASSERT_TRUE(parts);
+    ASSERT_TRUE(archive.remove(parts->at(1), nullptr));
+    EXPECT_EQ(FramesOf(archive, {parts->at(0), parts->at(2)}),
+              whole.mid(0, 10) + whole.mid(20, 10));
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("count"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(QStringLiteral("SELECT count(*) FROM groups"), db);
+        ASSERT_TRUE(q.next());
+        EXPECT_EQ(q.value(0).toInt(), 20); // the removed part's ten are gone, no other
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("count"));
+}
+
+} // namespace

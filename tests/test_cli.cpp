@@ -7,7 +7,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -197,9 +200,9 @@ TEST(Cli, DataIsTheSameInEveryLanguage) {
     }
 }
 
-// Whatever a field holds, a test is one line of eight tab-separated fields, the last one how its
-// download ended.
-TEST(Cli, RecordsListLineIsOneLineOfEightFieldsEndingWithHowTheDownloadEnded) {
+// Whatever a field holds, a test is one line of ten tab-separated fields: how its download
+// ended the eighth, its range of groups and its download's id after it.
+TEST(Cli, RecordsListLineIsOneLineOfTenFieldsEndingWithTheRangeAndTheDownload) {
     const struct {
         QString station;
         const char* shown;
@@ -217,11 +220,16 @@ TEST(Cli, RecordsListLineIsOneLineOfEightFieldsEndingWithHowTheDownloadEnded) {
         t.ending = c.ending;
         t.announced = c.announced;
         t.stored = 58;
+        t.firstGroup = 3;
+        t.lastGroup = 60;
+        t.download = QStringLiteral("d-1");
         const QStringList fields = RecordsListLine(t).split(u'\t');
-        ASSERT_EQ(fields.size(), 8) << RecordsListLine(t).toStdString();
+        ASSERT_EQ(fields.size(), 10) << RecordsListLine(t).toStdString();
         EXPECT_EQ(fields[2], QString::fromUtf8(c.shown));
         EXPECT_EQ(fields[4], QStringLiteral("58"));
         EXPECT_EQ(fields[7], QLatin1String(c.endingField));
+        EXPECT_EQ(fields[8], QStringLiteral("3-60"));
+        EXPECT_EQ(fields[9], QStringLiteral("d-1"));
     }
 }
 
@@ -446,4 +454,105 @@ TEST(Cli, GuardBandAndInformationOutOfRangeAreRefusedBeforeAnyDownload) {
     }
 }
 
+// The rows of `records show N`: the group lines of the list.
+QStringList ShownRows(const QStringList& records, qint64 number) {
+    const CliResult r = Cli(Args("records show") << QString::number(number) << records);
+    QStringList rows;
+    for (const QByteArray& line : r.bytes.split('\n')) {
+        if (line.startsWith("\xb5\xda")) // 第 in GBK: a group's row
+            rows << QString::fromLatin1(line.toHex());
+    }
+    return rows;
+}
+
+// Split and merge through the command line: after each step the tests of the first download
+// with their ranges, and their `records show` rows together the download's rows, in order.
+TEST(Cli, SplitAndMergeKeepEveryRowOfTheDownloadOnceAndRefuseWhatCannotBe) {
+    QTemporaryDir dir;
+    const QStringList records = {QStringLiteral("--records"),
+                                 dir.filePath(QStringLiteral("a.sqlite"))};
+    ASSERT_EQ(Cli(Args("download --demo --demo-groups 30 --class 0.5") + records).exitCode, 0);
+    const QStringList whole = ShownRows(records, 1);
+    ASSERT_EQ(whole.size(), 30);
+    const struct {
+        const char* command;
+        int exitCode;
+        const char* ranges; // the first download's tests, "number:first-last" in group order
+    } steps[] = {
+        {"records split 1 --at 11,21", 0, "1:1-10 2:11-20 3:21-30"},
+        {"records split 2 --at 5", 2, "1:1-10 2:11-20 3:21-30"}, // not inside test 2
+        {"records split 2 --at x", 2, "1:1-10 2:11-20 3:21-30"},
+        {"records merge 1 3", 2, "1:1-10 2:11-20 3:21-30"}, // test 2 lies between
+        {"records merge 3 2 1", 0, "3:1-30"},
+        // The demo instrument changes its setting every three groups.
+        {"records split 3 --by-setting", 0,
+         "3:1-3 4:4-6 5:7-9 6:10-12 7:13-15 8:16-18 9:19-21 10:22-24 11:25-27 12:28-30"},
+        {"records merge 3 4 5 6 7 8 9 10 11 12", 0, "3:1-30"},
+        // Another download split as it is kept: the first stays as it is.
+        {"download --demo --demo-groups 9 --split-by-setting", 0, "3:1-30"},
+    };
+    QString download;
+    for (const auto& step : steps) {
+        const CliResult r = Cli(Args(step.command) + records);
+        EXPECT_EQ(r.exitCode, step.exitCode) << step.command << r.err.toStdString();
+        QMap<int, QString> ranges;
+        QSet<QString> others;
+        for (const QString& line :
+             Cli(Args("records list") + records).out.split(u'\n', Qt::SkipEmptyParts)) {
+            const QStringList f = line.split(u'\t');
+            ASSERT_EQ(f.size(), 10) << line.toStdString();
+            if (download.isEmpty())
+                download = f[9];
+            if (f[9] != download) {
+                others.insert(f[8]);
+                continue;
+            }
+            ranges.insert(f[8].section(u'-', 0, 0).toInt(), f[0] + u':' + f[8]);
+        }
+        EXPECT_EQ(ranges.values().join(u' '), QLatin1String(step.ranges)) << step.command;
+        QStringList rows;
+        for (const QString& range : ranges)
+            rows += ShownRows(records, range.section(u':', 0, 0).toLongLong());
+        EXPECT_EQ(rows, whole) << step.command;
+        if (QLatin1String(step.command).startsWith(QLatin1String("download"))) {
+            EXPECT_EQ(QStringList(others.begin(), others.end()).size(), 3) << r.err.toStdString();
+        }
+    }
+}
+
 } // namespace
+
+// The report of one part of a split download names only that part's groups and its own rated
+// ratio, where the whole download's says the settings differ.
+TEST(Cli, AReportOfOnePartIsThatTestsAlone) {
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        GTEST_SKIP() << "no pdftotext to read the report back";
+    QTemporaryDir dir;
+    const QStringList records = {QStringLiteral("--records"),
+                                 dir.filePath(QStringLiteral("a.sqlite"))};
+    const QString pdf = dir.filePath(QStringLiteral("part.pdf"));
+    ASSERT_EQ(Cli(Args("download --demo --demo-groups 12 --split-by-setting --lang en") + records)
+                  .exitCode,
+              0);
+    const auto reportText = [&](qint64 number) {
+        EXPECT_EQ(Cli(Args("records export --lang en")
+                      << QString::number(number) << QStringLiteral("--report") << pdf << records)
+                      .exitCode,
+                  0);
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"),
+                   {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        EXPECT_TRUE(text.waitForFinished(20000));
+        return QString::fromUtf8(text.readAllStandardOutput());
+    };
+    const QString part = reportText(2);
+    QStringList rowGroups;
+    static const QRegularExpression row(QStringLiteral("\\n\\s+(\\d+)\\s+\\d+\\.\\d+A"));
+    for (auto m = row.globalMatch(part); m.hasNext();)
+        rowGroups << m.next().captured(1);
+    EXPECT_EQ(rowGroups.join(u' '), QStringLiteral("4 5 6")) << part.toStdString();
+    EXPECT_TRUE(part.contains(QRegularExpression(QStringLiteral("Rated ratio:\\s+400/5A\\n"))));
+    EXPECT_TRUE(part.contains(QStringLiteral("Groups 3 ")));
+    ASSERT_EQ(Cli(Args("records merge 1 2 3 4") + records).exitCode, 0);
+    EXPECT_TRUE(reportText(1).contains(QStringLiteral("settings differ")));
+}

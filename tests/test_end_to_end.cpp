@@ -333,10 +333,11 @@ TEST(EndToEnd, DownloadStoppedBySignalIsKeptAsInterrupted) {
         list.start(QStringLiteral(VELANTIS_CLI), QStringList{"records", "list"} + records);
         ASSERT_TRUE(list.waitForFinished(30000));
         const QStringList fields = QString::fromUtf8(list.readAllStandardOutput()).split(u'\t');
-        ASSERT_EQ(fields.size(), 8) << signal;
+        ASSERT_EQ(fields.size(), 10) << signal;
         const int stored = fields[4].toInt();
         EXPECT_TRUE(stored > 0 && stored < 200) << stored;
-        EXPECT_EQ(fields[7], QStringLiteral("%1/200 interrupted\n").arg(stored));
+        EXPECT_EQ(fields[7], QStringLiteral("%1/200 interrupted").arg(stored));
+        EXPECT_EQ(fields[8], QStringLiteral("1-%1").arg(stored)); // the groups it stored
         EXPECT_EQ(cli.readAllStandardOutput(), ExpectedDownload(sim, stored)) << "written out";
     }
 }

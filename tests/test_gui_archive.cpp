@@ -6,6 +6,7 @@
 #include "records/test_json.h"
 #include "support/window_fixture.h"
 #include "windows/history_window.h"
+#include "windows/split_dialog.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -322,4 +323,60 @@ TEST_F(ArchiveWindow, ReportsCarryTheTestsJsonAndImportKeepsANewTestOnceAndNothi
     if (QStandardPaths::findExecutable(QStringLiteral("pdfdetach")).isEmpty())
         GTEST_SKIP() << "no pdfdetach (poppler-utils) to read the report's attachment";
     EXPECT_EQ(Attachment(report, folder.path()), json);
+}
+
+// 拆分测试 from the 操作 menu: the dialog's ranges cut and merged, one range's information
+// changed (what is common copied to every range), and OK makes a test of each range, shown
+// together in 历史记录.
+TEST_F(ArchiveWindow, SplitFromTheMenuMakesATestOfEachRangeShownTogether) {
+    window->setRecordsPath(recordsPath());
+    window->setTestInfo(withStation(QStringLiteral("城南变"), QStringLiteral("CT-1")));
+    download(9);
+    window->ShowHistory();
+    HistoryWindow* history = window->historyWindow();
+    ASSERT_NE(history, nullptr);
+    QStringList ranges;
+    history->setSplitRunner([&](SplitDialog& dialog) {
+        EXPECT_EQ(dialog.ranges().size(), 1); // one setting: one range proposed
+        EXPECT_TRUE(dialog.cutAt(4) && dialog.cutAt(8) && dialog.cutAt(7));
+        EXPECT_FALSE(dialog.cutAt(7)); // a range starts there already
+        EXPECT_TRUE(dialog.mergeWithNext(2));
+        TestInfo second = dialog.infos()[1];
+        second.device = QStringLiteral("B相");
+        second.station = QStringLiteral("北郊站");
+        dialog.setInfo(1, second);
+        for (const GroupRange& r : dialog.ranges())
+            ranges << QStringLiteral("%1-%2").arg(r.first).arg(r.last);
+        EXPECT_EQ(dialog.infos().size(), dialog.ranges().size());
+        return true;
+    });
+    window->SplitTest();
+    EXPECT_EQ(ranges.join(u' '), QStringLiteral("1-3 4-6 7-9"));
+    // The window shows the first part now: its report is of groups 1-3 alone.
+    const TestReport shown = window->currentReport();
+    EXPECT_EQ(shown.download.archived, 1);
+    ASSERT_EQ(shown.rows.size(), 3);
+    EXPECT_EQ(shown.rows.last().group, 3);
+    const struct {
+        qint64 number;
+        const char* range;
+        const char* device;
+    } parts[] = {{1, "1-3", ""}, {2, "4-6", "B相"}, {3, "7-9", ""}};
+    const auto* table = history->findChild<QAbstractItemView*>(QStringLiteral("tests"));
+    for (int row = 0; row < 3; ++row) {
+        const auto& p = parts[row];
+        const TestRecord t = stored(p.number);
+        EXPECT_EQ(QStringLiteral("%1-%2").arg(t.firstGroup).arg(t.lastGroup),
+                  QLatin1String(p.range));
+        EXPECT_EQ(t.info.device, QString::fromUtf8(p.device));
+        EXPECT_EQ(t.info.station, QStringLiteral("北郊站")); // common: copied to every range
+        EXPECT_EQ(t.info.serial, QStringLiteral("CT-1"));
+        // Together, in group order, each saying how many tests its download gave.
+        EXPECT_EQ(table->model()->index(row, TestTableModel::Number).data().toLongLong(), p.number);
+        EXPECT_TRUE(table->model()
+                        ->index(row, TestTableModel::Download)
+                        .data()
+                        .toString()
+                        .contains(QStringLiteral("下载: 3 项测试")));
+    }
 }

@@ -71,6 +71,30 @@
         <translation>没有第 %1 号记录</translation>
     </message>
     <message>
+        <source>group %1 does not lie inside test %2&apos;s groups %3-%4</source>
+        <translation>第 %1 组不在第 %2 号记录的组 %3-%4 之内</translation>
+    </message>
+    <message>
+        <source>%1 parts but test information for %2</source>
+        <translation>分为 %1 项测试，但测试信息有 %2 份</translation>
+    </message>
+    <message>
+        <source>the part from group %1 to %2 would hold no group</source>
+        <translation>第 %1 组至第 %2 组的部分没有任何数据组</translation>
+    </message>
+    <message>
+        <source>tests %1 and %2 come from different downloads</source>
+        <translation>第 %1 号与第 %2 号记录来自不同的下载</translation>
+    </message>
+    <message>
+        <source>a merge needs two tests or more</source>
+        <translation>合并至少需要两项测试</translation>
+    </message>
+    <message>
+        <source>test %1 of the same download lies between them</source>
+        <translation>同一下载的第 %1 号记录位于其间</translation>
+    </message>
+    <message>
         <source>no record database at %1</source>
         <translation>%1 处没有记录数据库</translation>
     </message>

@@ -180,6 +180,30 @@ import FILE...</translation>
         <source>velantis-cli %1: cannot write the error curve %2: %3</source>
         <translation>velantis-cli %1: 无法写入误差曲线 %2: %3</translation>
     </message>
+    <message>
+        <source>test %1 holds groups of one setting: not split</source>
+        <translation>第 %1 号记录的各组设定相同：未拆分</translation>
+    </message>
+    <message>
+        <source>test %1 split into tests %2</source>
+        <translation>第 %1 号记录已拆分为第 %2 号记录</translation>
+    </message>
+    <message>
+        <source>split: the groups each starting a test of its own, by commas.</source>
+        <translation>split：各自开始一项测试的组号，以逗号分隔。</translation>
+    </message>
+    <message>
+        <source>split: a test for each run of groups of one setting.</source>
+        <translation>split：每段设定相同的连续组各成一项测试。</translation>
+    </message>
+    <message>
+        <source>velantis-cli records split: give --at G[,G...] or --by-setting</source>
+        <translation>velantis-cli records split：请给出 --at G[,G...] 或 --by-setting</translation>
+    </message>
+    <message>
+        <source>tests %1 merged into test %2</source>
+        <translation>第 %1 号记录已合并为第 %2 号记录</translation>
+    </message>
 </context>
 <context>
     <name>Session</name>
@@ -394,6 +418,14 @@ import FILE...</translation>
     <message>
         <source>velantis-cli download: cannot write the error curve %1: %2</source>
         <translation>velantis-cli download: 无法写入误差曲线 %1: %2</translation>
+    </message>
+    <message>
+        <source>Keep a test for each run of groups of one setting.</source>
+        <translation>每段设定相同的连续组各存为一项测试。</translation>
+    </message>
+    <message>
+        <source>velantis-cli download: --split-by-setting keeps its tests in the record database: not with --no-archive</source>
+        <translation>velantis-cli download：--split-by-setting 需将测试存入记录数据库，不能与 --no-archive 同用</translation>
     </message>
 </context>
 <context>

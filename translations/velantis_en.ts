@@ -248,6 +248,10 @@ Reason: %2</translation>
 Place: %2
 Reason: %3</translation>
     </message>
+    <message>
+        <source>拆分测试</source>
+        <translation>Split Test</translation>
+    </message>
 </context>
 <context>
     <name>velantis::ListPrinting</name>
@@ -519,6 +523,14 @@ Read the groups first, or open a test from the history.</translation>
         <source>误差曲线</source>
         <translation>Error Curve</translation>
     </message>
+    <message>
+        <source>拆分测试</source>
+        <translation>Split Test</translation>
+    </message>
+    <message>
+        <source>只能拆分已存入记录数据库的测试：请先读取数据，或从历史记录打开一次测试。</source>
+        <translation>Only a test kept in the record database can be split: read the groups first, or open a test from the history.</translation>
+    </message>
 </context>
 <context>
     <name>velantis::PrintRangeDialog</name>
@@ -584,6 +596,57 @@ instrument&apos;s serial port by itself (ports 1 to 16).
   --version          print the version
   --help             show this help
 </translation>
+    </message>
+</context>
+<context>
+    <name>velantis::SplitDialog</name>
+    <message>
+        <source>拆分测试</source>
+        <translation>Split Test</translation>
+    </message>
+    <message>
+        <source>组</source>
+        <translation>Group</translation>
+    </message>
+    <message>
+        <source>组数</source>
+        <translation>Groups</translation>
+    </message>
+    <message>
+        <source>设定</source>
+        <translation>Setting</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>编号</source>
+        <translation>Serial no.</translation>
+    </message>
+    <message>
+        <source>在此组拆分</source>
+        <translation>Split at Group</translation>
+    </message>
+    <message>
+        <source>与下一段合并</source>
+        <translation>Merge with Next</translation>
+    </message>
+    <message>
+        <source>测试信息</source>
+        <translation>Test Information</translation>
+    </message>
+    <message>
+        <source>组号：</source>
+        <translation>Group:</translation>
+    </message>
+    <message>
+        <source>每段成为一项测试。同一站名、试验人员、日期和单位填写一次即复制到各段。</source>
+        <translation>Each range becomes a test of its own. The station, tester, date and organisation are filled in once and copied to every range.</translation>
+    </message>
+    <message>
+        <source>各组设定不同</source>
+        <translation>settings differ between groups</translation>
     </message>
 </context>
 <context>
@@ -829,6 +892,14 @@ instrument&apos;s serial port by itself (ports 1 to 16).
     <message>
         <source>准确级</source>
         <translation>Accuracy class</translation>
+    </message>
+    <message>
+        <source>%1 下载: %2 项测试 (第 %3-%4 组)</source>
+        <translation>%1 download: %2 tests (groups %3-%4)</translation>
+    </message>
+    <message>
+        <source>同一下载</source>
+        <translation>Same Download</translation>
     </message>
 </context>
 <context>

@@ -11,6 +11,7 @@
 #include <QUuid>
 #include <QVariant>
 
+#include <algorithm>
 #include <atomic>
 
 #ifdef Q_OS_UNIX
@@ -126,6 +127,18 @@ QString TestColumns(int fileVersion) {
                            QStringLiteral("guard_band")};
     for (const TestInfoTextField& f : TestInfoTextFields)
         columns << ColumnOf(f);
+    if (fileVersion < 3) {
+        // Before version 3 each test was a download of its own holding all its groups.
+        columns << QStringLiteral("%1 AS download")
+                       .arg(fileVersion < 2 ? QStringLiteral("''") : QStringLiteral("uuid"))
+                << QStringLiteral("(SELECT ifnull(min(group_no), 0) FROM groups "
+                                  "WHERE groups.test = tests.number) AS first_group")
+                << QStringLiteral("(SELECT ifnull(max(group_no), 0) FROM groups "
+                                  "WHERE groups.test = tests.number) AS last_group");
+    } else {
+        columns << QStringLiteral("download") << QStringLiteral("first_group")
+                << QStringLiteral("last_group");
+    }
     if (fileVersion < 2) {
         for (const auto& added : ColumnsV2) {
             const QString name = QLatin1String(added.column);
@@ -160,6 +173,9 @@ TestRecord RecordOf(const QSqlQuery& q) {
     int column = 17;
     for (const TestInfoTextField& f : TestInfoTextFields)
         r.info.*f.member = q.value(column++).toString();
+    r.download = q.value(column++).toString();
+    r.firstGroup = q.value(column++).toInt();
+    r.lastGroup = q.value(column).toInt();
     return r;
 }
 
@@ -178,7 +194,8 @@ bool OurTables(QSqlDatabase& db) {
         QStringList columns;
     } expected[] = {
         {"tests", {QStringLiteral("number"), QStringLiteral("ended"), QStringLiteral("stored")}},
-        {"groups", {QStringLiteral("test"), QStringLiteral("group_no"), QStringLiteral("frame")}},
+        // Keyed by the test before version 3, by the download since.
+        {"groups", {QStringLiteral("group_no"), QStringLiteral("frame")}},
     };
     for (const auto& e : expected) {
         QSqlQuery q(db);
@@ -287,6 +304,41 @@ bool MigrateToV2(QSqlDatabase& db, ArchiveError* error) {
     return true;
 }
 
+// Version 2 to 3: the groups kept once per download, keyed by the download's id, and each test
+// naming its download and its range of groups. Each test kept before becomes a download of its
+// own (its uuid) with its one range; the frames are copied as they are.
+bool MigrateToV3(QSqlDatabase& db, ArchiveError* error) {
+    QSqlQuery q(db);
+    for (const char* sql : {
+             "ALTER TABLE tests ADD COLUMN download TEXT NOT NULL DEFAULT ''",
+             "ALTER TABLE tests ADD COLUMN first_group INTEGER NOT NULL DEFAULT 0",
+             "ALTER TABLE tests ADD COLUMN last_group INTEGER NOT NULL DEFAULT 0",
+             "UPDATE tests SET download = uuid,"
+             " first_group = (SELECT ifnull(min(group_no), 0) FROM groups WHERE test = number),"
+             " last_group = (SELECT ifnull(max(group_no), 0) FROM groups WHERE test = number)",
+             "CREATE TABLE download_groups ("
+             " download TEXT NOT NULL,"
+             " group_no INTEGER NOT NULL CHECK (group_no BETWEEN 0 AND 4000),"
+             " frame BLOB NOT NULL CHECK (length(frame) = 20),"
+             " PRIMARY KEY (download, group_no)) WITHOUT ROWID",
+             "INSERT INTO download_groups (download, group_no, frame)"
+             " SELECT tests.download, groups.group_no, groups.frame"
+             " FROM groups JOIN tests ON tests.number = groups.test",
+             "DROP TABLE groups",
+             "ALTER TABLE download_groups RENAME TO groups",
+             "CREATE INDEX tests_by_download ON tests(download)",
+             "PRAGMA user_version = 3",
+         }) {
+        if (!q.exec(QString::fromLatin1(sql)))
+            return Failed(error, q.lastError());
+    }
+    return true;
+}
+
+ArchiveError Refusal(const QString& why) {
+    return {ArchiveError::Reason::Refused, why};
+}
+
 } // namespace
 
 QString ArchiveError::text() const {
@@ -327,6 +379,8 @@ QString ArchiveError::text() const {
         return QCoreApplication::translate("velantis::ArchiveError",
                                            "the same test is kept already as test %1")
             .arg(system);
+    case Reason::Refused:
+        return system;
     case Reason::Other:
         break;
     }
@@ -629,6 +683,14 @@ bool Archive::prepareSchema(Access access, ArchiveError* error) {
         }
         fileVersion_ = 2;
     }
+    if (fileVersion_ == 2) {
+        if (!MigrateToV3(db_, error)) {
+            rollback();
+            fileVersion_ = 2;
+            return false;
+        }
+        fileVersion_ = 3;
+    }
     return commit(error);
 }
 
@@ -701,45 +763,37 @@ std::optional<qint64> Archive::add(const TestRecord& record, const RecordStore& 
             return std::nullopt;
         }
         q.finish();
-        const QStringList names = QStringList{QStringLiteral("started"),   QStringLiteral("ended"),
-                                              QStringLiteral("port"),      QStringLiteral("ending"),
-                                              QStringLiteral("announced"), QStringLiteral("stored"),
-                                              QStringLiteral("uuid")} +
-                                  InfoColumnNames() + QStringList{QStringLiteral("version")};
-        q.prepare(QStringLiteral("INSERT INTO tests (%1) VALUES (%2)")
-                      .arg(names.join(QStringLiteral(", ")),
-                           QStringList(names.size(), QStringLiteral("?")).join(QLatin1Char(','))));
-        const TestInfo& i = record.info;
-        int stored = 0;
-        for (int n = 0; n < RecordStore::SlotCount; ++n)
-            stored += store.frame(*SlotIndex::make(n)) ? 1 : 0;
-        const QString version =
-            record.version.isEmpty() ? QCoreApplication::applicationVersion() : record.version;
-        for (const QVariant& v :
-             QVariantList{TimeText(record.started), TimeText(record.ended), record.port,
-                          EndingName(record.ending), record.announced, stored, uuid} +
-                 InfoColumns(i, report) + QVariantList{version})
-            q.addBindValue(NotNull(v));
+        // The download's id: the test's uuid, unless a download of that id is kept already.
+        QString download = uuid;
+        q.prepare(QStringLiteral("SELECT 1 FROM tests WHERE download = ?"));
+        q.addBindValue(download);
         if (!q.exec()) {
             abandon(q, error);
             return std::nullopt;
         }
-        const qint64 number = q.lastInsertId().toLongLong();
+        if (q.next())
+            download = QUuid::createUuid().toString(QUuid::WithoutBraces);
         q.finish();
-        QVariantList tests, numbers, frames;
-        for (int n = 0; n < RecordStore::SlotCount; ++n) {
-            const auto& frame = store.frame(*SlotIndex::make(n));
-            if (!frame)
-                continue;
-            tests << number;
-            numbers << n;
-            frames << QByteArray(reinterpret_cast<const char*>(frame->bytes().data()),
-                                 MeasurementFrame::Size);
+        TestRecord kept = record;
+        kept.uuid = uuid;
+        kept.download = download;
+        const QList<ArchivedGroup> groups = ArchivedGroups(store);
+        kept.firstGroup = groups.isEmpty() ? 0 : groups.first().group;
+        kept.lastGroup = groups.isEmpty() ? 0 : groups.last().group;
+        const auto number = insertTest(kept, report, groups.size(), error);
+        if (!number)
+            return std::nullopt;
+        QVariantList downloads, numbers, frames;
+        for (const ArchivedGroup& group : groups) {
+            downloads << download;
+            numbers << group.group;
+            frames << group.frame.toByteArray();
         }
         if (!frames.isEmpty()) {
             QSqlQuery g(db_);
-            g.prepare(QStringLiteral("INSERT INTO groups (test, group_no, frame) VALUES (?,?,?)"));
-            g.addBindValue(tests);
+            g.prepare(
+                QStringLiteral("INSERT INTO groups (download, group_no, frame) VALUES (?,?,?)"));
+            g.addBindValue(downloads);
             g.addBindValue(numbers);
             g.addBindValue(frames);
             if (!g.execBatch()) {
@@ -751,6 +805,34 @@ std::optional<qint64> Archive::add(const TestRecord& record, const RecordStore& 
             return std::nullopt;
         return number;
     }
+}
+
+std::optional<qint64> Archive::insertTest(const TestRecord& record, const TestReport& report,
+                                          int stored, ArchiveError* error) {
+    const QStringList names =
+        QStringList{QStringLiteral("started"),     QStringLiteral("ended"),
+                    QStringLiteral("port"),        QStringLiteral("ending"),
+                    QStringLiteral("announced"),   QStringLiteral("stored"),
+                    QStringLiteral("uuid"),        QStringLiteral("download"),
+                    QStringLiteral("first_group"), QStringLiteral("last_group")} +
+        InfoColumnNames() + QStringList{QStringLiteral("version")};
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("INSERT INTO tests (%1) VALUES (%2)")
+                  .arg(names.join(QStringLiteral(", ")),
+                       QStringList(names.size(), QStringLiteral("?")).join(QLatin1Char(','))));
+    const QString version =
+        record.version.isEmpty() ? QCoreApplication::applicationVersion() : record.version;
+    for (const QVariant& v :
+         QVariantList{TimeText(record.started), TimeText(record.ended), record.port,
+                      EndingName(record.ending), record.announced, stored, record.uuid,
+                      record.download, record.firstGroup, record.lastGroup} +
+             InfoColumns(record.info, report) + QVariantList{version})
+        q.addBindValue(NotNull(v));
+    if (!q.exec()) {
+        abandon(q, error);
+        return std::nullopt;
+    }
+    return q.lastInsertId().toLongLong();
 }
 
 bool Archive::list(QList<TestRecord>* tests, ArchiveError* error) {
@@ -805,8 +887,17 @@ bool Archive::find(qint64 number, TestRecord* test, QList<ArchivedGroup>* groups
     q.finish();
     if (groups) {
         groups->clear();
-        q.prepare(QStringLiteral("SELECT group_no, frame FROM groups WHERE test = ? "
-                                 "ORDER BY group_no"));
+        if (fileVersion_ < 3) {
+            q.prepare(QStringLiteral("SELECT group_no, frame FROM groups WHERE test = ? "
+                                     "ORDER BY group_no"));
+        } else {
+            // The test's range of its download's groups.
+            q.prepare(
+                QStringLiteral("SELECT groups.group_no, groups.frame FROM groups JOIN tests"
+                               " ON groups.download = tests.download WHERE tests.number = ?"
+                               " AND groups.group_no BETWEEN tests.first_group AND tests.last_group"
+                               " ORDER BY groups.group_no"));
+        }
         q.addBindValue(number);
         if (!q.exec()) {
             return abandon(q, error);
@@ -840,6 +931,14 @@ bool Archive::remove(qint64 number, ArchiveError* error) {
              QCoreApplication::translate("velantis::ArchiveError", "no test %1").arg(number)});
         return false;
     }
+    // The frames no test's range takes in any longer go with it; those of the download's other
+    // tests stay.
+    if (!q.exec(QStringLiteral(
+            "DELETE FROM groups WHERE NOT EXISTS (SELECT 1 FROM tests WHERE tests.download ="
+            " groups.download AND groups.group_no BETWEEN tests.first_group AND"
+            " tests.last_group)")))
+        return abandon(q, error);
+    q.finish();
     return commit(error);
 }
 
@@ -862,6 +961,196 @@ bool Archive::updateInfo(qint64 number, const TestInfo& info, ArchiveError* erro
     }
     q.finish();
     return commit(error);
+}
+
+bool Archive::rewriteTest(qint64 number, const TestInfo& info, int first, int last,
+                          ArchiveError* error) {
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("SELECT groups.group_no, groups.frame FROM groups JOIN tests"
+                             " ON groups.download = tests.download WHERE tests.number = ?"
+                             " AND groups.group_no BETWEEN ? AND ?"));
+    q.addBindValue(number);
+    q.addBindValue(first);
+    q.addBindValue(last);
+    if (!q.exec())
+        return abandon(q, error);
+    RecordStore store;
+    int stored = 0;
+    while (q.next()) {
+        const auto slot = SlotIndex::make(q.value(0).toInt());
+        const auto frame = MeasurementFrame::fromBlock(q.value(1).toByteArray());
+        if (slot && frame) {
+            store.store(*slot, *frame);
+            ++stored;
+        }
+    }
+    q.finish();
+    const TestReport report = MakeTestReport(store, info, {});
+    q.prepare(QStringLiteral("UPDATE tests SET %1 = ?, first_group = ?, last_group = ?, "
+                             "stored = ? WHERE number = ?")
+                  .arg(InfoColumnNames().join(QStringLiteral(" = ?, "))));
+    for (const QVariant& v : InfoColumns(info, report) + QVariantList{first, last, stored, number})
+        q.addBindValue(NotNull(v));
+    if (!q.exec())
+        return abandon(q, error);
+    q.finish();
+    return true;
+}
+
+std::optional<QList<qint64>> Archive::split(qint64 number, const QList<int>& cuts,
+                                            ArchiveError* error) {
+    return split(number, cuts, {}, error);
+}
+
+std::optional<QList<qint64>> Archive::split(qint64 number, const QList<int>& cuts,
+                                            const QList<TestInfo>& infos, ArchiveError* error) {
+    TestRecord test;
+    QList<ArchivedGroup> groups;
+    if (!writable(false, error) || !find(number, &test, &groups, error))
+        return std::nullopt;
+    QList<int> starts = {test.firstGroup};
+    QList<int> sorted = cuts;
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    for (const int cut : sorted) {
+        if (cut <= test.firstGroup || cut > test.lastGroup) {
+            Set(error, Refusal(QCoreApplication::translate(
+                                   "velantis::ArchiveError",
+                                   "group %1 does not lie inside test %2's groups %3-%4")
+                                   .arg(cut)
+                                   .arg(number)
+                                   .arg(test.firstGroup)
+                                   .arg(test.lastGroup)));
+            return std::nullopt;
+        }
+        starts << cut;
+    }
+    if (!infos.isEmpty() && infos.size() != starts.size()) {
+        Set(error, Refusal(QCoreApplication::translate("velantis::ArchiveError",
+                                                       "%1 parts but test information for %2")
+                               .arg(starts.size())
+                               .arg(infos.size())));
+        return std::nullopt;
+    }
+    struct Part {
+        int first;
+        int last;
+        RecordStore store;
+        int stored = 0;
+    };
+    QList<Part> parts;
+    for (qsizetype i = 0; i < starts.size(); ++i) {
+        Part part{starts[i], i + 1 < starts.size() ? starts[i + 1] - 1 : test.lastGroup, {}};
+        for (const ArchivedGroup& g : groups) {
+            if (g.group >= part.first && g.group <= part.last) {
+                part.store.store(*SlotIndex::make(g.group), g.frame);
+                ++part.stored;
+            }
+        }
+        if (part.stored == 0) {
+            Set(error, Refusal(QCoreApplication::translate(
+                                   "velantis::ArchiveError",
+                                   "the part from group %1 to %2 would hold no group")
+                                   .arg(part.first)
+                                   .arg(part.last)));
+            return std::nullopt;
+        }
+        parts.append(part);
+    }
+    if (!begin(error))
+        return std::nullopt;
+    QList<qint64> numbers = {number};
+    if (!rewriteTest(number, infos.isEmpty() ? test.info : infos[0], parts[0].first, parts[0].last,
+                     error))
+        return std::nullopt;
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        TestRecord part = test;
+        if (!infos.isEmpty())
+            part.info = infos[i];
+        part.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        part.firstGroup = parts[i].first;
+        part.lastGroup = parts[i].last;
+        const auto added =
+            insertTest(part, MakeTestReport(parts[i].store, part.info, {}), parts[i].stored, error);
+        if (!added)
+            return std::nullopt;
+        numbers << *added;
+    }
+    if (!commit(error))
+        return std::nullopt;
+    return numbers;
+}
+
+std::optional<qint64> Archive::merge(const QList<qint64>& numbers, ArchiveError* error) {
+    if (!writable(false, error))
+        return std::nullopt;
+    QList<TestRecord> tests;
+    for (const qint64 n : numbers) {
+        TestRecord test;
+        if (!find(n, &test, nullptr, error))
+            return std::nullopt;
+        if (!tests.isEmpty() && test.download != tests.first().download) {
+            Set(error,
+                Refusal(QCoreApplication::translate("velantis::ArchiveError",
+                                                    "tests %1 and %2 come from different downloads")
+                            .arg(tests.first().number)
+                            .arg(n)));
+            return std::nullopt;
+        }
+        if (std::none_of(tests.begin(), tests.end(),
+                         [&](const TestRecord& t) { return t.number == n; }))
+            tests.append(test);
+    }
+    if (tests.size() < 2) {
+        Set(error, Refusal(QCoreApplication::translate("velantis::ArchiveError",
+                                                       "a merge needs two tests or more")));
+        return std::nullopt;
+    }
+    int first = tests.first().firstGroup;
+    int last = tests.first().lastGroup;
+    for (const TestRecord& t : tests) {
+        first = std::min(first, t.firstGroup);
+        last = std::max(last, t.lastGroup);
+    }
+    if (!begin(error))
+        return std::nullopt;
+    QSqlQuery q(db_);
+    // A test of the download inside the merged range but not named would overlap it.
+    q.prepare(QStringLiteral("SELECT number FROM tests WHERE download = ? AND last_group >= ? "
+                             "AND first_group <= ? ORDER BY number"));
+    q.addBindValue(tests.first().download);
+    q.addBindValue(first);
+    q.addBindValue(last);
+    if (!q.exec()) {
+        abandon(q, error);
+        return std::nullopt;
+    }
+    while (q.next()) {
+        const qint64 n = q.value(0).toLongLong();
+        if (!numbers.contains(n)) {
+            q.finish();
+            rollback();
+            Set(error, Refusal(QCoreApplication::translate(
+                                   "velantis::ArchiveError",
+                                   "test %1 of the same download lies between them")
+                                   .arg(n)));
+            return std::nullopt;
+        }
+    }
+    q.finish();
+    q.prepare(QStringLiteral("DELETE FROM tests WHERE number = ?"));
+    for (qsizetype i = 1; i < tests.size(); ++i) {
+        q.addBindValue(tests[i].number);
+        if (!q.exec()) {
+            abandon(q, error);
+            return std::nullopt;
+        }
+    }
+    q.finish();
+    const qint64 kept = tests.first().number;
+    if (!rewriteTest(kept, tests.first().info, first, last, error) || !commit(error))
+        return std::nullopt;
+    return kept;
 }
 
 void FillStore(const QList<ArchivedGroup>& groups, RecordStore* store) {

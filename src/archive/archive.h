@@ -32,6 +32,7 @@ struct ArchiveError {
         NoSuchTest,   // no test with that number
         Other,        // see system
         AlreadyKept,  // a test of the same identity (uuid) is kept already; system: its number
+        Refused,      // a split or merge these tests do not allow; system: why
     };
     Reason reason = Reason::None;
     QString system; // SQLite's own words; the path for NoDatabase, the tables for Foreign
@@ -64,6 +65,11 @@ struct TestRecord {
     // The test's identity, given when it is first archived and kept by every copy of it (an
     // export, an import into another database); empty for a test never archived.
     QString uuid;
+    // The download the test's groups came from, shared by every test split from it (the uuid of
+    // the test first archived from it), and the test's range of its groups.
+    QString download;
+    int firstGroup = 0;
+    int lastGroup = 0;
 };
 
 // Whether a test matches a filter text: the text (case ignored) in its station, equipment,
@@ -84,8 +90,9 @@ QString EndingName(DownloadEnd how);
 class Archive {
 public:
     // 1: the tests and their groups; 2: the nameplate, conditions, test set, organisation,
-    // logo, report prefix, guard band and the test's uuid.
-    static constexpr int SchemaVersion = 2;
+    // logo, report prefix, guard band and the test's uuid; 3: the groups kept once per download,
+    // each test naming its download and its range of groups.
+    static constexpr int SchemaVersion = 3;
     static constexpr int DefaultBusyTimeoutMs = 5000;
 
     // velantis/records.sqlite in the user's data folder, the same for both programs.
@@ -131,6 +138,19 @@ public:
     bool remove(qint64 number, ArchiveError* error);
     // Replaces a test's information and recounts its verdicts against the (new) class.
     bool updateInfo(qint64 number, const TestInfo& info, ArchiveError* error);
+    // Splits a test at the groups in cuts, each starting a part, in one transaction: the numbers
+    // of the parts in group order, the first the test itself. Every other part gets a number and
+    // uuid of its own, the test's information and verdicts recounted over its groups. A cut that
+    // is not inside the test's range or would leave a part without a group is refused (Refused).
+    std::optional<QList<qint64>> split(qint64 number, const QList<int>& cuts, ArchiveError* error);
+    // The same with each part's information given (infos: one per part, in group order).
+    std::optional<QList<qint64>> split(qint64 number, const QList<int>& cuts,
+                                       const QList<TestInfo>& infos, ArchiveError* error);
+    // Puts tests of one download back into one, in one transaction: the first number named keeps
+    // its number, uuid and information over the range from the lowest to the highest group, the
+    // others are removed. Tests of different downloads, or a range that would take in a test of
+    // the download not named, are refused (Refused).
+    std::optional<qint64> merge(const QList<qint64>& numbers, ArchiveError* error);
 
 private:
     enum class Access { Read, Write };
@@ -159,6 +179,11 @@ private:
     // A statement failed inside a write transaction: its error told, the transaction undone.
     // Always false.
     bool abandon(QSqlQuery& q, ArchiveError* error);
+    // Inside a write transaction: inserts a test row, its number or nothing (undone).
+    std::optional<qint64> insertTest(const TestRecord& record, const TestReport& report, int stored,
+                                     ArchiveError* error);
+    // Inside a write transaction: the verdicts of a test recounted over its range, with info.
+    bool rewriteTest(qint64 number, const TestInfo& info, int first, int last, ArchiveError* error);
 
     QString path_;
     int busyTimeoutMs_;

@@ -4,6 +4,7 @@
 
 #include "records/csv_export.h"
 #include "records/data_file.h"
+#include "records/group_ranges.h"
 #include "records/history.h"
 #include "records/test_json.h"
 #include "report/error_curve.h"
@@ -64,7 +65,8 @@ int Fail(Archive& archive, const QString& command, const ArchiveError& error) {
     else
         Err(QStringLiteral("velantis-cli %1: %2: %3").arg(command, Where(archive), error.text()));
     return error.reason == ArchiveError::Reason::NoSuchTest ||
-                   error.reason == ArchiveError::Reason::NoDatabase
+                   error.reason == ArchiveError::Reason::NoDatabase ||
+                   error.reason == ArchiveError::Reason::Refused
                ? Usage
                : Failed;
 }
@@ -79,6 +81,8 @@ bool TakesOption(const QString& action, const QString& option) {
           QStringLiteral("output"), QStringLiteral("report"), QStringLiteral("curve")}},
         {QStringLiteral("delete"), {}},
         {QStringLiteral("import"), {}},
+        {QStringLiteral("split"), {QStringLiteral("at"), QStringLiteral("by-setting")}},
+        {QStringLiteral("merge"), {}},
     };
     return option == QLatin1String("records") || option == QLatin1String("help") ||
            taken.value(action).contains(option);
@@ -129,7 +133,9 @@ QString RecordsListLine(const TestRecord& t) {
                                 QString::number(t.stored),
                                 QStringLiteral("合格 ") + QString::number(t.pass),
                                 QStringLiteral("超差 ") + QString::number(t.fail),
-                                EndingField(t)};
+                                EndingField(t),
+                                QStringLiteral("%1-%2").arg(t.firstGroup).arg(t.lastGroup),
+                                t.download};
     QStringList escaped;
     for (const QString& field : fields)
         escaped << EscapedField(field);
@@ -168,6 +174,40 @@ qint64 ArchiveDownload(const QString& path, const Monitor& monitor, DownloadEnd 
                 "Records", "velantis-cli download: the test was not archived in %1: %2")
                 .arg(Where(archive), error.text()));
     return number.value_or(0);
+}
+
+int SplitTest(Archive& archive, const QString& command, qint64 number,
+              std::optional<QList<int>> cuts) {
+    ArchiveError error;
+    if (!cuts) {
+        // Where the rated setting changes from one group to the next.
+        QList<ArchivedGroup> groups;
+        if (!archive.find(number, nullptr, &groups, &error))
+            return Fail(archive, command, error);
+        RecordStore store;
+        FillStore(groups, &store);
+        cuts.emplace();
+        const QList<GroupRange> ranges = ProposeRanges(SettingsOf(store));
+        for (qsizetype i = 1; i < ranges.size(); ++i)
+            cuts->append(ranges[i].first);
+        if (cuts->isEmpty()) {
+            TellNotice(archive);
+            Err(QCoreApplication::translate("Records",
+                                            "test %1 holds groups of one setting: not split")
+                    .arg(number));
+            return Ok;
+        }
+    }
+    const auto parts = archive.split(number, *cuts, &error);
+    if (!parts)
+        return Fail(archive, command, error);
+    TellNotice(archive);
+    QStringList numbers;
+    for (const qint64 n : *parts)
+        numbers << QString::number(n);
+    Err(QCoreApplication::translate("Records", "test %1 split into tests %2")
+            .arg(QString::number(number), numbers.join(QStringLiteral(", "))));
+    return Ok;
 }
 
 namespace {
@@ -227,7 +267,8 @@ int RunRecords(const QStringList& args) {
     parser.setApplicationDescription(
         QStringLiteral("velantis-cli records list [--filter TEXT] | show N | export N --csv "
                        "[-o FILE] | export N --json [-o FILE] | export N --report FILE | "
-                       "export N --curve FILE | delete N | import FILE..."));
+                       "export N --curve FILE | delete N | import FILE... | split N --at "
+                       "G[,G...] | split N --by-setting | merge N M..."));
     parser.addOption({QStringLiteral("records"),
                       QCoreApplication::translate("Records", "The record database (default %1).")
                           .arg(QDir::toNativeSeparators(Archive::DefaultPath())),
@@ -255,6 +296,14 @@ int RunRecords(const QStringList& args) {
          QCoreApplication::translate(
              "Records", "export: write the error curve (F.Er against the load) as a PNG file."),
          QStringLiteral("FILE")});
+    parser.addOption(
+        {QStringLiteral("at"),
+         QCoreApplication::translate(
+             "Records", "split: the groups each starting a test of its own, by commas."),
+         QStringLiteral("G[,G...]")});
+    parser.addOption({QStringLiteral("by-setting"),
+                      QCoreApplication::translate(
+                          "Records", "split: a test for each run of groups of one setting.")});
     parser.addHelpOption();
     if (!parser.parse(QStringList{QStringLiteral("velantis-cli")} + args)) {
         Err(QStringLiteral("velantis-cli records: %1").arg(parser.errorText()));
@@ -266,13 +315,24 @@ int RunRecords(const QStringList& args) {
     const QString action = words.value(0);
     const QString command = QStringLiteral("records ") + action;
     const bool numbered = action == QLatin1String("show") || action == QLatin1String("export") ||
-                          action == QLatin1String("delete");
+                          action == QLatin1String("delete") || action == QLatin1String("split");
     const bool import = action == QLatin1String("import");
+    const bool merge = action == QLatin1String("merge");
     bool isNumber = false;
     const qint64 number = words.value(1).toLongLong(&isNumber);
-    if (import ? words.size() < 2
-               : (action != QLatin1String("list") && !numbered) ||
-                     words.size() != (numbered ? 2 : 1) || (numbered && !isNumber)) {
+    QList<qint64> numbers;
+    for (const QString& word : words.mid(1)) {
+        bool ok = false;
+        numbers << word.toLongLong(&ok);
+        if (!ok)
+            numbers.clear();
+        if (!ok)
+            break;
+    }
+    if (import  ? words.size() < 2
+        : merge ? words.size() < 3 || numbers.size() != words.size() - 1
+                : (action != QLatin1String("list") && !numbered) ||
+                      words.size() != (numbered ? 2 : 1) || (numbered && !isNumber)) {
         Err(QCoreApplication::translate("Records", "velantis-cli records: give list, show N, "
                                                    "export N, delete N or import FILE..."));
         return Usage;
@@ -322,6 +382,39 @@ int RunRecords(const QStringList& args) {
     }
     if (import)
         return ImportFiles(archive, words.mid(1));
+    if (action == QLatin1String("split")) {
+        const bool bySetting = parser.isSet(QStringLiteral("by-setting"));
+        std::optional<QList<int>> cuts;
+        if (!bySetting) {
+            cuts.emplace();
+            for (const QString& g : parser.value(QStringLiteral("at")).split(QLatin1Char(','))) {
+                bool ok = false;
+                cuts->append(g.trimmed().toInt(&ok));
+                if (!ok)
+                    cuts.reset();
+                if (!ok)
+                    break;
+            }
+        }
+        if (bySetting == parser.isSet(QStringLiteral("at")) || (!bySetting && !cuts)) {
+            Err(QCoreApplication::translate(
+                "Records", "velantis-cli records split: give --at G[,G...] or --by-setting"));
+            return Usage;
+        }
+        return SplitTest(archive, command, number, cuts);
+    }
+    if (merge) {
+        const auto kept = archive.merge(numbers, &error);
+        if (!kept)
+            return Fail(archive, command, error);
+        TellNotice(archive);
+        QStringList named;
+        for (const qint64 n : numbers)
+            named << QString::number(n);
+        Err(QCoreApplication::translate("Records", "tests %1 merged into test %2")
+                .arg(named.join(QStringLiteral(", ")), QString::number(*kept)));
+        return Ok;
+    }
     if (action == QLatin1String("delete")) {
         if (!archive.remove(number, &error))
             return Fail(archive, command, error);

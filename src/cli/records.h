@@ -6,6 +6,8 @@
 
 #include <QStringList>
 
+#include <optional>
+
 namespace velantis {
 
 // `velantis-cli records list|show|export|delete`: the tests kept in the record database.
@@ -23,9 +25,15 @@ TestRecord DownloadRecord(const Monitor& monitor, DownloadEnd how, const TestInf
 qint64 ArchiveDownload(const QString& path, const Monitor& monitor, DownloadEnd how,
                        const TestInfo& info, const QString& port, TestRecord* record = nullptr);
 
-// One line of `records list`: number, date and time, station, serial, groups, 合格 n, 超差 n and
+// Splits test `number` of archive at the groups in cuts, or where the rated setting changes
+// when there are none given, telling on standard error what became of it: the exit code.
+int SplitTest(Archive& archive, const QString& command, qint64 number,
+              std::optional<QList<int>> cuts);
+
+// One line of `records list`: number, date and time, station, serial, groups, 合格 n, 超差 n,
 // how the download ended ("complete", or "58/100 link-lost" with "?" for a count that never
-// came), separated by tabs. A tab, CR, LF or backslash inside a field is written \t, \r, \n or
+// came), the test's range of groups ("10-15") and the id of the download it came from,
+// separated by tabs. A tab, CR, LF or backslash inside a field is written \t, \r, \n or
 // \\, so that a field can never make a line or a field of its own.
 QString RecordsListLine(const TestRecord& test);
 // A field of a line-per-record output with its tab, CR, LF and backslash escaped.

@@ -579,6 +579,9 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
     parser.addOption(
         {QStringLiteral("no-archive"),
          QCoreApplication::translate("Session", "Keep no test record of this download.")});
+    parser.addOption({QStringLiteral("split-by-setting"),
+                      QCoreApplication::translate(
+                          "Session", "Keep a test for each run of groups of one setting.")});
     Common common;
     if (!Parse(parser, QStringLiteral("download"), args, common))
         return parser.isSet(QStringLiteral("help")) ? Ok : Usage;
@@ -590,6 +593,13 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
                             : parser.isSet(QStringLiteral("records"))
                                 ? parser.value(QStringLiteral("records"))
                                 : Archive::DefaultPath();
+    const bool splitBySetting = parser.isSet(QStringLiteral("split-by-setting"));
+    if (splitBySetting && records.isEmpty()) {
+        Err(QCoreApplication::translate(
+            "Session", "velantis-cli download: --split-by-setting keeps its tests in the record "
+                       "database: not with --no-archive"));
+        return Usage;
+    }
     TestInfo info;
     if (const QString why = ParseTestInfo(parser.value(QStringLiteral("class")),
                                           parser.isSet(QStringLiteral("guard"))
@@ -643,6 +653,10 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
                                                           .arg(s.monitor.commPort())
                                                           .arg(s.monitor.display().portDevice),
                                                       &downloaded);
+        if (archived != 0 && splitBySetting) {
+            Archive archive(records);
+            SplitTest(archive, QStringLiteral("download"), archived, std::nullopt);
+        }
         const QString& list = s.monitor.history().listText();
         int code = how == DownloadEnd::EndFrame ? Ok : Incomplete;
         if (output.isEmpty()) {

@@ -7,6 +7,7 @@
 #include "report/report_pages.h"
 #include "windows/file_messages.h"
 #include "windows/list_printing.h"
+#include "windows/split_dialog.h"
 #include "windows/test_info_dialog.h"
 #include "windows/window_services.h"
 
@@ -67,6 +68,7 @@ QString ArchiveFailureText(const QString& path, const ArchiveError& error) {
             .arg(QDir::toNativeSeparators(path), reason);
     case ArchiveError::Reason::None:
     case ArchiveError::Reason::Other:
+    case ArchiveError::Reason::Refused:
         break;
     }
     if (reason.isEmpty())
@@ -79,6 +81,21 @@ QString ArchiveFailureText(const QString& path, const ArchiveError& error) {
 
 void TestTableModel::setTests(QList<TestRecord> tests) {
     beginResetModel();
+    // Newest first, as read; a download's tests all at the place of its newest, in group order.
+    // (A version-1 file's tests name no download: each stands alone.)
+    const auto key = [](const TestRecord& t) {
+        return t.download.isEmpty() ? QString::number(t.number) : t.download;
+    };
+    QHash<QString, qsizetype> place;
+    perDownload_.clear();
+    for (qsizetype i = 0; i < tests.size(); ++i) {
+        place.insert(key(tests[i]), std::min(place.value(key(tests[i]), i), i));
+        ++perDownload_[key(tests[i])];
+    }
+    std::stable_sort(tests.begin(), tests.end(), [&](const TestRecord& a, const TestRecord& b) {
+        const qsizetype pa = place.value(key(a)), pb = place.value(key(b));
+        return pa != pb ? pa < pb : a.firstGroup < b.firstGroup;
+    });
     tests_ = std::move(tests);
     endResetModel();
 }
@@ -128,6 +145,16 @@ QVariant TestTableModel::data(const QModelIndex& index, int role) const {
         return t.pass;
     case Fail:
         return t.fail;
+    case Download: {
+        const int parts = perDownload_.value(t.download);
+        if (parts < 2)
+            return QString();
+        return tr("%1 下载: %2 项测试 (第 %3-%4 组)")
+            .arg(t.started.toString(QStringLiteral("yyyy-MM-dd HH:mm")))
+            .arg(parts)
+            .arg(t.firstGroup)
+            .arg(t.lastGroup);
+    }
     default:
         return {};
     }
@@ -137,9 +164,9 @@ QVariant TestTableModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     static const char* const names[ColumnCount] = {
-        QT_TR_NOOP("记录号"), QT_TR_NOOP("日期时间"), QT_TR_NOOP("站名"), QT_TR_NOOP("设备"),
-        QT_TR_NOOP("编号"),   QT_TR_NOOP("组数"),     QT_TR_NOOP("下载"), QT_TR_NOOP("准确级"),
-        QT_TR_NOOP("合格"),   QT_TR_NOOP("超差")};
+        QT_TR_NOOP("记录号"), QT_TR_NOOP("日期时间"), QT_TR_NOOP("站名"),    QT_TR_NOOP("设备"),
+        QT_TR_NOOP("编号"),   QT_TR_NOOP("组数"),     QT_TR_NOOP("下载"),    QT_TR_NOOP("准确级"),
+        QT_TR_NOOP("合格"),   QT_TR_NOOP("超差"),     QT_TR_NOOP("同一下载")};
     return tr(names[section]);
 }
 
@@ -177,7 +204,8 @@ HistoryWindow::HistoryWindow(Archive& archive, FileDialogs& dialogs, Opener open
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setStretchLastSection(true);
     // Fixed widths: sizing the columns to their contents would read every row.
-    const int widths[TestTableModel::ColumnCount] = {60, 140, 120, 110, 100, 50, 210, 55, 50, 50};
+    const int widths[TestTableModel::ColumnCount] = {60,  140, 120, 110, 100, 50,
+                                                     210, 55,  50,  50,  250};
     for (int c = 0; c < TestTableModel::ColumnCount; ++c)
         table_->setColumnWidth(c, widths[c]);
     connect(table_, &QTableView::doubleClicked, this, &HistoryWindow::openSelected);
@@ -194,6 +222,7 @@ HistoryWindow::HistoryWindow(Archive& archive, FileDialogs& dialogs, Opener open
                    {QT_TR_NOOP("导出报告"), &HistoryWindow::exportReport},
                    {QT_TR_NOOP("导出 CSV"), &HistoryWindow::exportCsv},
                    {QT_TR_NOOP("测试信息"), &HistoryWindow::editInfo},
+                   {QT_TR_NOOP("拆分测试"), &HistoryWindow::splitSelected},
                    {QT_TR_NOOP("删除"), &HistoryWindow::deleteSelected}};
     for (const auto& a : actions) {
         auto* button = new QPushButton(tr(a.name), this);
@@ -303,7 +332,8 @@ void HistoryWindow::updateButtons() {
     for (QPushButton* b : actions_)
         b->setEnabled(any &&
                       (!archive_.isReadOnly() || (b->objectName() != QLatin1String("删除") &&
-                                                  b->objectName() != QLatin1String("测试信息"))));
+                                                  b->objectName() != QLatin1String("测试信息") &&
+                                                  b->objectName() != QLatin1String("拆分测试"))));
     import_->setEnabled(!archive_.isReadOnly());
     count_->setText(tr("%1 / %2 条").arg(filter_.rowCount()).arg(model_.rowCount()));
 }
@@ -399,6 +429,29 @@ void HistoryWindow::editInfo() {
     else
         emit infoChanged(test.number, dialog.info());
     reload();
+}
+
+void HistoryWindow::splitSelected() {
+    TestRecord test;
+    QList<ArchivedGroup> groups;
+    if (!selected(&test, &groups))
+        return;
+    RecordStore store;
+    FillStore(groups, &store);
+    SplitDialog dialog(SettingsOf(store), test.info, this);
+    const bool ok = runSplit_ ? runSplit_(dialog) : dialog.exec() == QDialog::Accepted;
+    if (!ok || dialog.ranges().size() < 2) {
+        reload();
+        return;
+    }
+    ArchiveError error;
+    const auto parts = archive_.split(test.number, dialog.cuts(), dialog.infos(), &error);
+    if (!parts)
+        tell(tr("拆分测试"), ArchiveFailureText(archive_.path(), error));
+    reload();
+    select(test.number);
+    if (parts)
+        emit split(test.number, *parts);
 }
 
 void HistoryWindow::importFile() {

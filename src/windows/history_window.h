@@ -4,6 +4,7 @@
 #include "archive/archive.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QSortFilterProxyModel>
 #include <QWidget>
 
@@ -18,6 +19,7 @@ class QTableView;
 namespace velantis {
 
 class FileDialogs;
+class SplitDialog;
 
 // The tests of the record database as a table, one row per test, newest first.
 class TestTableModel final : public QAbstractTableModel {
@@ -34,10 +36,12 @@ public:
         Class,
         Pass,
         Fail,
+        Download, // the download a split test came from and how many tests it gave
         ColumnCount
     };
     using QAbstractTableModel::QAbstractTableModel;
 
+    // Keeps the tests of one download together, in group order, at the place of its newest.
     void setTests(QList<TestRecord> tests);
     const TestRecord& test(int row) const { return tests_[row]; }
     bool holds(qint64 number) const;
@@ -49,6 +53,7 @@ public:
 
 private:
     QList<TestRecord> tests_;
+    QHash<QString, int> perDownload_; // tests per download id
 };
 
 // Keeps the tests whose station, equipment, serial or remarks hold the filter text.
@@ -96,12 +101,16 @@ public:
     void exportReport();
     void exportCsv();
     void editInfo();
+    // 拆分测试: the selected test's groups in ranges of one setting each, made tests of their own.
+    void splitSelected();
     void deleteSelected();
     // 导入…: a test's JSON file (from another PC's 导出 or records export --json) kept as a new
     // test and selected; a file refused, or a test kept already, is told.
     void importFile();
     // Asks whether to delete; tests answer without a dialog.
     void setConfirm(std::function<bool(const QString&)> confirm) { confirm_ = std::move(confirm); }
+    // Runs the split dialog (exec() unless tests answer through it); true for OK.
+    void setSplitRunner(std::function<bool(SplitDialog&)> run) { runSplit_ = std::move(run); }
     // The question 删除 asks, 否 its default button.
     static QMessageBox* DeleteQuestion(const QString& question, QWidget* parent);
 
@@ -114,6 +123,8 @@ signals:
     void fileWritten(const QString& path);
     // 导入… kept a test under this number.
     void imported(qint64 number);
+    // 拆分测试 split a test into these parts, the first the test itself.
+    void split(qint64 number, const QList<qint64>& parts);
 
 protected:
     bool event(QEvent* event) override;
@@ -128,6 +139,7 @@ private:
     FileDialogs& dialogs_;
     Opener open_;
     std::function<bool(const QString&)> confirm_;
+    std::function<bool(SplitDialog&)> runSplit_;
     TestTableModel model_;
     TestFilterModel filter_;
     QLineEdit* filterBox_ = nullptr;

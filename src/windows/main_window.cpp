@@ -382,6 +382,7 @@ void MainWindow::buildMenus() {
     add(operate, QT_TR_NOOP("导出报告"), &MainWindow::ExportReport);
     add(operate, QT_TR_NOOP("趋势图"), &MainWindow::ShowTrend);
     add(operate, QT_TR_NOOP("误差曲线"), &MainWindow::ShowCurve);
+    add(operate, QT_TR_NOOP("拆分测试"), &MainWindow::SplitTest);
     recordAction_ = add(operate, QT_TR_NOOP("记录"), &MainWindow::ToggleRecording);
     recordAction_->setText(tr("记录…"));
 }
@@ -652,6 +653,14 @@ void MainWindow::ShowHistory() {
         connect(history_, &HistoryWindow::fileWritten, this, [this](const QString& path) {
             showStatusNotice(tr("已导出 %1").arg(QFileInfo(path).fileName()));
         });
+        // The test shown split: the window shows its first part, so that a report or CSV
+        // made here is of that test alone, never of the whole download under its number.
+        connect(history_, &HistoryWindow::split, this, [this](qint64 number) {
+            TestRecord test;
+            QList<ArchivedGroup> groups;
+            if (number == shownRecord_ && archive_->find(number, &test, &groups, nullptr))
+                reopenTest(test, groups);
+        });
         connect(history_, &HistoryWindow::imported, this,
                 [this](qint64 number) { showStatusNotice(tr("已导入 第 %1 号记录").arg(number)); });
     } else {
@@ -875,6 +884,17 @@ void MainWindow::EditTestInfo() {
     TestInfoDialog dialog(testInfo_, MakeTestReport(monitor_->store(), {}, {}).ratedRatio, this);
     if (dialog.exec() == QDialog::Accepted)
         setTestInfo(dialog.info());
+}
+
+void MainWindow::SplitTest() {
+    if (!archive_ || shownRecord_ == 0) {
+        showMessage(tr("拆分测试"), tr("只能拆分已存入记录数据库的测试：请先读取数据，或从历史记录"
+                                       "打开一次测试。"));
+        return;
+    }
+    ShowHistory();
+    if (history_ && history_->select(shownRecord_))
+        history_->splitSelected();
 }
 
 void MainWindow::PrintReport() {

@@ -82,6 +82,8 @@ public:
     CurveWindow* curveWindow() const;
     // Beyond the six: the test information and the test report (printed, previewed, as PDF).
     void EditTestInfo();
+    // 拆分测试: the test shown, when it is archived, split in 历史记录's dialog.
+    void SplitTest();
     void PrintReport();
     void PreviewReport();
     void ExportReport();
