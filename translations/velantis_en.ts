@@ -26,10 +26,6 @@ Verdict: %5</translation>
         <source>误差曲线 - Velantis</source>
         <translation>Error Curve - Velantis</translation>
     </message>
-    <message>
-        <source>保存图片</source>
-        <translation>Save Picture</translation>
-    </message>
 </context>
 <context>
     <name>velantis::FileMessages</name>

@@ -5,6 +5,7 @@
 #include "report/fonts.h"
 #include "report/shown_texts.h"
 #include "windows/file_messages.h"
+#include "windows/trend_window.h"
 
 #include <QDateTime>
 #include <QHBoxLayout>
@@ -84,22 +85,10 @@ bool CurveChart::event(QEvent* event) {
 
 CurveWindow::CurveWindow(std::function<TestReport()> source, FileDialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window), source_(std::move(source)), dialogs_(dialogs) {
-    setObjectName(QStringLiteral("CurveWindow"));
-    setWindowTitle(tr("误差曲线 - Velantis"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setFont(ListFont());
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(6, 6, 6, 6);
-    auto* buttons = new QHBoxLayout;
-    auto* save = new QPushButton(tr("保存图片"), this);
-    save->setObjectName(QStringLiteral("SaveImage"));
-    save->setAutoDefault(false);
-    connect(save, &QPushButton::clicked, this, &CurveWindow::SaveImage);
-    buttons->addWidget(save);
-    buttons->addStretch();
-    layout->addLayout(buttons);
     chart_ = new CurveChart(this);
-    layout->addWidget(chart_);
+    connect(
+        FrameChartWindow(this, QStringLiteral("CurveWindow"), tr("误差曲线 - Velantis"), chart_),
+        &QPushButton::clicked, this, &CurveWindow::SaveImage);
     soon_ = new QTimer(this);
     soon_->setSingleShot(true);
     soon_->setInterval(250);

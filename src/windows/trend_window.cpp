@@ -7,6 +7,7 @@
 #include "windows/window_services.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QHBoxLayout>
@@ -243,24 +244,31 @@ void TrendChart::paintEvent(QPaintEvent*) {
         p.drawText(upper, Qt::AlignCenter, tr("等待实时读数…"));
 }
 
-TrendWindow::TrendWindow(TrendSamples& samples, FileDialogs& dialogs, QWidget* parent)
-    : QWidget(parent, Qt::Window), dialogs_(dialogs) {
-    setObjectName(QStringLiteral("TrendWindow"));
-    setWindowTitle(tr("趋势图 - Velantis"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setFont(ListFont());
-    auto* layout = new QVBoxLayout(this);
+QPushButton* FrameChartWindow(QWidget* window, const QString& name, const QString& title,
+                              QWidget* chart) {
+    window->setObjectName(name);
+    window->setWindowTitle(title);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setFont(ListFont());
+    auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(6, 6, 6, 6);
     auto* buttons = new QHBoxLayout;
-    auto* save = new QPushButton(tr("保存图片"), this);
+    auto* save =
+        new QPushButton(QCoreApplication::translate("velantis::TrendWindow", "保存图片"), window);
     save->setObjectName(QStringLiteral("SaveImage"));
     save->setAutoDefault(false);
-    connect(save, &QPushButton::clicked, this, &TrendWindow::SaveImage);
     buttons->addWidget(save);
     buttons->addStretch();
     layout->addLayout(buttons);
+    layout->addWidget(chart);
+    return save;
+}
+
+TrendWindow::TrendWindow(TrendSamples& samples, FileDialogs& dialogs, QWidget* parent)
+    : QWidget(parent, Qt::Window), dialogs_(dialogs) {
     chart_ = new TrendChart(samples, this);
-    layout->addWidget(chart_);
+    connect(FrameChartWindow(this, QStringLiteral("TrendWindow"), tr("趋势图 - Velantis"), chart_),
+            &QPushButton::clicked, this, &TrendWindow::SaveImage);
     // The time axis moves on while no reading comes (the link is down).
     auto* clock = new QTimer(this);
     connect(clock, &QTimer::timeout, chart_,

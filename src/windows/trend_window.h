@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <memory>
 
+class QPushButton;
+
 namespace velantis {
 
 // The live readings of the last ten minutes as the trend chart draws them: kept by the main
@@ -112,6 +114,11 @@ private:
     TrendChart* chart_;
     FileDialogs& dialogs_;
 };
+
+// The frame the chart windows share: a window of its own (deleted on close, in the list's font)
+// with a 保存图片 button above the chart. The button, for the caller to connect.
+QPushButton* FrameChartWindow(QWidget* window, const QString& name, const QString& title,
+                              QWidget* chart);
 
 // Where a window goes beside the main window's frame (frame sizes: the one it would like, the
 // least it can do with): to the right at its size, else to the left, else narrower (not below the
