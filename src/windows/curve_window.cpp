@@ -7,10 +7,8 @@
 #include "windows/file_messages.h"
 #include "windows/trend_window.h"
 
-#include <QDateTime>
 #include <QHBoxLayout>
 #include <QHelpEvent>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QTimer>
@@ -107,24 +105,13 @@ void CurveWindow::refreshSoon() {
 }
 
 void CurveWindow::SaveImage() {
-    const QString name = QStringLiteral("QRTCURVE") +
-                         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-M-d_HHmmss")) +
-                         QStringLiteral(".png");
-    const QString path =
-        AskSaveName(dialogs_, this, name, {QStringLiteral("PNG Files (*.png) (*.png)")});
-    if (path.isEmpty())
-        return; // cancelled
-    refresh();  // the picture of the test as it is now
-    FileError failure;
-    const QByteArray png = chart_->png();
-    if (png.isEmpty() || !SaveFileBytes(path, png, nullptr, &failure)) {
-        auto* box = new QMessageBox(QMessageBox::NoIcon, tr("保存图片"),
-                                    SaveFailureText(path, failure), QMessageBox::Ok, this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
-    } else {
+    if (const QString path = SaveChartPicture(this, dialogs_, QStringLiteral("QRTCURVE"),
+                                              [this] {
+                                                  refresh(); // the test as it is now
+                                                  return chart_->png();
+                                              });
+        !path.isEmpty())
         emit imageSaved(path);
-    }
 }
 
 } // namespace velantis

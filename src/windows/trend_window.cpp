@@ -264,6 +264,27 @@ QPushButton* FrameChartWindow(QWidget* window, const QString& name, const QStrin
     return save;
 }
 
+QString SaveChartPicture(QWidget* window, FileDialogs& dialogs, const QString& base,
+                         const std::function<QByteArray()>& png) {
+    const QString name = base +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-M-d_HHmmss")) +
+                         QStringLiteral(".png");
+    const QString path =
+        AskSaveName(dialogs, window, name, {QStringLiteral("PNG Files (*.png) (*.png)")});
+    if (path.isEmpty())
+        return {}; // cancelled
+    FileError failure;
+    const QByteArray bytes = png();
+    if (!bytes.isEmpty() && SaveFileBytes(path, bytes, nullptr, &failure))
+        return path;
+    auto* box = new QMessageBox(QMessageBox::NoIcon,
+                                QCoreApplication::translate("velantis::TrendWindow", "保存图片"),
+                                SaveFailureText(path, failure), QMessageBox::Ok, window);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+    return {};
+}
+
 TrendWindow::TrendWindow(TrendSamples& samples, FileDialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window), dialogs_(dialogs) {
     chart_ = new TrendChart(samples, this);
@@ -278,26 +299,16 @@ TrendWindow::TrendWindow(TrendSamples& samples, FileDialogs& dialogs, QWidget* p
 }
 
 void TrendWindow::SaveImage() {
-    const QString name = QStringLiteral("QRTTREND") +
-                         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-M-d_HHmmss")) +
-                         QStringLiteral(".png");
-    const QString path =
-        AskSaveName(dialogs_, this, name, {QStringLiteral("PNG Files (*.png) (*.png)")});
-    if (path.isEmpty())
-        return; // cancelled
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    chart_->grab().save(&buffer, "PNG");
-    FileError failure;
-    if (!SaveFileBytes(path, png, nullptr, &failure)) {
-        auto* box = new QMessageBox(QMessageBox::NoIcon, tr("保存图片"),
-                                    SaveFailureText(path, failure), QMessageBox::Ok, this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
-    } else {
+    if (const QString path = SaveChartPicture(this, dialogs_, QStringLiteral("QRTTREND"),
+                                              [this] {
+                                                  QByteArray png;
+                                                  QBuffer buffer(&png);
+                                                  buffer.open(QIODevice::WriteOnly);
+                                                  chart_->grab().save(&buffer, "PNG");
+                                                  return png;
+                                              });
+        !path.isEmpty())
         emit imageSaved(path);
-    }
 }
 
 QRect PlaceBeside(const QRect& mainFrame, const QSize& size, const QSize& least,

@@ -8,8 +8,8 @@
 #include <QObject>
 #include <QPolygonF>
 #include <QWidget>
-
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 class QPushButton;
@@ -119,6 +119,11 @@ private:
 // with a 保存图片 button above the chart. The button, for the caller to connect.
 QPushButton* FrameChartWindow(QWidget* window, const QString& name, const QString& title,
                               QWidget* chart);
+// 保存图片 of a chart window: asks for a file (base, the date and time, .png, in the save
+// folder) and writes the picture png() gives as Save writes; a failure is told in a message.
+// The path written, or empty when cancelled or failed.
+QString SaveChartPicture(QWidget* window, FileDialogs& dialogs, const QString& base,
+                         const std::function<QByteArray()>& png);
 
 // Where a window goes beside the main window's frame (frame sizes: the one it would like, the
 // least it can do with): to the right at its size, else to the left, else narrower (not below the
