@@ -597,7 +597,7 @@ bool Archive::openFile(Access access, ArchiveError* error) {
     return true;
 }
 
-bool Archive::prepareSchema(Access access, ArchiveError* error) {
+bool Archive::readKind(bool* fresh, ArchiveError* error) {
     QSqlQuery q(db_);
     // The first statement reads the file: a file that is no database fails here.
     if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
@@ -624,12 +624,27 @@ bool Archive::prepareSchema(Access access, ArchiveError* error) {
     while (q.next())
         tables << q.value(0).toString();
     q.finish();
-    const bool fresh = fileVersion_ == 0 && tables.isEmpty();
-    if (!fresh && (fileVersion_ == 0 || !OurTables(db_))) {
+    *fresh = fileVersion_ == 0 && tables.isEmpty();
+    if (!*fresh && (fileVersion_ == 0 || !OurTables(db_))) {
         Set(error, {ArchiveError::Reason::Foreign,
                     tables.isEmpty() ? QStringLiteral("-") : tables.join(QStringLiteral(", "))});
         return false;
     }
+    return true;
+}
+
+bool Archive::prepareSchema(Access access, ArchiveError* error) {
+    // The version and the tables are read in one read transaction: another program making the
+    // file at this moment is seen before or after its schema, never with its tables but not yet
+    // its version (which would look like another program's database).
+    if (!exec(QStringLiteral("BEGIN"), error))
+        return false;
+    bool fresh = false;
+    const bool known = readKind(&fresh, error);
+    rollback(); // nothing was written
+    if (!known)
+        return false;
+    QSqlQuery q(db_);
     if (!exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(busyTimeoutMs_), error) ||
         !exec(QStringLiteral("PRAGMA foreign_keys = ON"), error))
         return false;

@@ -165,6 +165,9 @@ private:
 
     bool ensureOpen(Access access, ArchiveError* error);
     bool openFile(Access access, ArchiveError* error);
+    // Reads the file's schema version and tells a new file (fresh) from another program's
+    // database (an error, Foreign) and a damaged one (NotADatabase).
+    bool readKind(bool* fresh, ArchiveError* error);
     bool prepareSchema(Access access, ArchiveError* error);
     void closeFile();
     // Lets the connection go when the file at the path is no longer the one open; true then.
