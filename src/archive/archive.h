@@ -70,6 +70,18 @@ struct TestRecord {
     QString download;
     int firstGroup = 0;
     int lastGroup = 0;
+    // Where the test was made: the PC (its machine id, else its host name) and the user logged in
+    // there; a test brought in from a saved list says "imported from FILE" as its PC.
+    QString originPc;
+    QString originUser;
+    // The information's revision, 1 when archived and one more with each edit, and when it was
+    // last edited (invalid: never).
+    int revision = 1;
+    QDateTime edited;
+    // On the department's server only: the database role that sent the test (set by the server),
+    // and whether a later split or merge replaced it.
+    QString owner;
+    bool superseded = false;
 };
 
 // Whether a test matches a filter text: the text (case ignored) in its station, equipment,
