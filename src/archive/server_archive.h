@@ -11,6 +11,8 @@
 
 #include <optional>
 
+class QSettings;
+
 namespace velantis {
 
 // Why the department's server could not do what was asked.
@@ -120,5 +122,10 @@ private:
     QSqlDatabase db_;
     bool readOnly_ = false;
 };
+
+// The server connection remembered in the programs' settings (key "server/connection", shared by
+// the windows and velantis-cli); empty when none was chosen. Never holds a password.
+QString RememberedServer(const QSettings& settings);
+void RememberServer(QSettings& settings, const QString& connInfo);
 
 } // namespace velantis
