@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QUuid>
@@ -332,6 +333,7 @@ TEST_F(ArchiveWindow, SplitFromTheMenuMakesATestOfEachRangeShownTogether) {
     window->setRecordsPath(recordsPath());
     window->setTestInfo(withStation(QStringLiteral("城南变"), QStringLiteral("CT-1")));
     download(9);
+    const QByteArray downloadList = save();
     window->ShowHistory();
     HistoryWindow* history = window->historyWindow();
     ASSERT_NE(history, nullptr);
@@ -352,11 +354,14 @@ TEST_F(ArchiveWindow, SplitFromTheMenuMakesATestOfEachRangeShownTogether) {
     });
     window->SplitTest();
     EXPECT_EQ(ranges.join(u' '), QStringLiteral("1-3 4-6 7-9"));
-    // The window shows the first part now: its report is of groups 1-3 alone.
+    // The window speaks of the first part now: its report is of groups 1-3 alone, while the
+    // list and Save stay the download's.
     const TestReport shown = window->currentReport();
     EXPECT_EQ(shown.download.archived, 1);
     ASSERT_EQ(shown.rows.size(), 3);
     EXPECT_EQ(shown.rows.last().group, 3);
+    EXPECT_TRUE(window->titlePanelText().contains(QStringLiteral("组 1–3")));
+    EXPECT_EQ(save(), downloadList);
     const struct {
         qint64 number;
         const char* range;
@@ -378,5 +383,44 @@ TEST_F(ArchiveWindow, SplitFromTheMenuMakesATestOfEachRangeShownTogether) {
                         .data()
                         .toString()
                         .contains(QStringLiteral("下载: 3 项测试")));
+    }
+
+    // 导出报告 asks which test, or all: one part's PDF holds its report alone, all parts' PDF
+    // each report with its own number and page count and each test's JSON.
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        GTEST_SKIP() << "no pdftotext (poppler-utils) to read the reports back";
+    const struct {
+        int choice;
+        QList<qint64> numbers;
+    } exports[] = {{1, {2}}, {3, {1, 2, 3}}};
+    for (const auto& e : exports) {
+        int preselected = -1;
+        window->setReportChooser([&](const QStringList& items, int pre) {
+            EXPECT_EQ(items.size(), 4);
+            preselected = pre;
+            return e.choice;
+        });
+        files->answer = folder.filePath(QStringLiteral("parts%1.pdf").arg(e.choice));
+        window->ExportReport();
+        EXPECT_EQ(preselected, 0); // the part the window shows
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"),
+                   {QStringLiteral("-layout"), files->answer, QStringLiteral("-")});
+        ASSERT_TRUE(text.waitForFinished(30000));
+        const QString read = QString::fromUtf8(text.readAllStandardOutput());
+        QProcess list;
+        list.start(QStringLiteral("pdfdetach"), {QStringLiteral("-list"), files->answer});
+        ASSERT_TRUE(list.waitForFinished(30000));
+        const QString attached = QString::fromUtf8(list.readAllStandardOutput());
+        for (qint64 n = 1; n <= 3; ++n) {
+            const bool in = e.numbers.contains(n);
+            EXPECT_EQ(read.contains(ReportNumber(stored(n).info, n)), in) << e.choice << " " << n;
+            EXPECT_EQ(attached.contains(TestJsonFileName(n)), in) << e.choice << " " << n;
+        }
+        // Each report counts its own pages: every "共 m 页" is one page per part.
+        EXPECT_EQ(
+            read.count(QRegularExpression(QStringLiteral("第\\s*1\\s*页\\s*/\\s*共\\s*1\\s*页"))),
+            e.numbers.size())
+            << read.toStdString();
     }
 }

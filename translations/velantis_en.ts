@@ -470,6 +470,26 @@ and a new one was made:
         <translation>Test no. %1 %2 %3</translation>
     </message>
     <message>
+        <source>（组 %1–%2，下载的 %3 项测试之一）</source>
+        <translation> (groups %1–%2, one of the %3 tests of its download)</translation>
+    </message>
+    <message>
+        <source>第 %1 号记录：组 %2–%3（这次下载的 %4 项测试之一）</source>
+        <translation>Test no. %1: groups %2–%3 (one of the %4 tests of this download)</translation>
+    </message>
+    <message>
+        <source>第 %1 号记录：组 %2–%3，额定变比 %4 %5</source>
+        <translation>Test no. %1: groups %2–%3, rated ratio %4 %5</translation>
+    </message>
+    <message>
+        <source>全部 %1 项测试，依次写入，各有报告编号和页码</source>
+        <translation>All %1 tests, one after the other, each with its own report number and page count</translation>
+    </message>
+    <message>
+        <source>这次下载已拆分为 %1 项测试。报告写哪一项？</source>
+        <translation>This download was split into %1 tests. Which one should the report be of?</translation>
+    </message>
+    <message>
         <source>停止记录</source>
         <translation>Stop Recording</translation>
     </message>

@@ -1185,4 +1185,12 @@ QList<ArchivedGroup> ArchivedGroups(const RecordStore& store) {
     return groups;
 }
 
+TestReport ArchivedTestReport(const TestRecord& test, const QList<ArchivedGroup>& groups) {
+    RecordStore store;
+    FillStore(groups, &store);
+    return MakeTestReport(
+        store, test.info,
+        {test.ended, test.port, test.ending, test.announced, test.stored, test.number});
+}
+
 } // namespace velantis

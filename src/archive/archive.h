@@ -221,5 +221,7 @@ private:
 void FillStore(const QList<ArchivedGroup>& groups, RecordStore* store);
 // The framed groups of a store, in group order: what the archive keeps of them.
 QList<ArchivedGroup> ArchivedGroups(const RecordStore& store);
+// The report of a kept test: its groups alone, its information, its download, its number.
+TestReport ArchivedTestReport(const TestRecord& test, const QList<ArchivedGroup>& groups);
 
 } // namespace velantis

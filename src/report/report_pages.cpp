@@ -713,6 +713,11 @@ QByteArray PagesPdf(const PageDrawer& draw, const QPageLayout& paper, int resolu
 
 QByteArray PagesPdf(const PageDrawer& draw, const QPageLayout& paper, int resolution,
                     const PdfAttachment& attachment) {
+    return PagesPdf(draw, paper, resolution, QList<PdfAttachment>{attachment});
+}
+
+QByteArray PagesPdf(const PageDrawer& draw, const QPageLayout& paper, int resolution,
+                    const QList<PdfAttachment>& attachments) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     {
@@ -722,8 +727,9 @@ QByteArray PagesPdf(const PageDrawer& draw, const QPageLayout& paper, int resolu
         writer.setResolution(resolution);
         writer.setPageLayout(paper);
         // Taken only before the painter begins on the writer; later it would embed nothing.
-        if (!attachment.data.isEmpty())
-            writer.addFileAttachment(attachment.fileName, attachment.data, attachment.mimeType);
+        for (const PdfAttachment& attachment : attachments)
+            if (!attachment.data.isEmpty())
+                writer.addFileAttachment(attachment.fileName, attachment.data, attachment.mimeType);
         if (!draw(writer, resolution))
             return {};
     }
@@ -756,26 +762,40 @@ bool DrawTestReport(QPainter& painter, const QSizeF& area, int resolution,
 }
 
 bool DrawTestReport(QPagedPaintDevice& device, int resolution, const TestReport& report) {
-    if (ChineseFontFamily().isEmpty())
-        return false;
-    // A PDF names the report and its number as its title (set before the painter begins).
-    if (auto* pdf = dynamic_cast<QPdfWriter*>(&device))
-        pdf->setTitle(Title() + QStringLiteral(" ") +
-                      ReportNumber(report.info, report.download.archived));
-    device.setPageLayout(QPageLayout(device.pageLayout().pageSize(), QPageLayout::Portrait,
-                                     QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
-    QPainter painter;
-    if (!painter.begin(&device))
-        return false;
-    const QRectF r = device.pageLayout().paintRectPixels(resolution);
-    const bool drawn = DrawTestReport(
-        painter, r.size(), resolution, [&device] { return device.newPage(); }, report);
-    return painter.end() && drawn;
+    return ReportsDrawer({report})(device, resolution);
 }
 
 PageDrawer ReportDrawer(const TestReport& report) {
     return [report](QPagedPaintDevice& device, int resolution) {
         return DrawTestReport(device, resolution, report);
+    };
+}
+
+PageDrawer ReportsDrawer(const QList<TestReport>& reports) {
+    return [reports](QPagedPaintDevice& device, int resolution) {
+        if (reports.isEmpty() || ChineseFontFamily().isEmpty())
+            return false;
+        // A PDF names the report and its number as its title (set before the painter begins);
+        // several reports: the first number and how many follow.
+        if (auto* pdf = dynamic_cast<QPdfWriter*>(&device)) {
+            QString title = Title() + QStringLiteral(" ") +
+                            ReportNumber(reports.first().info, reports.first().download.archived);
+            if (reports.size() > 1)
+                title += QStringLiteral(" +%1").arg(reports.size() - 1);
+            pdf->setTitle(title);
+        }
+        device.setPageLayout(QPageLayout(device.pageLayout().pageSize(), QPageLayout::Portrait,
+                                         QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
+        QPainter painter;
+        if (!painter.begin(&device))
+            return false;
+        const QRectF r = device.pageLayout().paintRectPixels(resolution);
+        const auto newPage = [&device] { return device.newPage(); };
+        bool drawn = true;
+        for (qsizetype i = 0; drawn && i < reports.size(); ++i)
+            drawn = (i == 0 || newPage()) &&
+                    DrawTestReport(painter, r.size(), resolution, newPage, reports[i]);
+        return painter.end() && drawn;
     };
 }
 

@@ -4,6 +4,7 @@
 #include "records/test_report.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QSizeF>
 #include <QString>
 
@@ -34,6 +35,9 @@ struct PdfAttachment {
 // handed to the writer before the drawer's painter begins, the only time the writer takes it.
 QByteArray PagesPdf(const PageDrawer& draw, const QPageLayout& paper, int resolution,
                     const PdfAttachment& attachment);
+// The same with any number of attachments (each test's JSON beside a PDF of several reports).
+QByteArray PagesPdf(const PageDrawer& draw, const QPageLayout& paper, int resolution,
+                    const QList<PdfAttachment>& attachments);
 
 // A4 portrait, the paper of every PDF the program writes, and its resolution.
 QPageLayout A4Paper();
@@ -56,6 +60,9 @@ bool DrawTestReport(QPainter& painter, const QSizeF& area, int resolution,
                     const std::function<bool()>& newPage, const TestReport& report);
 // The same as a drawer for PagesPdf and the printing, holding its own copy of the report.
 PageDrawer ReportDrawer(const TestReport& report);
+// Several reports one after the other, each starting on a page of its own with its own report
+// number and its own "第 n 页 / 共 m 页" (the tests of one download, say).
+PageDrawer ReportsDrawer(const QList<TestReport>& reports);
 
 // The report's number, printed on every page: the prefix (trailing dashes dropped), the test
 // date (yyyyMMdd, left out when the test has none) and the test's number in the record database

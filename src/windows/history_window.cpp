@@ -375,14 +375,9 @@ void HistoryWindow::exportReport() {
         reload();
         return;
     }
-    RecordStore store;
-    FillStore(groups, &store);
-    const DownloadInfo download{test.ended,     test.port,   test.ending,
-                                test.announced, test.stored, test.number};
     QString message;
-    if (!ExportPagesPdf(path, ReportDrawer(MakeTestReport(store, test.info, download)), &message,
-                        {TestJsonFileName(test.number), TestJson(test, groups),
-                         QStringLiteral("application/json")}))
+    if (!ExportPagesPdf(path, ReportDrawer(ArchivedTestReport(test, groups)), &message,
+                        {TestJsonAttachment(test, groups)}))
         tell(tr("导出报告"), message);
     else
         emit fileWritten(path);

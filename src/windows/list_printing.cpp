@@ -2,6 +2,7 @@
 #include "windows/list_printing.h"
 
 #include "records/data_file.h"
+#include "records/test_json.h"
 #include "report/fonts.h"
 #include "windows/file_messages.h"
 
@@ -39,11 +40,11 @@ PageDrawer ListDrawer(const QString& text) {
 } // namespace
 
 bool PrintPages(QPrinter& printer, const PageDrawer& draw, QString* message,
-                const PdfAttachment& attachment) {
+                const QList<PdfAttachment>& attachments) {
     const QString file = printer.outputFileName();
     if (!file.isEmpty())
-        return SavePdf(file, PagesPdf(draw, printer.pageLayout(), printer.resolution(), attachment),
-                       message);
+        return SavePdf(
+            file, PagesPdf(draw, printer.pageLayout(), printer.resolution(), attachments), message);
     if (draw(printer, printer.resolution()))
         return true;
     if (message)
@@ -52,8 +53,13 @@ bool PrintPages(QPrinter& printer, const PageDrawer& draw, QString* message,
 }
 
 bool ExportPagesPdf(const QString& path, const PageDrawer& draw, QString* message,
-                    const PdfAttachment& attachment) {
-    return SavePdf(path, PagesPdf(draw, A4Paper(), PdfResolution, attachment), message);
+                    const QList<PdfAttachment>& attachments) {
+    return SavePdf(path, PagesPdf(draw, A4Paper(), PdfResolution, attachments), message);
+}
+
+PdfAttachment TestJsonAttachment(const TestRecord& test, const QList<ArchivedGroup>& groups) {
+    return {TestJsonFileName(test.number), TestJson(test, groups),
+            QStringLiteral("application/json")};
 }
 
 bool DrawListPages(QPagedPaintDevice& device, int resolution, const QString& text) {

@@ -29,6 +29,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
@@ -45,6 +46,8 @@
 #include <QStatusBar>
 #include <QTemporaryFile>
 #include <QToolBar>
+
+#include <algorithm>
 
 namespace velantis {
 
@@ -489,6 +492,7 @@ void MainWindow::onDownloadEnded(DownloadEnd how) {
     lastDownload_.stored = monitor_->groupsStored();
     openedTest_.clear();
     reopened_ = false;
+    partOfDownload_ = false;
     listFromFile_ = false;
     // An end frame ends a download only with every announced group stored; any other end is
     // told for a while in the title panel, and so is the test's number in the record database.
@@ -597,6 +601,7 @@ void MainWindow::leaveShownTest() {
         testInfo_ = LoadTestInfo(settings);
     }
     reopened_ = false;
+    partOfDownload_ = false;
     shownRecord_ = 0;
     openedTest_.clear();
 }
@@ -606,6 +611,7 @@ void MainWindow::forgetGoneTest() {
         return;
     const qint64 number = shownRecord_;
     shownRecord_ = 0;
+    partOfDownload_ = false;
     openedTest_.clear();
     showStatusNotice(tr("第 %1 号记录已不在记录数据库中").arg(number));
     render();
@@ -653,13 +659,12 @@ void MainWindow::ShowHistory() {
         connect(history_, &HistoryWindow::fileWritten, this, [this](const QString& path) {
             showStatusNotice(tr("已导出 %1").arg(QFileInfo(path).fileName()));
         });
-        // The test shown split: the window shows its first part, so that a report or CSV
-        // made here is of that test alone, never of the whole download under its number.
+        // The test shown split: the list stays as it is, the window speaks of its first part,
+        // so that a report or CSV made here is of that test alone, never of the whole download
+        // under its number.
         connect(history_, &HistoryWindow::split, this, [this](qint64 number) {
-            TestRecord test;
-            QList<ArchivedGroup> groups;
-            if (number == shownRecord_ && archive_->find(number, &test, &groups, nullptr))
-                reopenTest(test, groups);
+            if (number == shownRecord_)
+                showPartOfDownload(number);
         });
         connect(history_, &HistoryWindow::imported, this,
                 [this](qint64 number) { showStatusNotice(tr("已导入 第 %1 号记录").arg(number)); });
@@ -683,14 +688,108 @@ bool MainWindow::reopenTest(const TestRecord& test, const QList<ArchivedGroup>& 
     testInfo_ = test.info;
     shownRecord_ = test.number;
     reopened_ = true;
+    partOfDownload_ = false;
     listFromFile_ = false;
     openedTest_ =
         tr("记录 第 %1 号 %2 %3")
             .arg(test.number)
             .arg(test.ended.toString(QStringLiteral("yyyy-MM-dd HH:mm")), test.info.station)
             .trimmed();
+    if (const qsizetype parts = downloadTests().size(); parts > 1)
+        openedTest_ += tr("（组 %1–%2，下载的 %3 项测试之一）")
+                           .arg(test.firstGroup)
+                           .arg(test.lastGroup)
+                           .arg(parts);
     render();
     showStatusNotice(openedTest_);
+    return true;
+}
+
+void MainWindow::showPartOfDownload(qint64 number) {
+    TestRecord test;
+    QList<ArchivedGroup> groups;
+    if (!archive_ || !archive_->find(number, &test, &groups, nullptr))
+        return;
+    shownRecord_ = number;
+    partOfDownload_ = true;
+    testInfo_ = test.info;
+    openedTest_ = tr("第 %1 号记录：组 %2–%3（这次下载的 %4 项测试之一）")
+                      .arg(number)
+                      .arg(test.firstGroup)
+                      .arg(test.lastGroup)
+                      .arg(downloadTests().size());
+    render();
+    followCurve();
+    showStatusNotice(openedTest_);
+}
+
+QList<TestRecord> MainWindow::downloadTests() const {
+    QList<TestRecord> all;
+    if (shownRecord_ == 0 || !archive_ || !archive_->list(&all, nullptr))
+        return {};
+    const auto shown = std::find_if(
+        all.cbegin(), all.cend(), [this](const TestRecord& t) { return t.number == shownRecord_; });
+    if (shown == all.cend())
+        return {};
+    QList<TestRecord> tests;
+    for (const TestRecord& t : all)
+        if (t.download == shown->download)
+            tests.append(t);
+    std::sort(tests.begin(), tests.end(),
+              [](const TestRecord& a, const TestRecord& b) { return a.firstGroup < b.firstGroup; });
+    return tests;
+}
+
+bool MainWindow::chooseReports(const QString& title, QList<TestReport>* reports,
+                               QList<PdfAttachment>* attachments) {
+    const QList<TestRecord> tests = downloadTests();
+    if (tests.size() < 2) {
+        *reports = {currentReport()};
+        *attachments = {reportAttachment()};
+        return true;
+    }
+    QList<TestReport> each;
+    QList<PdfAttachment> jsons;
+    QStringList items;
+    int preselected = 0;
+    for (const TestRecord& listed : tests) {
+        TestRecord test;
+        QList<ArchivedGroup> groups;
+        if (!archive_->find(listed.number, &test, &groups, nullptr))
+            continue;
+        if (test.number == shownRecord_)
+            preselected = static_cast<int>(items.size());
+        each.append(ArchivedTestReport(test, groups));
+        jsons.append(TestJsonAttachment(test, groups));
+        items << tr("第 %1 号记录：组 %2–%3，额定变比 %4 %5")
+                     .arg(test.number)
+                     .arg(test.firstGroup)
+                     .arg(test.lastGroup)
+                     .arg(each.last().ratedRatio, test.info.device)
+                     .trimmed();
+    }
+    items << tr("全部 %1 项测试，依次写入，各有报告编号和页码").arg(each.size());
+    const int choice = reportChooser_ ? reportChooser_(items, preselected) : [&] {
+        QInputDialog dialog(this);
+        dialog.setObjectName(QStringLiteral("reportChoice"));
+        dialog.setWindowTitle(title);
+        dialog.setLabelText(tr("这次下载已拆分为 %1 项测试。报告写哪一项？").arg(each.size()));
+        dialog.setComboBoxItems(items);
+        dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
+        dialog.setTextValue(items.value(preselected));
+        return dialog.exec() == QDialog::Accepted
+                   ? static_cast<int>(items.indexOf(dialog.textValue()))
+                   : -1;
+    }();
+    if (choice < 0 || choice >= items.size())
+        return false;
+    if (choice == items.size() - 1) {
+        *reports = each;
+        *attachments = jsons;
+    } else {
+        *reports = {each[choice]};
+        *attachments = {jsons[choice]};
+    }
     return true;
 }
 
@@ -829,9 +928,17 @@ void MainWindow::ExportCsv() {
                     {QStringLiteral("CSV Files (*.csv) (*.csv)")});
     if (path.isEmpty())
         return;
+    // A part of a split download: its groups alone.
+    RecordStore part;
+    const RecordStore* store = &monitor_->store();
+    TestRecord test;
+    QList<ArchivedGroup> groups;
+    if (partOfDownload_ && archive_ && archive_->find(shownRecord_, &test, &groups, nullptr)) {
+        FillStore(groups, &part);
+        store = &part;
+    }
     FileError failure;
-    if (!SaveCsvFile(path, monitor_->store(), testInfo_.accuracy, testInfo_.guardBand, nullptr,
-                     &failure))
+    if (!SaveCsvFile(path, *store, testInfo_.accuracy, testInfo_.guardBand, nullptr, &failure))
         showMessage(tr("导出 CSV"), SaveFailureText(path, failure));
     else
         showStatusNotice(tr("已导出 %1").arg(QFileInfo(path).fileName()));
@@ -860,6 +967,10 @@ void MainWindow::setTestInfo(const TestInfo& info) {
 }
 
 TestReport MainWindow::currentReport() const {
+    TestRecord part;
+    QList<ArchivedGroup> groups;
+    if (partOfDownload_ && archive_ && archive_->find(shownRecord_, &part, &groups, nullptr))
+        return ArchivedTestReport(part, groups);
     DownloadInfo download = lastDownload_;
     download.archived = shownRecord_; // its report number; 0 when not archived
     return MakeTestReport(monitor_->store(), testInfo_, download);
@@ -870,7 +981,7 @@ PdfAttachment MainWindow::reportAttachment() const {
     TestRecord test;
     QList<ArchivedGroup> groups;
     if (shownRecord_ != 0 && archive_ && archive_->find(shownRecord_, &test, &groups, nullptr))
-        return {TestJsonFileName(shownRecord_), TestJson(test, groups), mime};
+        return TestJsonAttachment(test, groups);
     test.started = monitor_->downloadStarted();
     test.ended = lastDownload_.at;
     test.port = lastDownload_.port;
@@ -898,43 +1009,46 @@ void MainWindow::SplitTest() {
 }
 
 void MainWindow::PrintReport() {
-    if (!groupsShown(tr("打印报告")))
+    QList<TestReport> reports;
+    QList<PdfAttachment> attachments;
+    if (!groupsShown(tr("打印报告")) || !chooseReports(tr("打印报告"), &reports, &attachments))
         return;
-    const TestReport report = currentReport();
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(QStringLiteral("Velantis"));
     if (!parts_.printerChooser->choosePrinter(printer, this))
         return;
     QString message;
-    if (!PrintPages(printer, ReportDrawer(report), &message, reportAttachment()))
+    if (!PrintPages(printer, ReportsDrawer(reports), &message, attachments))
         showMessage(tr("打印报告"), message);
 }
 
 void MainWindow::PreviewReport() {
-    if (!groupsShown(tr("报告预览")))
+    QList<TestReport> reports;
+    QList<PdfAttachment> attachments;
+    if (!groupsShown(tr("报告预览")) || !chooseReports(tr("报告预览"), &reports, &attachments))
         return;
-    const TestReport report = currentReport();
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(A4Paper());
     QPrintPreviewDialog preview(&printer, this);
     preview.setObjectName(QStringLiteral("reportPreview"));
     preview.setWindowTitle(tr("报告预览 - 电流互感器变比试验报告"));
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-            [&report](QPrinter* p) { DrawTestReport(*p, p->resolution(), report); });
+            [&reports](QPrinter* p) { ReportsDrawer(reports)(*p, p->resolution()); });
     preview.exec();
 }
 
 void MainWindow::ExportReport() {
-    if (!groupsShown(tr("导出报告")))
+    QList<TestReport> reports;
+    QList<PdfAttachment> attachments;
+    if (!groupsShown(tr("导出报告")) || !chooseReports(tr("导出报告"), &reports, &attachments))
         return;
-    const TestReport report = currentReport();
     const QString path =
         AskSaveName(*parts_.fileDialogs, this, DefaultReportName(testInfo_, lastDownload_.at),
                     {QStringLiteral("PDF Files (*.pdf) (*.pdf)")});
     if (path.isEmpty())
         return;
     QString message;
-    if (!ExportPagesPdf(path, ReportDrawer(report), &message, reportAttachment()))
+    if (!ExportPagesPdf(path, ReportsDrawer(reports), &message, attachments))
         showMessage(tr("导出报告"), message);
     else
         showStatusNotice(tr("已导出 %1").arg(QFileInfo(path).fileName()));

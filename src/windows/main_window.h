@@ -13,6 +13,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
+
 #include <memory>
 
 class QAction;
@@ -96,6 +98,17 @@ public:
     // The test's JSON every report of the shown test carries: read from the record database
     // when the test is archived (the same bytes as its export), else made from the download.
     PdfAttachment reportAttachment() const;
+    // The kept tests of the download the shown test came from, in group order: more than one
+    // once it was split.
+    QList<TestRecord> downloadTests() const;
+    // 打印报告, 报告预览 and 导出报告 of a split download ask which of its tests, or all of them
+    // (one after the other, each with its own report number and page count): items, the one
+    // preselected; the index chosen (the last item: all), -1 for none. Tests replace the dialog.
+    using ReportChooser = std::function<int(const QStringList& items, int preselected)>;
+    void setReportChooser(ReportChooser chooser) { reportChooser_ = std::move(chooser); }
+    // The reports those make, each with the JSON it carries; false when none was chosen.
+    bool chooseReports(const QString& title, QList<TestReport>* reports,
+                       QList<PdfAttachment>* attachments);
     // The record number of the test the window shows; 0 for none (nothing kept, cleared, a file
     // opened, or its record deleted).
     qint64 shownRecord() const { return shownRecord_; }
@@ -107,6 +120,9 @@ public:
     // A kept test's groups into the store and the list, as if just downloaded; false while a
     // download runs.
     bool reopenTest(const TestRecord& test, const QList<ArchivedGroup>& groups);
+    // After a split of the download the list shows: the list stays the download's, the report
+    // and the exports speak of the part number is.
+    void showPartOfDownload(qint64 number);
     // 记录: asks for a file and records every live reading to it until chosen again (停止记录)
     // or until a row cannot be written, which stops it with a message.
     void ToggleRecording();
@@ -202,9 +218,13 @@ private:
     std::unique_ptr<LiveRecorder> recorder_;
     std::unique_ptr<Archive> archive_;
     QPointer<HistoryWindow> history_;
-    QString openedTest_;        // the title panel's words for a reopened test
-    qint64 shownRecord_ = 0;    // the record of the test the window shows
-    bool reopened_ = false;     // the window shows a test reopened from 历史记录
+    QString openedTest_;     // the title panel's words for a reopened test
+    qint64 shownRecord_ = 0; // the record of the test the window shows
+    bool reopened_ = false;  // the window shows a test reopened from 历史记录
+    // The list shows a whole download that was split; the report, CSV and curve are of the
+    // shown test, one of its parts.
+    bool partOfDownload_ = false;
+    ReportChooser reportChooser_;
     bool listFromFile_ = false; // the list shows an opened file, not the stored groups
     bool interruptedKept_ = false;
     std::unique_ptr<TrendSamples> trendSamples_; // the last ten minutes, whether shown or not
