@@ -777,6 +777,12 @@ bool MainWindow::chooseReports(const QString& title, QList<TestReport>* reports,
         dialog.setComboBoxItems(items);
         dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
         dialog.setTextValue(items.value(preselected));
+        // Wide enough for the longest line, tall enough for a dozen.
+        int widest = 0;
+        for (const QString& item : items)
+            widest = std::max(widest, dialog.fontMetrics().horizontalAdvance(item));
+        dialog.resize(std::max(dialog.sizeHint().width(), widest + 80),
+                      std::max(dialog.sizeHint().height(), 16 * dialog.fontMetrics().height()));
         return dialog.exec() == QDialog::Accepted
                    ? static_cast<int>(items.indexOf(dialog.textValue()))
                    : -1;
