@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QUuid>
@@ -201,26 +202,35 @@ int main(int argc, char** argv) {
             break;
         }
     }
+    // VELANTIS_BENCH_CLUSTER: a cluster pg-cluster.sh started and filled before, used as it is.
+    const QString given = qEnvironmentVariable("VELANTIS_BENCH_CLUSTER");
     QTemporaryDir dir;
-    Dir = dir.path();
+    Dir = given.isEmpty() ? dir.path() : given;
     QByteArray port;
-    if (!dir.isValid() || !Cluster({QStringLiteral("start"), Dir}, &port)) {
+    if (!given.isEmpty()) {
+        QFile file(Dir + QStringLiteral("/port"));
+        if (file.open(QIODevice::ReadOnly))
+            port = file.readAll();
+    } else if (!dir.isValid() || !Cluster({QStringLiteral("start"), Dir}, &port)) {
         std::fprintf(stderr, "bench_server: the private PostgreSQL server did not start\n");
         return 1;
     }
     Port = port.trimmed().toInt();
-    QElapsedTimer filling;
-    filling.start();
-    if (!FillServer(count)) {
-        std::fprintf(stderr, "bench_server: filling the server failed\n");
-        Cluster({QStringLiteral("stop"), Dir});
-        return 1;
+    if (given.isEmpty()) {
+        QElapsedTimer filling;
+        filling.start();
+        if (!FillServer(count)) {
+            std::fprintf(stderr, "bench_server: filling the server failed\n");
+            Cluster({QStringLiteral("stop"), Dir});
+            return 1;
+        }
+        std::fprintf(stderr, "bench_server: %d tests made in %.1f s\n", count,
+                     static_cast<double>(filling.elapsed()) / 1000.0);
     }
-    std::fprintf(stderr, "bench_server: %d tests made in %.1f s\n", count,
-                 static_cast<double>(filling.elapsed()) / 1000.0);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    Cluster({QStringLiteral("stop"), Dir});
+    if (given.isEmpty())
+        Cluster({QStringLiteral("stop"), Dir});
     return 0;
 }

@@ -6,14 +6,20 @@
 #include "records/test_json.h"
 #include "support/pg_cluster.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QSettings>
+#include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <QUuid>
 
 #include <gtest/gtest.h>
 
 #include <set>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace velantis;
 using velantis::testing::PgCluster;
@@ -263,6 +269,42 @@ TEST_F(ServerArchiveTest, PagesGiveEveryTestOnceNewestFirstAndTheFilterFindsChin
     }
 }
 
+TEST_F(ServerArchiveTest, SupersededTestsLeaveTheViewAndOnlyTheirSenderMarksThem) {
+    auto a = As(QStringLiteral("tester_a"));
+    auto b = As(QStringLiteral("tester_b"));
+    const TestRecord first = Record(QStringLiteral("拆分前甲"));
+    const TestRecord second = Record(QStringLiteral("拆分前乙"));
+    ASSERT_TRUE(a->push(first, Groups(2), nullptr, nullptr));
+    ASSERT_TRUE(a->push(second, Groups(2), nullptr, nullptr));
+    const QString never = QUuid::createUuid().toString();
+    const struct {
+        ServerArchive* who;
+        QStringList uuids;
+        ServerError::Reason reason;
+        int shown; // of the two, still in the view
+    } cases[] = {
+        {b.get(), {first.uuid}, ServerError::Reason::NotYourTest, 2},
+        {a.get(),
+         {first.uuid, second.uuid.toUpper(), QStringLiteral("x")},
+         ServerError::Reason::NoSuchTest,
+         2},
+        {a.get(), {first.uuid, never}, ServerError::Reason::None, 1}, // one the server lacks
+        {a.get(), {first.uuid, second.uuid}, ServerError::Reason::None, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.uuids.join(u' ').toStdString());
+        ServerError error;
+        EXPECT_EQ(c.who->supersede(c.uuids, &error), c.reason == ServerError::Reason::None);
+        EXPECT_EQ(error.reason, c.reason);
+        QList<TestRecord> shown;
+        ASSERT_TRUE(a->page(QStringLiteral("拆分前"), std::nullopt, 10, &shown, nullptr));
+        EXPECT_EQ(shown.size(), c.shown);
+    }
+    TestRecord kept;
+    ASSERT_TRUE(b->find(first.uuid, &kept, nullptr, nullptr));
+    EXPECT_TRUE(kept.superseded);
+}
+
 TEST_F(ServerArchiveTest, ConnectionFailuresAreToldApart) {
     const struct {
         QString connInfo;
@@ -424,6 +466,37 @@ TEST_F(ServerArchiveTest, TheCliListsShowsAndExportsServerTestsAsItsOwn) {
     EXPECT_EQ(schema.code, 0);
     EXPECT_EQ(QString::fromUtf8(schema.out), ServerArchive::SchemaSql());
     EXPECT_TRUE(schema.out.contains("CREATE TABLE IF NOT EXISTS tests"));
+}
+
+TEST(ServerArchiveTimeouts, AServerThatNeverAnswersEndsTheWaitAtTheGivenTimeout) {
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+        if (PgCluster::MustRun())
+            FAIL() << "no QPSQL driver";
+        GTEST_SKIP() << "no QPSQL driver (libqt6sql6-psql)";
+    }
+    // A port that takes connections (the system's backlog) and never says a word.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    ServerArchive server(QStringLiteral("host=127.0.0.1 port=%1 dbname=velantis user=x "
+                                        "connect_timeout=2")
+                             .arg(ntohs(address.sin_port)),
+                         QStringLiteral("pw"));
+    QElapsedTimer timer;
+    timer.start();
+    ServerError error;
+    EXPECT_FALSE(server.connect(&error));
+    EXPECT_EQ(error.reason, ServerError::Reason::CannotConnect);
+    EXPECT_GE(timer.elapsed(), 1500);
+    EXPECT_LT(timer.elapsed(), 8000);
+    EXPECT_EQ(server.where(), QStringLiteral("127.0.0.1:%1").arg(ntohs(address.sin_port)));
+    ::close(listener);
 }
 
 TEST(ServerArchiveSettings, TheRememberedConnectionNeverHoldsAPassword) {
