@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -295,11 +296,13 @@ struct CliRun {
     int code = -1;
     QString out;
 };
-QProcess* StartCli(const QStringList& args) {
+QProcess* StartCli(const QStringList& args, const QString& configHome = {}) {
     auto* p = new QProcess;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("PGPASSWORD"),
                velantis::testing::PgCluster::Password(QStringLiteral("tester_a")));
+    if (!configHome.isEmpty())
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
     p->setProcessEnvironment(env);
     p->start(QStringLiteral(VELANTIS_CLI), args);
     return p;
@@ -391,6 +394,34 @@ TEST_F(SyncWithServer, TwoProcessesSyncingAtOnceSendEveryTestOnce) {
             Archive archive(path);
             EXPECT_EQ(archive.waitingCount(nullptr), 0) << c.what;
         }
+    }
+}
+
+TEST_F(SyncWithServer, RecordsSyncWithoutServerTakesTheRememberedOneElseExits2) {
+    const struct {
+        const char* what;
+        bool remembered;
+        int code;
+        int sent;
+    } cases[] = {{"no server given or remembered", false, 2, 0},
+                 {"the server the program remembers", true, 0, 2}};
+    for (const auto& c : cases) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("g.sqlite"));
+        const QStringList uuids = Fill(path, {3, 4});
+        if (c.remembered) {
+            QSettings settings(dir.filePath(QStringLiteral("velantis/velantis.conf")),
+                               QSettings::IniFormat);
+            RememberServer(settings, Conn());
+        }
+        const CliRun run = Finish(StartCli(
+            {QStringLiteral("records"), QStringLiteral("sync"), QStringLiteral("--records"), path},
+            dir.path()));
+        EXPECT_EQ(run.code, c.code) << c.what << run.out.toStdString();
+        EXPECT_EQ(run.out.count(QStringLiteral("sent\t")), c.sent) << c.what;
+        EXPECT_EQ(OnServer(*cluster, uuids),
+                  QStringLiteral("%1 %2").arg(c.sent).arg(c.sent ? 7 : 0))
+            << c.what;
     }
 }
 
