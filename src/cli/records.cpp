@@ -3,6 +3,7 @@
 #include "cli/records.h"
 
 #include "cli/remote.h"
+#include "cli/sync.h"
 
 #include "records/csv_export.h"
 #include "records/data_file.h"
@@ -85,6 +86,7 @@ bool TakesOption(const QString& action, const QString& option) {
         {QStringLiteral("import"), {}},
         {QStringLiteral("split"), {QStringLiteral("at"), QStringLiteral("by-setting")}},
         {QStringLiteral("merge"), {}},
+        {QStringLiteral("sync"), {QStringLiteral("server")}},
     };
     return option == QLatin1String("records") || option == QLatin1String("help") ||
            taken.value(action).contains(option);
@@ -308,6 +310,7 @@ int RunRecords(const QStringList& args) {
     parser.addOption({QStringLiteral("by-setting"),
                       QCoreApplication::translate(
                           "Records", "split: a test for each run of groups of one setting.")});
+    AddServerOption(parser);
     parser.addHelpOption();
     if (!parser.parse(QStringList{QStringLiteral("velantis-cli")} + args)) {
         Err(QStringLiteral("velantis-cli records: %1").arg(parser.errorText()));
@@ -333,10 +336,11 @@ int RunRecords(const QStringList& args) {
         if (!ok)
             break;
     }
-    if (import  ? words.size() < 2
-        : merge ? words.size() < 3 || numbers.size() != words.size() - 1
-                : (action != QLatin1String("list") && !numbered) ||
-                      words.size() != (numbered ? 2 : 1) || (numbered && !isNumber)) {
+    if (import ? words.size() < 2
+        : merge
+            ? words.size() < 3 || numbers.size() != words.size() - 1
+            : (action != QLatin1String("list") && action != QLatin1String("sync") && !numbered) ||
+                  words.size() != (numbered ? 2 : 1) || (numbered && !isNumber)) {
         Err(QCoreApplication::translate("Records", "velantis-cli records: give list, show N, "
                                                    "export N, delete N or import FILE..."));
         return Usage;
@@ -350,6 +354,11 @@ int RunRecords(const QStringList& args) {
             return Usage;
         }
     }
+    if (action == QLatin1String("sync"))
+        return SyncRecords(parser.isSet(QStringLiteral("records"))
+                               ? parser.value(QStringLiteral("records"))
+                               : Archive::DefaultPath(),
+                           ServerConnection(parser), command, true);
     const bool csv = parser.isSet(QStringLiteral("csv"));
     const bool json = parser.isSet(QStringLiteral("json"));
     const QString report = parser.value(QStringLiteral("report"));
