@@ -10,6 +10,7 @@
 #include "windows/curve_window.h"
 #include "windows/file_messages.h"
 #include "windows/history_window.h"
+#include "windows/server_dialog.h"
 #include "windows/icons.h"
 #include "windows/interface_language.h"
 #include "windows/list_printing.h"
@@ -367,6 +368,9 @@ void MainWindow::buildMenus() {
     add(file, QT_TR_NOOP("导出 CSV"), &MainWindow::ExportCsv);
     add(file, QT_TR_NOOP("测试信息"), &MainWindow::EditTestInfo);
     add(file, QT_TR_NOOP("历史记录"), &MainWindow::ShowHistory);
+    QAction* server = add(file, QT_TR_NOOP("服务器"), &MainWindow::ShowServerDialog);
+    server->setObjectName(QStringLiteral("serverAction"));
+    server->setText(tr("服务器…"));
     buildLanguageMenu(file);
     add(file, QT_TR_NOOP("退出"), &MainWindow::Command5_Click);
     QMenu* operate = menuBar()->addMenu(tr("操作"));
@@ -489,6 +493,7 @@ void MainWindow::onDownloadEnded(DownloadEnd how) {
     lastDownload_.stored = monitor_->groupsStored();
     openedTest_.clear();
     reopened_ = false;
+    serverTest_.reset();
     listFromFile_ = false;
     // An end frame ends a download only with every announced group stored; any other end is
     // told for a while in the title panel, and so is the test's number in the record database.
@@ -597,6 +602,7 @@ void MainWindow::leaveShownTest() {
         testInfo_ = LoadTestInfo(settings);
     }
     reopened_ = false;
+    serverTest_.reset();
     shownRecord_ = 0;
     openedTest_.clear();
 }
@@ -663,6 +669,21 @@ void MainWindow::ShowHistory() {
         });
         connect(history_, &HistoryWindow::imported, this,
                 [this](qint64 number) { showStatusNotice(tr("已导入 第 %1 号记录").arg(number)); });
+        history_->setServerOpener([this](const TestRecord& test,
+                                         const QList<ArchivedGroup>& groups) {
+            return showServerTest(test, groups);
+        });
+        connect(history_, &HistoryWindow::serverInfoChanged, this, [this](const TestRecord& test) {
+            if (serverTest_ && serverTest_->uuid == test.uuid) {
+                serverTest_ = test;
+                testInfo_ = test.info; // the report of the shown test says the same
+                followCurve();
+            }
+        });
+        connect(history_, &HistoryWindow::copied, this, [this](qint64 number) {
+            showStatusNotice(tr("已复制到本机 第 %1 号记录").arg(number));
+        });
+        history_->setServer(RememberedServer(ProgramSettings()), serverPassword_);
     } else {
         history_->reload();
     }
@@ -683,6 +704,7 @@ bool MainWindow::reopenTest(const TestRecord& test, const QList<ArchivedGroup>& 
     testInfo_ = test.info;
     shownRecord_ = test.number;
     reopened_ = true;
+    serverTest_.reset();
     listFromFile_ = false;
     openedTest_ =
         tr("记录 第 %1 号 %2 %3")
@@ -692,6 +714,51 @@ bool MainWindow::reopenTest(const TestRecord& test, const QList<ArchivedGroup>& 
     render();
     showStatusNotice(openedTest_);
     return true;
+}
+
+bool MainWindow::showServerTest(const TestRecord& test, const QList<ArchivedGroup>& groups) {
+    std::vector<std::pair<int, MeasurementFrame>> frames;
+    frames.reserve(static_cast<std::size_t>(groups.size()));
+    for (const ArchivedGroup& g : groups)
+        frames.emplace_back(g.group, g.frame);
+    if (!monitor_->loadGroups(frames))
+        return false;
+    // As a reopened test, but no record here: 测试信息 goes to the server, never to a record.
+    lastDownload_ = {test.ended, test.port, test.ending, test.announced, test.stored};
+    testInfo_ = test.info;
+    shownRecord_ = 0;
+    reopened_ = true;
+    serverTest_ = test;
+    listFromFile_ = false;
+    openedTest_ =
+        tr("服务器上的测试 %1 %2")
+            .arg(test.started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                 test.info.station)
+            .trimmed();
+    render();
+    showStatusNotice(openedTest_);
+    return true;
+}
+
+ServerDialog* MainWindow::serverDialog() const {
+    return serverDialog_;
+}
+
+void MainWindow::ShowServerDialog() {
+    if (serverDialog_) {
+        serverDialog_->raise();
+        return;
+    }
+    serverDialog_ = new ServerDialog(RememberedServer(ProgramSettings()), *parts_.fileDialogs, this);
+    serverDialog_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(serverDialog_, &QDialog::accepted, this, [this] {
+        QSettings settings = ProgramSettings();
+        RememberServer(settings, serverDialog_->connectionString());
+        serverPassword_ = serverDialog_->password();
+        if (history_)
+            history_->setServer(serverDialog_->connectionString(), serverPassword_);
+    });
+    serverDialog_->open(); // never a nested event loop: the serial line goes on being served
 }
 
 void MainWindow::showMessage(const QString& title, const QString& text) {
@@ -871,6 +938,9 @@ PdfAttachment MainWindow::reportAttachment() const {
     QList<ArchivedGroup> groups;
     if (shownRecord_ != 0 && archive_ && archive_->find(shownRecord_, &test, &groups, nullptr))
         return {TestJsonFileName(shownRecord_), TestJson(test, groups), mime};
+    if (serverTest_) // its identity goes with it
+        return {TestJsonFileName(0), TestJson(*serverTest_, ArchivedGroups(monitor_->store())),
+                mime};
     test.started = monitor_->downloadStarted();
     test.ended = lastDownload_.at;
     test.port = lastDownload_.port;
@@ -881,6 +951,13 @@ PdfAttachment MainWindow::reportAttachment() const {
 }
 
 void MainWindow::EditTestInfo() {
+    if (serverTest_) {
+        if (history_)
+            history_->editServerInfo(*serverTest_, ArchivedGroups(monitor_->store()));
+        else // the record database was changed meanwhile, and with it 历史记录's connection
+            showMessage(tr("测试信息"), tr("请从 历史记录 → 服务器 再打开这项测试。"));
+        return;
+    }
     TestInfoDialog dialog(testInfo_, MakeTestReport(monitor_->store(), {}, {}).ratedRatio, this);
     if (dialog.exec() == QDialog::Accepted)
         setTestInfo(dialog.info());

@@ -14,6 +14,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 
 class QAction;
 class QComboBox;
@@ -31,6 +32,7 @@ class ListView;
 class LiveRecorder;
 class PrintRangeDialog;
 class CurveWindow;
+class ServerDialog;
 class TrendSamples;
 class TrendWindow;
 
@@ -102,6 +104,16 @@ public:
     // 历史记录: the tests kept in the record database (a message when there is none).
     void ShowHistory();
     HistoryWindow* historyWindow() const;
+    // 文件 → 服务器…: where the department's server is; OK remembers it for both programs and
+    // the server view of 历史记录 reads from it.
+    void ShowServerDialog();
+    ServerDialog* serverDialog() const;
+    // A test of the department's server shown as a reopened test is ("服务器上的测试" in the
+    // title): report, CSV and curve of it; 测试信息 edits it on the server (one's own only), never
+    // a record here. False while a download runs.
+    bool showServerTest(const TestRecord& test, const QList<ArchivedGroup>& groups);
+    // The server test the window shows, if any.
+    const std::optional<TestRecord>& serverTest() const { return serverTest_; }
     // Keeps every download from now on in the database at path; empty: none kept.
     void setRecordsPath(const QString& path);
     // A kept test's groups into the store and the list, as if just downloaded; false while a
@@ -202,6 +214,9 @@ private:
     std::unique_ptr<LiveRecorder> recorder_;
     std::unique_ptr<Archive> archive_;
     QPointer<HistoryWindow> history_;
+    QPointer<ServerDialog> serverDialog_;
+    std::optional<TestRecord> serverTest_; // the server test shown, if any
+    QString serverPassword_; // given in 服务器… for this run only, never kept
     QString openedTest_;        // the title panel's words for a reopened test
     qint64 shownRecord_ = 0;    // the record of the test the window shows
     bool reopened_ = false;     // the window shows a test reopened from 历史记录

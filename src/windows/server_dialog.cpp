@@ -90,6 +90,16 @@ QString PassField(const QString& value) {
     return escaped;
 }
 
+// A file name as libpq takes it everywhere: a Windows path (drive or network share) with /.
+QString ForwardSlashes(const QString& path) {
+    QString p = QDir::fromNativeSeparators(path);
+    const bool windows = (p.size() > 2 && p[0].isLetter() && p[1] == QLatin1Char(':')) ||
+                         p.startsWith(QLatin1String("\\\\"));
+    if (windows)
+        p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return p;
+}
+
 QLineEdit* Field(QWidget* parent, const char* name) {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(QString::fromLatin1(name));
@@ -125,7 +135,7 @@ QString ConnectionString(const ServerFields& f) {
         {"dbname", f.database.trimmed()},
         {"user", f.user.trimmed()},
         {"sslmode", f.sslMode},
-        {"sslrootcert", QDir::fromNativeSeparators(f.rootCert.trimmed())}};
+        {"sslrootcert", ForwardSlashes(f.rootCert.trimmed())}};
     QStringList parts;
     for (const auto& [key, value] : pairs) {
         if (!value.isEmpty())
