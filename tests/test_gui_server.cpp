@@ -10,12 +10,16 @@
 #include "windows/test_info_dialog.h"
 
 #include <QAbstractItemView>
+#include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSet>
 #include <QSettings>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QTest>
 #include <QUuid>
@@ -144,11 +148,44 @@ TEST(ServerDialogText, PasswordLineIsAddedOwnerOnlyOrTheFileLeftAsItWas) {
         // libpq ignores a password file others may read.
         const QFileDevice::Permissions user =
             QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser;
-        if (c.writes)
+        if (c.writes) {
             EXPECT_EQ(QFile::permissions(path) & ~user,
                       QFileDevice::ReadOwner | QFileDevice::WriteOwner)
                 << c.name;
+        }
     }
+}
+
+// Which of 历史记录's actions a record database written by a later version still offers: those
+// that only read it.
+TEST_F(WindowFixture, ReadOnlyRecordDatabaseOffersOnlyReading) {
+    const QString path = folder.filePath(QStringLiteral("records.sqlite"));
+    window->setRecordsPath(path);
+    download(3);
+    {
+        auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("later"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery(db).exec(
+            QStringLiteral("PRAGMA user_version = %1").arg(Archive::SchemaVersion + 1));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("later"));
+    window->setRecordsPath(path);
+    window->ShowHistory();
+    if (QMessageBox* box = OpenMessageBox()) // told that it is read only
+        box->close();
+    HistoryWindow* history = window->historyWindow();
+    ASSERT_TRUE(history && history->select(1));
+    const struct {
+        const char* button;
+        bool enabled;
+    } buttons[] = {{"打开", true},      {"导出报告", true}, {"导出 CSV", true}, {"测试信息", false},
+                   {"拆分测试", false}, {"删除", false},    {"导入", false}};
+    for (const auto& b : buttons)
+        EXPECT_EQ(history->findChild<QPushButton*>(QString::fromUtf8(b.button))->isEnabled(),
+                  b.enabled)
+            << b.button;
 }
 
 // The main window over a fake line, with a record database, and a private server shared by the
@@ -272,8 +309,9 @@ TEST_F(ServerWindow, ViewPagesThroughTheServerNewestFirstAsItScrolls) {
     QSet<QString> shown;
     for (int row = 0; row < model.rowCount(); ++row) {
         shown.insert(model.test(row).uuid);
-        if (row > 0)
+        if (row > 0) {
             EXPECT_GT(model.test(row - 1).started, model.test(row).started) << row;
+        }
     }
     EXPECT_EQ(shown, sent);
     EXPECT_EQ(model.index(0, ServerTestModel::Origin).data().toString(),

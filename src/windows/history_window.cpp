@@ -292,7 +292,8 @@ void HistoryWindow::showModel() {
     const bool server = source_ == Source::Server;
     QItemSelectionModel* old = table_->selectionModel();
     table_->setModel(server ? static_cast<QAbstractItemModel*>(serverModel_) : &filter_);
-    delete old;
+    if (table_->selectionModel() != old)
+        delete old; // the view leaves the model's old selection to its maker
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &HistoryWindow::updateButtons);
     // Fixed widths: sizing the columns to their contents would read every row.
@@ -585,12 +586,17 @@ int HistoryWindow::shownCount() const {
 }
 
 void HistoryWindow::updateButtons() {
+    // The buttons go by their (UTF-8) names.
+    const auto named = [](const QPushButton* b, std::initializer_list<const char*> names) {
+        return std::any_of(names.begin(), names.end(), [b](const char* name) {
+            return b->objectName() == QString::fromUtf8(name);
+        });
+    };
     if (source_ == Source::Server) {
         const bool any = !selectedUuid().isEmpty();
         // Splitting and deleting are the record database's: never of a server test.
         for (QPushButton* b : actions_)
-            b->setEnabled(any && b->objectName() != QLatin1String("删除") &&
-                          b->objectName() != QLatin1String("拆分测试"));
+            b->setEnabled(any && !named(b, {"删除", "拆分测试"}));
         copy_->setEnabled(any && !archive_.isReadOnly());
         import_->setEnabled(false);
         count_->setText(tr("%1 条").arg(serverModel_->rowCount()));
@@ -599,9 +605,7 @@ void HistoryWindow::updateButtons() {
     const bool any = selectedNumber() != 0;
     for (QPushButton* b : actions_)
         b->setEnabled(any &&
-                      (!archive_.isReadOnly() || (b->objectName() != QLatin1String("删除") &&
-                                                  b->objectName() != QLatin1String("测试信息") &&
-                                                  b->objectName() != QLatin1String("拆分测试"))));
+                      (!archive_.isReadOnly() || !named(b, {"删除", "测试信息", "拆分测试"})));
     import_->setEnabled(!archive_.isReadOnly());
     count_->setText(tr("%1 / %2 条").arg(filter_.rowCount()).arg(model_.rowCount()));
 }
