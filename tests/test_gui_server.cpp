@@ -314,6 +314,8 @@ TEST_F(ServerWindow, ViewPagesThroughTheServerNewestFirstAsItScrolls) {
         }
     }
     EXPECT_EQ(shown, sent);
+    EXPECT_EQ(history->findChild<QLabel*>(QStringLiteral("count"))->text(),
+              QStringLiteral("250 条"));
     EXPECT_EQ(model.index(0, ServerTestModel::Origin).data().toString(),
               QStringLiteral("pc-7 (li)"));
     // Local-only actions are off for server rows.

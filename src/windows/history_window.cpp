@@ -191,6 +191,7 @@ HistoryWindow::HistoryWindow(Archive& archive, FileDialogs& dialogs, Opener open
     connect(serverModel_, &ServerTestModel::pageShown, this, [this](int rows) {
         showServerStatus(tr("服务器 %1 条").arg(rows) +
                          (serverModel_->canFetchMore({}) ? tr("，向下滚动读取更多") : QString()));
+        updateButtons();
         emit serverAnswered();
     });
     connect(serverModel_, &ServerTestModel::failed, this, [this](const ServerError& error) {
@@ -219,6 +220,7 @@ HistoryWindow::HistoryWindow(Archive& archive, FileDialogs& dialogs, Opener open
     filterBox_->setClearButtonEnabled(true);
     connect(filterBox_, &QLineEdit::textChanged, this, &HistoryWindow::setFilterText);
     count_ = new QLabel(this);
+    count_->setObjectName(QStringLiteral("count"));
     note_ = new QLabel(this);
     note_->setObjectName(QStringLiteral("note"));
     note_->hide();
@@ -305,6 +307,7 @@ void HistoryWindow::showModel() {
     for (int c = 0; c < table_->model()->columnCount(); ++c)
         table_->setColumnWidth(c, widths[c]);
     serverStatus_->setVisible(server);
+    note_->setVisible(!server && !note_->text().isEmpty()); // the note speaks of local tests
     copy_->setVisible(server);
     updateButtons();
 }
@@ -536,7 +539,7 @@ bool HistoryWindow::reload() {
     model_.setTests(read ? std::move(tests) : QList<TestRecord>());
     note_->setText(none ? tr("还没有存档的测试：每次读取到数据后，测试会自动存入这里。")
                         : QString());
-    note_->setVisible(none);
+    note_->setVisible(none && source_ == Source::Local);
     if (read || none) {
         lastFailure_.clear();
     } else if (const QString failure = ArchiveFailureText(archive_.path(), error);

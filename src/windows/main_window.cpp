@@ -10,12 +10,12 @@
 #include "windows/curve_window.h"
 #include "windows/file_messages.h"
 #include "windows/history_window.h"
-#include "windows/server_dialog.h"
 #include "windows/icons.h"
 #include "windows/interface_language.h"
 #include "windows/list_printing.h"
 #include "windows/list_view.h"
 #include "windows/print_range_dialog.h"
+#include "windows/server_dialog.h"
 #include "windows/test_info_dialog.h"
 #include "windows/trend_window.h"
 #include "windows/twips.h"
@@ -669,10 +669,10 @@ void MainWindow::ShowHistory() {
         });
         connect(history_, &HistoryWindow::imported, this,
                 [this](qint64 number) { showStatusNotice(tr("已导入 第 %1 号记录").arg(number)); });
-        history_->setServerOpener([this](const TestRecord& test,
-                                         const QList<ArchivedGroup>& groups) {
-            return showServerTest(test, groups);
-        });
+        history_->setServerOpener(
+            [this](const TestRecord& test, const QList<ArchivedGroup>& groups) {
+                return showServerTest(test, groups);
+            });
         connect(history_, &HistoryWindow::serverInfoChanged, this, [this](const TestRecord& test) {
             if (serverTest_ && serverTest_->uuid == test.uuid) {
                 serverTest_ = test;
@@ -730,11 +730,10 @@ bool MainWindow::showServerTest(const TestRecord& test, const QList<ArchivedGrou
     reopened_ = true;
     serverTest_ = test;
     listFromFile_ = false;
-    openedTest_ =
-        tr("服务器上的测试 %1 %2")
-            .arg(test.started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-                 test.info.station)
-            .trimmed();
+    openedTest_ = tr("服务器上的测试 %1 %2")
+                      .arg(test.started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                           test.info.station)
+                      .trimmed();
     render();
     showStatusNotice(openedTest_);
     return true;
@@ -749,7 +748,8 @@ void MainWindow::ShowServerDialog() {
         serverDialog_->raise();
         return;
     }
-    serverDialog_ = new ServerDialog(RememberedServer(ProgramSettings()), *parts_.fileDialogs, this);
+    serverDialog_ =
+        new ServerDialog(RememberedServer(ProgramSettings()), *parts_.fileDialogs, this);
     serverDialog_->setAttribute(Qt::WA_DeleteOnClose);
     connect(serverDialog_, &QDialog::accepted, this, [this] {
         QSettings settings = ProgramSettings();

@@ -130,12 +130,9 @@ QString ConnectionString(const ServerFields& f) {
         break;
     }
     const std::pair<const char*, QString> pairs[] = {
-        {"host", f.host.trimmed()},
-        {"port", f.port.trimmed()},
-        {"dbname", f.database.trimmed()},
-        {"user", f.user.trimmed()},
-        {"sslmode", f.sslMode},
-        {"sslrootcert", ForwardSlashes(f.rootCert.trimmed())}};
+        {"host", f.host.trimmed()},       {"port", f.port.trimmed()},
+        {"dbname", f.database.trimmed()}, {"user", f.user.trimmed()},
+        {"sslmode", f.sslMode},           {"sslrootcert", ForwardSlashes(f.rootCert.trimmed())}};
     QStringList parts;
     for (const auto& [key, value] : pairs) {
         if (!value.isEmpty())
@@ -440,6 +437,7 @@ void ServerDialog::testConnection() {
             session_.reset();
             progress_->hide();
             test_->setEnabled(true);
+            test_->setFocus(); // where it was: Enter must not land on Cancel
             if (!t.ok && t.error.reason == ServerError::Reason::PasswordNeeded) {
                 for (QWidget* w :
                      std::initializer_list<QWidget*>{passwordLabel_, password_, savePassword_})
