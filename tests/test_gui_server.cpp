@@ -333,6 +333,7 @@ TEST_F(ServerWindow, FilterAsksTheServerOnceTypingPauses) {
     for (int i = 0; i < 6; ++i)
         push(QStringLiteral("tester_a"), Sent(i, QString::fromUtf8(stations[i])));
     HistoryWindow* history = serverView();
+    ASSERT_TRUE(history->selectServerTest(history->serverModel().test(0).uuid));
     const struct {
         const char* filter;
         int rows;
@@ -349,6 +350,13 @@ TEST_F(ServerWindow, FilterAsksTheServerOnceTypingPauses) {
         settle(history);
         EXPECT_EQ(history->serverModel().rowCount(), c.rows) << c.filter;
         EXPECT_EQ(history->serverModel().pagesAsked(), asked + 1) << c.filter;
+        // The selection went with the rows before: nothing to open until one is chosen.
+        EXPECT_FALSE(history->findChild<QPushButton*>(QStringLiteral("打开"))->isEnabled());
+        EXPECT_EQ(history->findChild<QLabel*>(QStringLiteral("count"))->text(),
+                  QStringLiteral("%1 条").arg(c.rows));
+        if (c.rows > 0) {
+            ASSERT_TRUE(history->selectServerTest(history->serverModel().test(0).uuid));
+        }
     }
     EXPECT_EQ(OpenMessageBox(), nullptr);
 }
@@ -461,12 +469,17 @@ TEST_F(ServerWindow, InfoEditsOnlyOnesOwnServerTests) {
 }
 
 TEST_F(ServerWindow, ServerDownIsToldInTheStatusLineNotADialog) {
-    window->ShowHistory();
-    HistoryWindow* history = window->historyWindow();
-    history->setServer(QStringLiteral("host=127.0.0.1 port=1 dbname=velantis user=tester_a "
-                                      "connect_timeout=2"));
-    answered(history, [&] { history->setSource(HistoryWindow::Source::Server); });
-    EXPECT_FALSE(history->serverStatus().isEmpty());
+    const TestRecord sent = Sent(1, QStringLiteral("城南变"));
+    push(QStringLiteral("tester_a"), sent);
+    HistoryWindow* history = serverView();
+    ASSERT_TRUE(history->selectServerTest(sent.uuid));
+    // The server goes away: the rows and the selection go with it, the reason is told below.
+    answered(history, [&] {
+        history->setServer(QStringLiteral("host=127.0.0.1 port=1 dbname=velantis "
+                                          "user=tester_a connect_timeout=2"));
+    });
+    EXPECT_EQ(history->findChild<QLabel*>(QStringLiteral("count"))->text(), QStringLiteral("0 条"));
+    EXPECT_FALSE(history->findChild<QPushButton*>(QStringLiteral("打开"))->isEnabled());
     for (const char* text : {"a", "ab", "abc"})
         history->setFilterText(QString::fromLatin1(text));
     answered(history, [] {});

@@ -194,6 +194,8 @@ HistoryWindow::HistoryWindow(Archive& archive, FileDialogs& dialogs, Opener open
         updateButtons();
         emit serverAnswered();
     });
+    // A new filter or server empties the view, and its selection with it.
+    connect(serverModel_, &ServerTestModel::modelReset, this, &HistoryWindow::updateButtons);
     connect(serverModel_, &ServerTestModel::failed, this, [this](const ServerError& error) {
         showServerFailure(error);
         emit serverAnswered();
