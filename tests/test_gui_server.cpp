@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +22,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTableView>
+#include <QTcpServer>
 #include <QTest>
 #include <QUuid>
 
@@ -428,11 +430,16 @@ TEST_F(ServerWindow, CopyToLocalKeepsTheUuidAndRefusesASecondCopy) {
     EXPECT_EQ(all.size(), 1);
 }
 
+// From 历史记录's 测试信息 or from the main window showing the test opened from the server.
 TEST_F(ServerWindow, InfoEditsOnlyOnesOwnServerTests) {
     const struct {
         const char* sender;
+        bool fromMainWindow;
         bool applied;
-    } cases[] = {{"tester_a", true}, {"tester_b", false}};
+    } cases[] = {{"tester_a", false, true},
+                 {"tester_b", false, false},
+                 {"tester_a", true, true},
+                 {"tester_b", true, false}};
     for (const auto& c : cases) {
         const TestRecord sent = Sent(1, QStringLiteral("城南变"));
         push(QString::fromLatin1(c.sender), sent);
@@ -448,16 +455,26 @@ TEST_F(ServerWindow, InfoEditsOnlyOnesOwnServerTests) {
                 ->setText(QStringLiteral("北郊站"));
             return true;
         });
-        answered(history, [&] { history->editInfo(); });
-        if (c.applied)
+        if (c.fromMainWindow) {
+            answered(history, [&] { history->openSelected(); });
+            window->EditTestInfo();
+        } else {
+            answered(history, [&] { history->editInfo(); });
+        }
+        if (c.applied) {
             EXPECT_TRUE(QTest::qWaitFor([&] { return onServer(sent.uuid).revision == 2; }, 20000));
-        else
+        } else {
             QTest::qWait(200);
+        }
         const TestRecord after = onServer(sent.uuid);
         EXPECT_EQ(asked, c.applied ? 1 : 0) << c.sender;
         EXPECT_EQ(after.info.station, c.applied ? QStringLiteral("北郊站") : sent.info.station)
             << c.sender;
         EXPECT_EQ(after.revision, c.applied ? 2 : 1) << c.sender;
+        if (c.fromMainWindow) { // the report of the shown test says what the server holds
+            EXPECT_TRUE(QTest::qWaitFor(
+                [&] { return window->testInfo().station == after.info.station; }, 20000));
+        }
         QMessageBox* box = OpenMessageBox();
         EXPECT_EQ(box != nullptr, !c.applied) << c.sender;
         if (box) {
@@ -558,6 +575,29 @@ TEST_F(ServerWindow, DialogTellsTheRightsAndABrowsingOnlySchema) {
         EXPECT_EQ(dialog.status().contains(QStringLiteral("只能浏览")), c.browsingOnly)
             << dialog.status().toStdString();
     }
+}
+
+// A server that takes the connection and never answers: Cancel closes the dialog at once, and
+// the test under way ends on its own thread later.
+TEST(ServerDialogWait, CancelLeavesWhileTheServerKeepsSilent) {
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    AnsweringDialogs files;
+    auto* dialog = new ServerDialog(
+        QStringLiteral("host=127.0.0.1 port=%1 dbname=velantis user=u connect_timeout=2")
+            .arg(silent.serverPort()),
+        files);
+    dialog->show();
+    dialog->testConnection();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return silent.hasPendingConnections(); }, 5000));
+    EXPECT_TRUE(dialog->testing());
+    QElapsedTimer waited;
+    waited.start();
+    dialog->reject();
+    EXPECT_FALSE(dialog->isVisible());
+    delete dialog;
+    EXPECT_LT(waited.elapsed(), 500);
+    QTest::qWait(3000); // the libpq wait ends meanwhile: nothing left to answer to
 }
 
 } // namespace
