@@ -31,25 +31,6 @@ using namespace velantis::testing;
 
 namespace {
 
-ServerFields Address(QString host, QString port, QString db, QString user, QString mode,
-                     QString cert) {
-    ServerFields f;
-    f.host = std::move(host);
-    f.port = std::move(port);
-    f.database = std::move(db);
-    f.user = std::move(user);
-    f.sslMode = std::move(mode);
-    f.rootCert = std::move(cert);
-    return f;
-}
-
-ServerFields Other(ServerFields::Kind kind, QString text) {
-    ServerFields f;
-    f.kind = kind;
-    (kind == ServerFields::Kind::Service ? f.service : f.raw) = std::move(text);
-    return f;
-}
-
 TEST(ServerDialogText, FieldsMakeTheConnectionStringQuotedAsLibpqReadsIt) {
     using K = ServerFields::Kind;
     const struct {
@@ -57,19 +38,30 @@ TEST(ServerDialogText, FieldsMakeTheConnectionStringQuotedAsLibpqReadsIt) {
         const char* expected;
         K readBackAs; // what FieldsOf makes of the string
     } cases[] = {
-        {Address("db.lab", "5433", "velantis", "zhang", "verify-full", ""),
-         "host=db.lab port=5433 dbname=velantis user=zhang sslmode=verify-full", K::Address},
-        {Address(" db.lab ", "", "", "", "require", ""), "host=db.lab sslmode=require", K::Address},
-        {Address("db", "", "my db", "o'brien", "verify-ca", R"(C:\certs\root ca.crt)"),
+        {{.host = "db.lab", .port = "5433", .database = "velantis", .user = "zhang"},
+         "host=db.lab port=5433 dbname=velantis user=zhang sslmode=verify-full",
+         K::Address},
+        {{.host = " db.lab ", .sslMode = "require"}, "host=db.lab sslmode=require", K::Address},
+        {{.host = "db",
+          .database = "my db",
+          .user = "o'brien",
+          .sslMode = "verify-ca",
+          .rootCert = R"(C:\certs\root ca.crt)"},
          R"(host=db dbname='my db' user='o\'brien' sslmode=verify-ca sslrootcert='C:/certs/root ca.crt')",
          K::Address},
-        {Address("db", "", "a\\b", "", "disable", R"(\\share\pki\root.crt)"),
-         R"(host=db dbname='a\\b' sslmode=disable sslrootcert=//share/pki/root.crt)", K::Address},
-        {Other(K::Service, "lab"), "service=lab", K::Service},
-        {Other(K::Service, "my lab"), "service='my lab'", K::Service},
-        {Other(K::Raw, " host=db sslmode=allow "), "host=db sslmode=allow", K::Raw},
-        {Other(K::Raw, "postgresql://db/velantis"), "postgresql://db/velantis", K::Raw},
-        {Other(K::Raw, "host=db application_name=x"), "host=db application_name=x", K::Raw},
+        {{.host = "db",
+          .database = "a\\b",
+          .sslMode = "disable",
+          .rootCert = R"(\\share\pki\root.crt)"},
+         R"(host=db dbname='a\\b' sslmode=disable sslrootcert=//share/pki/root.crt)",
+         K::Address},
+        {{.kind = K::Service, .service = "lab"}, "service=lab", K::Service},
+        {{.kind = K::Service, .service = "my lab"}, "service='my lab'", K::Service},
+        {{.kind = K::Raw, .raw = " host=db sslmode=allow "}, "host=db sslmode=allow", K::Raw},
+        {{.kind = K::Raw, .raw = "postgresql://db/velantis"}, "postgresql://db/velantis", K::Raw},
+        {{.kind = K::Raw, .raw = "host=db application_name=x"},
+         "host=db application_name=x",
+         K::Raw},
     };
     for (const auto& c : cases) {
         const QString made = ConnectionString(c.fields);
@@ -99,23 +91,6 @@ TEST(ServerDialogText, PasswordLineEscapesAndFillsLibpqDefaults) {
                                QStringLiteral("login")),
                   QString::fromUtf8(c.expected))
             << c.connInfo;
-}
-
-TEST(ServerDialogText, PasswordFileIsPgpassfileElseThePlatformsPlace) {
-    const struct {
-        const char* pgpassfile;
-        bool windows;
-        const char* expected;
-    } cases[] = {
-        {"/srv/pw", false, "/srv/pw"},
-        {"", false, "/home/u/.pgpass"},
-        {"", true, "C:/Users/u/AppData/Roaming/postgresql/pgpass.conf"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(PasswordFilePath(QString::fromUtf8(c.pgpassfile), c.windows,
-                                   QStringLiteral("/home/u"),
-                                   QStringLiteral("C:/Users/u/AppData/Roaming")),
-                  QString::fromUtf8(c.expected));
 }
 
 TEST(ServerDialogText, PasswordLineIsAddedOwnerOnlyOrTheFileLeftAsItWas) {

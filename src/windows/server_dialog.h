@@ -26,14 +26,14 @@ class ServerSession;
 struct ServerFields {
     enum class Kind { Address, Service, Raw };
     Kind kind = Kind::Address;
-    QString host;
-    QString port;
-    QString database;
-    QString user;
+    QString host{};
+    QString port{};
+    QString database{};
+    QString user{};
     QString sslMode = QStringLiteral("verify-full");
-    QString rootCert;
-    QString service;
-    QString raw;
+    QString rootCert{};
+    QString service{};
+    QString raw{};
     bool operator==(const ServerFields&) const = default;
 };
 
