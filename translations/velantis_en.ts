@@ -248,6 +248,80 @@ Reason: %3</translation>
         <source>拆分测试</source>
         <translation>Split Test</translation>
     </message>
+    <message>
+        <source>服务器 %1 条</source>
+        <translation>%1 tests on the server</translation>
+    </message>
+    <message>
+        <source>，向下滚动读取更多</source>
+        <translation>; scroll down for more</translation>
+    </message>
+    <message>
+        <source>本机</source>
+        <translation>This PC</translation>
+    </message>
+    <message>
+        <source>服务器</source>
+        <translation>Server</translation>
+    </message>
+    <message>
+        <source>复制到本机</source>
+        <translation>Copy to This PC</translation>
+    </message>
+    <message>
+        <source>还没有设置服务器：请在主窗口的 文件 → 服务器… 中设置。</source>
+        <translation>No server has been chosen: choose one under File → Server… in the main window.</translation>
+    </message>
+    <message>
+        <source>正在连接服务器…</source>
+        <translation>Connecting to the server…</translation>
+    </message>
+    <message>
+        <source>服务器：%1</source>
+        <translation>Server: %1</translation>
+    </message>
+    <message>
+        <source>正在从服务器读取…</source>
+        <translation>Reading from the server…</translation>
+    </message>
+    <message>
+        <source>已复制到本机：第 %1 号记录</source>
+        <translation>Copied to this PC as record %1</translation>
+    </message>
+    <message>
+        <source>这项测试已在本机，是第 %1 号记录，未再复制。</source>
+        <translation>This test is on this PC already, as record %1; it was not copied again.</translation>
+    </message>
+    <message>
+        <source>服务器的数据库结构来自更新版本的程序：只能浏览，不能修改。</source>
+        <translation>The server&apos;s database comes from a newer version of the program: browsing only, no changes.</translation>
+    </message>
+    <message>
+        <source>不是你的测试：这项测试由 %1 发送，只有发送者可以修改它的测试信息。</source>
+        <translation>Not your test: %1 sent it, and only the sender may change its test information.</translation>
+    </message>
+    <message>
+        <source>正在把测试信息发送到服务器…</source>
+        <translation>Sending the test information to the server…</translation>
+    </message>
+    <message>
+        <source>服务器上的测试信息已修改</source>
+        <translation>The test information on the server was changed</translation>
+    </message>
+    <message>
+        <source>服务器上这项测试已有更新的修改，这次的修改未保存。</source>
+        <translation>The server holds a newer edit of this test; this edit was not kept.</translation>
+    </message>
+    <message>
+        <source>测试信息未能存入服务器：
+%1</source>
+        <translation>The test information could not be stored on the server:
+%1</translation>
+    </message>
+    <message>
+        <source>%1 条</source>
+        <translation>%1 tests</translation>
+    </message>
 </context>
 <context>
     <name>velantis::ListPrinting</name>
@@ -555,6 +629,26 @@ Read the groups first, or open a test from the history.</translation>
         <source>只能拆分已存入记录数据库的测试：请先读取数据，或从历史记录打开一次测试。</source>
         <translation>Only a test kept in the record database can be split: read the groups first, or open a test from the history.</translation>
     </message>
+    <message>
+        <source>服务器</source>
+        <translation>Server</translation>
+    </message>
+    <message>
+        <source>服务器…</source>
+        <translation>Server…</translation>
+    </message>
+    <message>
+        <source>已复制到本机 第 %1 号记录</source>
+        <translation>Copied to this PC as record %1</translation>
+    </message>
+    <message>
+        <source>服务器上的测试 %1 %2</source>
+        <translation>Test on the server %1 %2</translation>
+    </message>
+    <message>
+        <source>请从 历史记录 → 服务器 再打开这项测试。</source>
+        <translation>Open this test again from Test Records → Server.</translation>
+    </message>
 </context>
 <context>
     <name>velantis::PrintRangeDialog</name>
@@ -622,6 +716,184 @@ instrument&apos;s serial port by itself (ports 1 to 16).
   --version          print the version
   --help             show this help
 </translation>
+    </message>
+</context>
+<context>
+    <name>velantis::ServerDialog</name>
+    <message>
+        <source>无法建立文件夹 %1</source>
+        <translation>could not make the folder %1</translation>
+    </message>
+    <message>
+        <source>服务器</source>
+        <translation>Server</translation>
+    </message>
+    <message>
+        <source>服务器地址</source>
+        <translation>Server address</translation>
+    </message>
+    <message>
+        <source>服务名 (pg_service.conf)</source>
+        <translation>Service name (pg_service.conf)</translation>
+    </message>
+    <message>
+        <source>连接字符串</source>
+        <translation>Connection string</translation>
+    </message>
+    <message>
+        <source>浏览…</source>
+        <translation>Browse…</translation>
+    </message>
+    <message>
+        <source>主机</source>
+        <translation>Host</translation>
+    </message>
+    <message>
+        <source>端口</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>数据库</source>
+        <translation>Database</translation>
+    </message>
+    <message>
+        <source>用户</source>
+        <translation>User</translation>
+    </message>
+    <message>
+        <source>SSL 模式</source>
+        <translation>SSL mode</translation>
+    </message>
+    <message>
+        <source>根证书</source>
+        <translation>Root certificate</translation>
+    </message>
+    <message>
+        <source>服务名</source>
+        <translation>Service name</translation>
+    </message>
+    <message>
+        <source>密码</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <source>测试连接</source>
+        <translation>Test Connection</translation>
+    </message>
+    <message>
+        <source>连接方式</source>
+        <translation>Connect by</translation>
+    </message>
+    <message>
+        <source>保存到密码文件 %1</source>
+        <translation>Save in the password file %1</translation>
+    </message>
+    <message>
+        <source>证书 (*.crt *.pem) (*.crt *.pem)</source>
+        <translation>Certificates (*.crt *.pem) (*.crt *.pem)</translation>
+    </message>
+    <message>
+        <source>所有文件 (*) (*)</source>
+        <translation>All Files (*) (*)</translation>
+    </message>
+    <message>
+        <source>服务器 %1 要求密码，密码文件 %2 中没有：请输入密码，再按 测试连接。</source>
+        <translation>The server %1 asks for a password that the password file %2 does not hold: enter it, then press Test Connection.</translation>
+    </message>
+    <message>
+        <source>读取</source>
+        <translation>read</translation>
+    </message>
+    <message>
+        <source>添加</source>
+        <translation>add</translation>
+    </message>
+    <message>
+        <source>修改</source>
+        <translation>change</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>delete</translation>
+    </message>
+    <message>
+        <source>已连接 %1
+PostgreSQL %2，数据库结构版本 %3
+用户 %4，权限：%5</source>
+        <translation>Connected to %1
+PostgreSQL %2, database schema version %3
+User %4, rights: %5</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>服务器的数据库结构来自更新版本的程序：只能浏览，不能发送或修改。</source>
+        <translation>The server&apos;s database comes from a newer version of the program: browsing only, no sending or changes.</translation>
+    </message>
+    <message>
+        <source>无法连接 %1：
+%2</source>
+        <translation>Could not connect to %1:
+%2</translation>
+    </message>
+    <message>
+        <source>正在连接…</source>
+        <translation>Connecting…</translation>
+    </message>
+    <message>
+        <source>密码未能写入 %1，文件未作改动：
+%2</source>
+        <translation>The password could not be written to %1; the file is unchanged:
+%2</translation>
+    </message>
+</context>
+<context>
+    <name>velantis::ServerTestModel</name>
+    <message>
+        <source>日期时间</source>
+        <translation>Date and time</translation>
+    </message>
+    <message>
+        <source>站名</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>编号</source>
+        <translation>Serial no.</translation>
+    </message>
+    <message>
+        <source>组数</source>
+        <translation>Groups</translation>
+    </message>
+    <message>
+        <source>准确级</source>
+        <translation>Accuracy class</translation>
+    </message>
+    <message>
+        <source>合格</source>
+        <translation>Pass</translation>
+    </message>
+    <message>
+        <source>超差</source>
+        <translation>Fail</translation>
+    </message>
+    <message>
+        <source>来源 (电脑、用户)</source>
+        <translation>Origin (PC, user)</translation>
+    </message>
+    <message>
+        <source>发送者</source>
+        <translation>Sent by</translation>
     </message>
 </context>
 <context>

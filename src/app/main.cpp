@@ -208,10 +208,8 @@ int main(int argc, char** argv) {
             parts.language = language;
             auto* window = new velantis::MainWindow(std::move(parts));
             window->setRecordsPath(records);
-            if (sync) {
-                window->setSync(sync.get());
-                sync->start();
-            }
+            if (sync)
+                window->setSync(std::move(sync));
             if (rememberPort)
                 QObject::connect(&window->monitor(), &velantis::Monitor::answeredOn, [](int n) {
                     QSettings settings = velantis::ProgramSettings();

@@ -7,10 +7,12 @@
 #include "report/report_pages.h"
 #include "windows/file_messages.h"
 #include "windows/list_printing.h"
+#include "windows/server_history.h"
 #include "windows/split_dialog.h"
 #include "windows/test_info_dialog.h"
 #include "windows/window_services.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
@@ -21,6 +23,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -184,6 +187,34 @@ HistoryWindow::HistoryWindow(Archive& archive, FileDialogs& dialogs, Opener open
     setObjectName(QStringLiteral("historyWindow"));
     setWindowTitle(tr("历史记录"));
     filter_.setSourceModel(&model_);
+    serverModel_ = new ServerTestModel(this);
+    connect(serverModel_, &ServerTestModel::pageShown, this, [this](int rows) {
+        showServerStatus(tr("服务器 %1 条").arg(rows) +
+                         (serverModel_->canFetchMore({}) ? tr("，向下滚动读取更多") : QString()));
+        updateButtons();
+        emit serverAnswered();
+    });
+    // A new filter or server empties the view, and its selection with it.
+    connect(serverModel_, &ServerTestModel::modelReset, this, &HistoryWindow::updateButtons);
+    connect(serverModel_, &ServerTestModel::failed, this, [this](const ServerError& error) {
+        showServerFailure(error);
+        emit serverAnswered();
+    });
+    filterPause_ = new QTimer(this);
+    filterPause_->setSingleShot(true);
+    filterPause_->setInterval(300);
+    connect(filterPause_, &QTimer::timeout, this,
+            [this] { serverModel_->setFilter(filterBox_->text()); });
+
+    sourceSwitch_ = new QComboBox(this);
+    sourceSwitch_->setObjectName(QStringLiteral("historySourceSwitch"));
+    sourceSwitch_->addItems({tr("本机"), tr("服务器")});
+    connect(sourceSwitch_, &QComboBox::currentIndexChanged, this,
+            [this](int index) { setSource(index == 1 ? Source::Server : Source::Local); });
+    serverStatus_ = new QLabel(this);
+    serverStatus_->setObjectName(QStringLiteral("serverStatus"));
+    serverStatus_->setWordWrap(true);
+    serverStatus_->hide();
 
     filterBox_ = new QLineEdit(this);
     filterBox_->setObjectName(QStringLiteral("filter"));
@@ -191,6 +222,7 @@ HistoryWindow::HistoryWindow(Archive& archive, FileDialogs& dialogs, Opener open
     filterBox_->setClearButtonEnabled(true);
     connect(filterBox_, &QLineEdit::textChanged, this, &HistoryWindow::setFilterText);
     count_ = new QLabel(this);
+    count_->setObjectName(QStringLiteral("count"));
     note_ = new QLabel(this);
     note_->setObjectName(QStringLiteral("note"));
     note_->hide();
@@ -203,14 +235,10 @@ HistoryWindow::HistoryWindow(Archive& archive, FileDialogs& dialogs, Opener open
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setStretchLastSection(true);
-    // Fixed widths: sizing the columns to their contents would read every row.
-    const int widths[TestTableModel::ColumnCount] = {60,  140, 120, 110, 100, 50,
-                                                     210, 55,  50,  50,  250};
-    for (int c = 0; c < TestTableModel::ColumnCount; ++c)
-        table_->setColumnWidth(c, widths[c]);
     connect(table_, &QTableView::doubleClicked, this, &HistoryWindow::openSelected);
 
     auto* filterRow = new QHBoxLayout;
+    filterRow->addWidget(sourceSwitch_);
     filterRow->addWidget(new QLabel(tr("查找："), this));
     filterRow->addWidget(filterBox_, 1);
     filterRow->addWidget(count_);
@@ -231,6 +259,11 @@ HistoryWindow::HistoryWindow(Archive& archive, FileDialogs& dialogs, Opener open
         buttons->addWidget(button);
         actions_ << button;
     }
+    copy_ = new QPushButton(tr("复制到本机"), this);
+    copy_->setObjectName(QStringLiteral("copyToLocalButton"));
+    connect(copy_, &QPushButton::clicked, this, &HistoryWindow::copyToLocal);
+    copy_->hide();
+    buttons->addWidget(copy_);
     buttons->addStretch(1);
     import_ = new QPushButton(tr("导入…"), this);
     import_->setObjectName(QStringLiteral("导入"));
@@ -240,11 +273,11 @@ HistoryWindow::HistoryWindow(Archive& archive, FileDialogs& dialogs, Opener open
     layout->addLayout(filterRow);
     layout->addWidget(note_);
     layout->addWidget(table_, 1);
+    layout->addWidget(serverStatus_);
     layout->addLayout(buttons);
     resize(1050, 480);
 
-    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &HistoryWindow::updateButtons);
+    showModel();
     confirm_ = [this](const QString& question) {
         QMessageBox* box = DeleteQuestion(question, this);
         const bool yes = box->exec() == QMessageBox::Yes;
@@ -252,6 +285,231 @@ HistoryWindow::HistoryWindow(Archive& archive, FileDialogs& dialogs, Opener open
         return yes;
     };
     reload();
+}
+
+HistoryWindow::~HistoryWindow() {
+    // The model goes before the session its answers would come from.
+    serverModel_->setSession(nullptr);
+}
+
+void HistoryWindow::showModel() {
+    const bool server = source_ == Source::Server;
+    QItemSelectionModel* old = table_->selectionModel();
+    table_->setModel(server ? static_cast<QAbstractItemModel*>(serverModel_) : &filter_);
+    if (table_->selectionModel() != old)
+        delete old; // the view leaves the model's old selection to its maker
+    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &HistoryWindow::updateButtons);
+    // Fixed widths: sizing the columns to their contents would read every row.
+    static const int local[TestTableModel::ColumnCount] = {60,  140, 120, 110, 100, 50,
+                                                           210, 55,  50,  50,  250};
+    static const int remote[ServerTestModel::ColumnCount] = {140, 120, 110, 100, 50,
+                                                             55,  50,  50,  220, 100};
+    const int* widths = server ? remote : local;
+    for (int c = 0; c < table_->model()->columnCount(); ++c)
+        table_->setColumnWidth(c, widths[c]);
+    serverStatus_->setVisible(server);
+    note_->setVisible(!server && !note_->text().isEmpty()); // the note speaks of local tests
+    copy_->setVisible(server);
+    updateButtons();
+}
+
+void HistoryWindow::setSource(Source source) {
+    if (source == source_)
+        return;
+    source_ = source;
+    sourceSwitch_->setCurrentIndex(source == Source::Server ? 1 : 0);
+    showModel();
+    if (source == Source::Server)
+        startServer();
+}
+
+void HistoryWindow::setServer(const QString& connInfo, const QString& password) {
+    if (connInfo == serverConn_ && password == serverPassword_)
+        return;
+    serverConn_ = connInfo;
+    serverPassword_ = password;
+    serverModel_->setSession(nullptr);
+    session_.reset();
+    serverRole_.clear();
+    serverReadOnly_ = false;
+    if (source_ == Source::Server)
+        startServer();
+}
+
+void HistoryWindow::startServer() {
+    if (session_)
+        return;
+    if (serverConn_.isEmpty()) {
+        showServerStatus(tr("还没有设置服务器：请在主窗口的 文件 → 服务器… 中设置。"));
+        return;
+    }
+    session_ = std::make_unique<ServerSession>(serverConn_, serverPassword_);
+    showServerStatus(tr("正在连接服务器…"));
+    struct Role {
+        ServerOutcome outcome;
+        ServerInfo info;
+    };
+    // Who is connected decides which tests 测试信息 may change; asked before the first page.
+    session_->call<Role>(
+        [](ServerArchive& archive) {
+            Role r;
+            r.outcome.ok =
+                archive.connect(&r.outcome.error) && archive.info(&r.info, &r.outcome.error);
+            return r;
+        },
+        this,
+        [this](const Role& r) {
+            if (!r.outcome.ok)
+                return; // the page asked next says why
+            serverRole_ = r.info.user;
+            serverReadOnly_ = r.info.readOnly;
+        });
+    serverModel_->setFilter(filterBox_->text());
+    serverModel_->setSession(session_.get());
+}
+
+QString HistoryWindow::serverStatus() const {
+    return serverStatus_->text();
+}
+
+void HistoryWindow::showServerStatus(const QString& text) {
+    serverStatus_->setText(text);
+}
+
+void HistoryWindow::showServerFailure(const ServerError& error) {
+    showServerStatus(tr("服务器：%1").arg(error.text()));
+}
+
+bool HistoryWindow::selectServerTest(const QString& uuid) {
+    if (source_ != Source::Server)
+        return false;
+    const int row = serverModel_->rowOf(uuid);
+    if (row < 0)
+        return false;
+    table_->selectRow(row);
+    table_->scrollTo(serverModel_->index(row, 0));
+    return true;
+}
+
+QString HistoryWindow::selectedUuid() const {
+    if (source_ != Source::Server)
+        return {};
+    const QModelIndexList rows = table_->selectionModel()->selectedRows();
+    return rows.isEmpty() ? QString() : serverModel_->test(rows.first().row()).uuid;
+}
+
+void HistoryWindow::withServerTest(
+    std::function<void(const TestRecord&, const QList<ArchivedGroup>&)> use) {
+    const QString uuid = selectedUuid();
+    if (uuid.isEmpty() || !session_)
+        return;
+    struct Found {
+        ServerOutcome outcome;
+        TestRecord test;
+        QList<ArchivedGroup> groups;
+    };
+    showServerStatus(tr("正在从服务器读取…"));
+    session_->call<Found>(
+        [uuid](ServerArchive& archive) {
+            Found f;
+            f.outcome.ok = archive.connect(&f.outcome.error) &&
+                           archive.find(uuid, &f.test, &f.groups, &f.outcome.error);
+            return f;
+        },
+        this,
+        [this, use = std::move(use)](const Found& f) {
+            if (!f.outcome.ok) {
+                showServerFailure(f.outcome.error);
+            } else {
+                showServerStatus(QString());
+                use(f.test, f.groups);
+            }
+            emit serverAnswered();
+        });
+}
+
+void HistoryWindow::copyToLocal() {
+    withServerTest([this](const TestRecord& test, const QList<ArchivedGroup>& groups) {
+        RecordStore store;
+        FillStore(groups, &store);
+        ArchiveError error;
+        const auto number = archive_.add(test, store, &error);
+        const QString notice = archive_.takeNotice();
+        if (!notice.isEmpty())
+            tell(tr("复制到本机"), notice);
+        if (number) {
+            showServerStatus(tr("已复制到本机：第 %1 号记录").arg(*number));
+            reload();
+            emit copied(*number);
+        } else if (error.reason == ArchiveError::Reason::AlreadyKept) {
+            tell(tr("复制到本机"),
+                 tr("这项测试已在本机，是第 %1 号记录，未再复制。").arg(error.system));
+        } else {
+            tell(tr("复制到本机"), ArchiveFailureText(archive_.path(), error));
+        }
+    });
+}
+
+void HistoryWindow::editServerInfo(const TestRecord& test, const QList<ArchivedGroup>& groups) {
+    if (!session_)
+        return;
+    if (serverReadOnly_) {
+        tell(tr("测试信息"), tr("服务器的数据库结构来自更新版本的程序：只能浏览，不能修改。"));
+        return;
+    }
+    if (serverRole_.isEmpty() || test.owner != serverRole_) {
+        tell(tr("测试信息"),
+             tr("不是你的测试：这项测试由 %1 发送，只有发送者可以修改它的测试信息。")
+                 .arg(test.owner));
+        return;
+    }
+    RecordStore store;
+    FillStore(groups, &store);
+    TestInfoDialog dialog(test.info, MakeTestReport(store, {}, {}).ratedRatio, this);
+    if (!(runInfo_ ? runInfo_(dialog) : dialog.exec() == QDialog::Accepted))
+        return;
+    TestRecord edited = test;
+    edited.info = dialog.info();
+    const TestReport report = MakeTestReport(store, edited.info, {});
+    edited.pass = report.pass;
+    edited.fail = report.fail;
+    edited.none = report.none;
+    edited.revision = test.revision + 1;
+    edited.edited = QDateTime::currentDateTimeUtc();
+    struct Sent {
+        ServerOutcome outcome;
+        bool applied = false;
+    };
+    showServerStatus(tr("正在把测试信息发送到服务器…"));
+    session_->call<Sent>(
+        [edited](ServerArchive& archive) {
+            Sent s;
+            s.outcome.ok = archive.connect(&s.outcome.error) &&
+                           archive.updateInfo(edited, &s.applied, &s.outcome.error);
+            return s;
+        },
+        this,
+        [this, edited](const Sent& s) {
+            if (s.outcome.ok && s.applied) {
+                showServerStatus(tr("服务器上的测试信息已修改"));
+                serverModel_->replace(edited);
+                emit serverInfoChanged(edited);
+            } else if (s.outcome.ok) {
+                showServerStatus(QString());
+                tell(tr("测试信息"), tr("服务器上这项测试已有更新的修改，这次的修改未保存。"));
+            } else if (s.outcome.error.reason == ServerError::Reason::NotYourTest) {
+                showServerStatus(QString());
+                tell(tr("测试信息"), tr("不是你的测试：这项测试由 %1 发送，只有发送者可以修改它的"
+                                        "测试信息。")
+                                         .arg(edited.owner));
+            } else {
+                showServerFailure(s.outcome.error);
+                tell(tr("测试信息"),
+                     tr("测试信息未能存入服务器：\n%1").arg(s.outcome.error.text()));
+            }
+            emit serverAnswered();
+        });
 }
 
 QMessageBox* HistoryWindow::DeleteQuestion(const QString& question, QWidget* parent) {
@@ -283,7 +541,7 @@ bool HistoryWindow::reload() {
     model_.setTests(read ? std::move(tests) : QList<TestRecord>());
     note_->setText(none ? tr("还没有存档的测试：每次读取到数据后，测试会自动存入这里。")
                         : QString());
-    note_->setVisible(none);
+    note_->setVisible(none && source_ == Source::Local);
     if (read || none) {
         lastFailure_.clear();
     } else if (const QString failure = ArchiveFailureText(archive_.path(), error);
@@ -303,10 +561,13 @@ void HistoryWindow::setFilterText(const QString& text) {
     if (filterBox_->text() != text)
         filterBox_->setText(text); // comes back here through textChanged
     filter_.setFilterText(text);
+    if (source_ == Source::Server && session_)
+        filterPause_->start(); // the server is asked once, when typing pauses
     updateButtons();
 }
 
 bool HistoryWindow::select(qint64 number) {
+    setSource(Source::Local);
     for (int row = 0; row < filter_.rowCount(); ++row) {
         const QModelIndex index = filter_.index(row, 0);
         if (filter_.data(index).toLongLong() == number) {
@@ -319,6 +580,8 @@ bool HistoryWindow::select(qint64 number) {
 }
 
 qint64 HistoryWindow::selectedNumber() const {
+    if (source_ != Source::Local)
+        return 0;
     const QModelIndexList rows = table_->selectionModel()->selectedRows();
     return rows.isEmpty() ? 0 : filter_.data(rows.first()).toLongLong();
 }
@@ -328,12 +591,26 @@ int HistoryWindow::shownCount() const {
 }
 
 void HistoryWindow::updateButtons() {
+    // The buttons go by their (UTF-8) names.
+    const auto named = [](const QPushButton* b, std::initializer_list<const char*> names) {
+        return std::any_of(names.begin(), names.end(), [b](const char* name) {
+            return b->objectName() == QString::fromUtf8(name);
+        });
+    };
+    if (source_ == Source::Server) {
+        const bool any = !selectedUuid().isEmpty();
+        // Splitting and deleting are the record database's: never of a server test.
+        for (QPushButton* b : actions_)
+            b->setEnabled(any && !named(b, {"删除", "拆分测试"}));
+        copy_->setEnabled(any && !archive_.isReadOnly());
+        import_->setEnabled(false);
+        count_->setText(tr("%1 条").arg(serverModel_->rowCount()));
+        return;
+    }
     const bool any = selectedNumber() != 0;
     for (QPushButton* b : actions_)
         b->setEnabled(any &&
-                      (!archive_.isReadOnly() || (b->objectName() != QLatin1String("删除") &&
-                                                  b->objectName() != QLatin1String("测试信息") &&
-                                                  b->objectName() != QLatin1String("拆分测试"))));
+                      (!archive_.isReadOnly() || !named(b, {"删除", "测试信息", "拆分测试"})));
     import_->setEnabled(!archive_.isReadOnly());
     count_->setText(tr("%1 / %2 条").arg(filter_.rowCount()).arg(model_.rowCount()));
 }
@@ -357,6 +634,13 @@ bool HistoryWindow::selected(TestRecord* test, QList<ArchivedGroup>* groups) {
 }
 
 void HistoryWindow::openSelected() {
+    if (source_ == Source::Server) {
+        withServerTest([this](const TestRecord& test, const QList<ArchivedGroup>& groups) {
+            if (openServer_ && !openServer_(test, groups))
+                tell(tr("打开"), tr("正在读取数据，读取结束后再打开记录。"));
+        });
+        return;
+    }
     TestRecord test;
     QList<ArchivedGroup> groups;
     if (selected(&test, &groups) && !open_(test, groups))
@@ -365,10 +649,19 @@ void HistoryWindow::openSelected() {
 }
 
 void HistoryWindow::exportReport() {
+    if (source_ == Source::Server) {
+        withServerTest([this](const TestRecord& test, const QList<ArchivedGroup>& groups) {
+            exportReportOf(test, groups);
+        });
+        return;
+    }
     TestRecord test;
     QList<ArchivedGroup> groups;
-    if (!selected(&test, &groups))
-        return;
+    if (selected(&test, &groups))
+        exportReportOf(test, groups);
+}
+
+void HistoryWindow::exportReportOf(const TestRecord& test, const QList<ArchivedGroup>& groups) {
     const QString path = AskSaveName(dialogs_, this, DefaultReportName(test.info, test.ended),
                                      {QStringLiteral("PDF Files (*.pdf) (*.pdf)")});
     if (path.isEmpty()) {
@@ -385,11 +678,23 @@ void HistoryWindow::exportReport() {
 }
 
 void HistoryWindow::exportCsv() {
+    if (source_ == Source::Server) {
+        withServerTest([this](const TestRecord& test, const QList<ArchivedGroup>& groups) {
+            exportCsvOf(test, groups);
+        });
+        return;
+    }
     TestRecord test;
     QList<ArchivedGroup> groups;
-    if (!selected(&test, &groups))
-        return;
-    const QString name = QStringLiteral("QRTDATA-%1.csv").arg(test.number);
+    if (selected(&test, &groups))
+        exportCsvOf(test, groups);
+}
+
+void HistoryWindow::exportCsvOf(const TestRecord& test, const QList<ArchivedGroup>& groups) {
+    // A server test goes by the start of its uuid: its number is the server's, not a record's here.
+    const QString name =
+        QStringLiteral("QRTDATA-%1.csv")
+            .arg(source_ == Source::Server ? test.uuid.left(8) : QString::number(test.number));
     const QString path =
         AskSaveName(dialogs_, this, name, {QStringLiteral("CSV Files (*.csv) (*.csv)")});
     if (path.isEmpty()) {
@@ -407,6 +712,12 @@ void HistoryWindow::exportCsv() {
 }
 
 void HistoryWindow::editInfo() {
+    if (source_ == Source::Server) {
+        withServerTest([this](const TestRecord& test, const QList<ArchivedGroup>& groups) {
+            editServerInfo(test, groups);
+        });
+        return;
+    }
     TestRecord test;
     QList<ArchivedGroup> groups;
     if (!selected(&test, &groups))

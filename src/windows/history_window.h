@@ -2,6 +2,7 @@
 #pragma once
 
 #include "archive/archive.h"
+#include "archive/server_archive.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -9,17 +10,23 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMessageBox;
 class QPushButton;
 class QTableView;
+class QTimer;
 
 namespace velantis {
 
 class FileDialogs;
+class ServerSession;
+class ServerTestModel;
 class SplitDialog;
+class TestInfoDialog;
 
 // The tests of the record database as a table, one row per test, newest first.
 class TestTableModel final : public QAbstractTableModel {
@@ -76,12 +83,20 @@ private:
 // default); 导入… takes a test from a JSON file. The list is read
 // again whenever the window gets the focus and after each action, so that a test another program
 // deleted or added shows as it is.
+//
+// The switch above the list shows either these tests (本机) or those on the department's server
+// (服务器): fetched a page at a time as the list is scrolled, filtered on the server as the filter
+// box is typed in (once typing pauses), all server calls on a thread of their own and their
+// failures in the status line under the list. There 打开 shows a server test in the main window,
+// the exports write it, 测试信息 edits one's own tests on the server, 复制到本机 keeps it in the
+// record database under its own identity; 拆分测试, 删除 and 导入… are for local tests only.
 class HistoryWindow final : public QWidget {
     Q_OBJECT
 public:
     // open: puts a test into the main window; false when it cannot now (a download runs).
     using Opener = std::function<bool(const TestRecord&, const QList<ArchivedGroup>&)>;
     HistoryWindow(Archive& archive, FileDialogs& dialogs, Opener open, QWidget* parent = nullptr);
+    ~HistoryWindow() override;
 
     // Reads the tests from the database again; false when it cannot (told, unless the same
     // failure was told by the last reading). No database yet is an empty list with a note.
@@ -107,6 +122,33 @@ public:
     // 导入…: a test's JSON file (from another PC's 导出 or records export --json) kept as a new
     // test and selected; a file refused, or a test kept already, is told.
     void importFile();
+    // 复制到本机: the selected server test and its groups kept in the record database, its uuid
+    // kept; a test that is there already is told with its number.
+    void copyToLocal();
+
+    enum class Source { Local, Server };
+    // Shows the local tests or the server's.
+    void setSource(Source source);
+    Source source() const { return source_; }
+    // The server the server view reads (empty: none chosen) and a password given in this run.
+    void setServer(const QString& connInfo, const QString& password = {});
+    ServerTestModel& serverModel() { return *serverModel_; }
+    // The server view's status line.
+    QString serverStatus() const;
+    // The role connected to the server as, once known.
+    const QString& serverRole() const { return serverRole_; }
+    // Selects the server test with that uuid; false when it is not shown.
+    bool selectServerTest(const QString& uuid);
+    // The selected server test's uuid, empty for none.
+    QString selectedUuid() const;
+    // 测试信息 of a server test: one's own only (told otherwise), edited in the dialog and sent on
+    // the server's thread with its revision one more; serverInfoChanged() when the server took it.
+    void editServerInfo(const TestRecord& test, const QList<ArchivedGroup>& groups);
+    // Puts a server test into the main window; false when it cannot now (a download runs).
+    void setServerOpener(Opener open) { openServer_ = std::move(open); }
+    // Runs the test information dialog (exec() unless tests answer through it); true for OK.
+    void setInfoRunner(std::function<bool(TestInfoDialog&)> run) { runInfo_ = std::move(run); }
+
     // Asks whether to delete; tests answer without a dialog.
     void setConfirm(std::function<bool(const QString&)> confirm) { confirm_ = std::move(confirm); }
     // Runs the split dialog (exec() unless tests answer through it); true for OK.
@@ -125,6 +167,12 @@ signals:
     void imported(qint64 number);
     // 拆分测试 split a test into these parts, the first the test itself.
     void split(qint64 number, const QList<qint64>& parts);
+    // A server test's new information was taken by the server.
+    void serverInfoChanged(const velantis::TestRecord& test);
+    // 复制到本机 kept a server test under this number.
+    void copied(qint64 number);
+    // A server call answered (the status line says how).
+    void serverAnswered();
 
 protected:
     bool event(QEvent* event) override;
@@ -134,6 +182,16 @@ private:
     bool selected(TestRecord* test, QList<ArchivedGroup>* groups);
     void tell(const QString& title, const QString& text);
     void updateButtons();
+    // The selected server test and its groups, fetched on the server's thread, then given to
+    // use; a failure is told in the status line.
+    void withServerTest(std::function<void(const TestRecord&, const QList<ArchivedGroup>&)> use);
+    void exportReportOf(const TestRecord& test, const QList<ArchivedGroup>& groups);
+    void exportCsvOf(const TestRecord& test, const QList<ArchivedGroup>& groups);
+    void showServerStatus(const QString& text);
+    void showServerFailure(const ServerError& error);
+    // Connects the server view (learning the role) when it shows and has no session yet.
+    void startServer();
+    void showModel();
 
     Archive& archive_;
     FileDialogs& dialogs_;
@@ -149,6 +207,20 @@ private:
     QString lastFailure_; // the reading's failure told last, so that focus does not repeat it
     QList<QPushButton*> actions_;
     QPushButton* import_ = nullptr;
+
+    Source source_ = Source::Local;
+    QComboBox* sourceSwitch_ = nullptr;
+    QPushButton* copy_ = nullptr;
+    QLabel* serverStatus_ = nullptr;
+    QTimer* filterPause_ = nullptr; // the server is asked once typing pauses
+    QString serverConn_;
+    QString serverPassword_;
+    std::unique_ptr<ServerSession> session_;
+    ServerTestModel* serverModel_ = nullptr;
+    QString serverRole_;
+    bool serverReadOnly_ = false;
+    Opener openServer_;
+    std::function<bool(TestInfoDialog&)> runInfo_;
 };
 
 // What went wrong with the record database at path, in the window's words.

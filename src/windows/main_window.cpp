@@ -16,6 +16,7 @@
 #include "windows/list_printing.h"
 #include "windows/list_view.h"
 #include "windows/print_range_dialog.h"
+#include "windows/server_dialog.h"
 #include "windows/test_info_dialog.h"
 #include "windows/trend_window.h"
 #include "windows/twips.h"
@@ -374,6 +375,9 @@ void MainWindow::buildMenus() {
     syncNowAction_ = file->addAction(tr("立即同步"));
     syncNowAction_->setObjectName(QStringLiteral("syncNowAction"));
     syncNowAction_->setEnabled(false); // until a server is set
+    QAction* server = add(file, QT_TR_NOOP("服务器"), &MainWindow::ShowServerDialog);
+    server->setObjectName(QStringLiteral("serverAction"));
+    server->setText(tr("服务器…"));
     buildLanguageMenu(file);
     add(file, QT_TR_NOOP("退出"), &MainWindow::Command5_Click);
     QMenu* operate = menuBar()->addMenu(tr("操作"));
@@ -489,13 +493,15 @@ QString MainWindow::titlePanelTip() const {
     return sync_ && syncWaiting_ > 0 ? syncTip_ : QString();
 }
 
-void MainWindow::setSync(SyncService* sync) {
-    sync_ = sync;
-    syncNowAction_->setEnabled(sync != nullptr);
-    if (!sync)
+void MainWindow::setSync(std::unique_ptr<SyncService> sync) {
+    sync_ = std::move(sync); // the one before (another server's) ends here
+    syncWaiting_ = 0;
+    syncTip_.clear();
+    syncNowAction_->setEnabled(sync_ != nullptr);
+    if (!sync_)
         return;
-    connect(syncNowAction_, &QAction::triggered, sync, &SyncService::nudge);
-    connect(sync, &SyncService::status, this,
+    connect(syncNowAction_, &QAction::triggered, sync_.get(), &SyncService::nudge);
+    connect(sync_.get(), &SyncService::status, this,
             [this](int waiting, const QString& reason, const QDateTime& when) {
                 syncWaiting_ = waiting;
                 syncTip_ = reason.isEmpty()
@@ -509,6 +515,7 @@ void MainWindow::setSync(SyncService* sync) {
                     panels_[1]->setToolTip(titlePanelTip());
                 }
             });
+    sync_->start();
 }
 
 QString MainWindow::titlePanelText() const {
@@ -526,6 +533,7 @@ void MainWindow::onDownloadEnded(DownloadEnd how) {
     openedTest_.clear();
     reopened_ = false;
     partOfDownload_ = false;
+    serverTest_.reset();
     listFromFile_ = false;
     // An end frame ends a download only with every announced group stored; any other end is
     // told for a while in the title panel, and so is the test's number in the record database.
@@ -637,6 +645,7 @@ void MainWindow::leaveShownTest() {
     }
     reopened_ = false;
     partOfDownload_ = false;
+    serverTest_.reset();
     shownRecord_ = 0;
     openedTest_.clear();
 }
@@ -703,6 +712,21 @@ void MainWindow::ShowHistory() {
         });
         connect(history_, &HistoryWindow::imported, this,
                 [this](qint64 number) { showStatusNotice(tr("已导入 第 %1 号记录").arg(number)); });
+        history_->setServerOpener(
+            [this](const TestRecord& test, const QList<ArchivedGroup>& groups) {
+                return showServerTest(test, groups);
+            });
+        connect(history_, &HistoryWindow::serverInfoChanged, this, [this](const TestRecord& test) {
+            if (serverTest_ && serverTest_->uuid == test.uuid) {
+                serverTest_ = test;
+                testInfo_ = test.info; // the report of the shown test says the same
+                followCurve();
+            }
+        });
+        connect(history_, &HistoryWindow::copied, this, [this](qint64 number) {
+            showStatusNotice(tr("已复制到本机 第 %1 号记录").arg(number));
+        });
+        history_->setServer(RememberedServer(ProgramSettings()), serverPassword_);
     } else {
         history_->reload();
     }
@@ -724,6 +748,7 @@ bool MainWindow::reopenTest(const TestRecord& test, const QList<ArchivedGroup>& 
     shownRecord_ = test.number;
     reopened_ = true;
     partOfDownload_ = false;
+    serverTest_.reset();
     listFromFile_ = false;
     openedTest_ =
         tr("记录 第 %1 号 %2 %3")
@@ -832,6 +857,55 @@ bool MainWindow::chooseReports(const QString& title, QList<TestReport>* reports,
         *attachments = {jsons[choice]};
     }
     return true;
+}
+
+bool MainWindow::showServerTest(const TestRecord& test, const QList<ArchivedGroup>& groups) {
+    std::vector<std::pair<int, MeasurementFrame>> frames;
+    frames.reserve(static_cast<std::size_t>(groups.size()));
+    for (const ArchivedGroup& g : groups)
+        frames.emplace_back(g.group, g.frame);
+    if (!monitor_->loadGroups(frames))
+        return false;
+    // As a reopened test, but no record here: 测试信息 goes to the server, never to a record.
+    lastDownload_ = {test.ended, test.port, test.ending, test.announced, test.stored};
+    testInfo_ = test.info;
+    shownRecord_ = 0;
+    reopened_ = true;
+    serverTest_ = test;
+    listFromFile_ = false;
+    openedTest_ = tr("服务器上的测试 %1 %2")
+                      .arg(test.started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                           test.info.station)
+                      .trimmed();
+    render();
+    showStatusNotice(openedTest_);
+    return true;
+}
+
+ServerDialog* MainWindow::serverDialog() const {
+    return serverDialog_;
+}
+
+void MainWindow::ShowServerDialog() {
+    if (serverDialog_) {
+        serverDialog_->raise();
+        return;
+    }
+    serverDialog_ =
+        new ServerDialog(RememberedServer(ProgramSettings()), *parts_.fileDialogs, this);
+    serverDialog_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(serverDialog_, &QDialog::accepted, this, [this] {
+        QSettings settings = ProgramSettings();
+        RememberServer(settings, serverDialog_->connectionString());
+        serverPassword_ = serverDialog_->password();
+        if (history_)
+            history_->setServer(serverDialog_->connectionString(), serverPassword_);
+        // From now on the archived tests go to this server.
+        if (archive_ && !serverDialog_->connectionString().isEmpty())
+            setSync(std::make_unique<SyncService>(
+                archive_->path(), serverDialog_->connectionString(), nullptr, serverPassword_));
+    });
+    serverDialog_->open(); // never a nested event loop: the serial line goes on being served
 }
 
 void MainWindow::showMessage(const QString& title, const QString& text) {
@@ -1025,6 +1099,9 @@ PdfAttachment MainWindow::reportAttachment() const {
     QList<ArchivedGroup> groups;
     if (shownRecord_ != 0 && archive_ && archive_->find(shownRecord_, &test, &groups, nullptr))
         return TestJsonAttachment(test, groups);
+    if (serverTest_) // its identity goes with it
+        return {TestJsonFileName(0), TestJson(*serverTest_, ArchivedGroups(monitor_->store())),
+                mime};
     test.started = monitor_->downloadStarted();
     test.ended = lastDownload_.at;
     test.port = lastDownload_.port;
@@ -1035,6 +1112,13 @@ PdfAttachment MainWindow::reportAttachment() const {
 }
 
 void MainWindow::EditTestInfo() {
+    if (serverTest_) {
+        if (history_)
+            history_->editServerInfo(*serverTest_, ArchivedGroups(monitor_->store()));
+        else // the record database was changed meanwhile, and with it 历史记录's connection
+            showMessage(tr("测试信息"), tr("请从 历史记录 → 服务器 再打开这项测试。"));
+        return;
+    }
     TestInfoDialog dialog(testInfo_, MakeTestReport(monitor_->store(), {}, {}).ratedRatio, this);
     if (dialog.exec() == QDialog::Accepted)
         setTestInfo(dialog.info());

@@ -16,6 +16,7 @@
 #include <functional>
 
 #include <memory>
+#include <optional>
 
 class QAction;
 class QComboBox;
@@ -34,6 +35,7 @@ class ListView;
 class LiveRecorder;
 class PrintRangeDialog;
 class CurveWindow;
+class ServerDialog;
 class TrendSamples;
 class TrendWindow;
 
@@ -116,6 +118,16 @@ public:
     // 历史记录: the tests kept in the record database (a message when there is none).
     void ShowHistory();
     HistoryWindow* historyWindow() const;
+    // 文件 → 服务器…: where the department's server is; OK remembers it for both programs and
+    // the server view of 历史记录 reads from it.
+    void ShowServerDialog();
+    ServerDialog* serverDialog() const;
+    // A test of the department's server shown as a reopened test is ("服务器上的测试" in the
+    // title): report, CSV and curve of it; 测试信息 edits it on the server (one's own only), never
+    // a record here. False while a download runs.
+    bool showServerTest(const TestRecord& test, const QList<ArchivedGroup>& groups);
+    // The server test the window shows, if any.
+    const std::optional<TestRecord>& serverTest() const { return serverTest_; }
     // Keeps every download from now on in the database at path; empty: none kept.
     void setRecordsPath(const QString& path);
     // A kept test's groups into the store and the list, as if just downloaded; false while a
@@ -151,8 +163,9 @@ public:
     QString titlePanelTip() const;
     // The sync with the department's server: the title panel shows "待同步 n" while tests wait,
     // 立即同步 asks for a pass, each archive and edit nudges it. Only signals pass between the
-    // window and the worker's thread: the window never waits on the network.
-    void setSync(SyncService* sync);
+    // window and the worker's thread: the window never waits on the network. The window owns
+    // the sync and starts it; a server chosen in 服务器… replaces it with one of its own.
+    void setSync(std::unique_ptr<SyncService> sync);
 
 signals:
     // Exit was chosen: the program ends at once.
@@ -224,9 +237,12 @@ private:
     std::unique_ptr<LiveRecorder> recorder_;
     std::unique_ptr<Archive> archive_;
     QPointer<HistoryWindow> history_;
-    QString openedTest_;     // the title panel's words for a reopened test
-    qint64 shownRecord_ = 0; // the record of the test the window shows
-    bool reopened_ = false;  // the window shows a test reopened from 历史记录
+    QPointer<ServerDialog> serverDialog_;
+    std::optional<TestRecord> serverTest_; // the server test shown, if any
+    QString serverPassword_;               // given in 服务器… for this run only, never kept
+    QString openedTest_;                   // the title panel's words for a reopened test
+    qint64 shownRecord_ = 0;               // the record of the test the window shows
+    bool reopened_ = false;                // the window shows a test reopened from 历史记录
     // The list shows a whole download that was split; the report, CSV and curve are of the
     // shown test, one of its parts.
     bool partOfDownload_ = false;
@@ -242,7 +258,7 @@ private:
     QString statusNotice_;
     QDateTime statusNoticeUntil_;
     QString lastPortNotice_;
-    SyncService* sync_ = nullptr;
+    std::unique_ptr<SyncService> sync_;
     QAction* syncNowAction_ = nullptr;
     int syncWaiting_ = 0;
     QString syncTip_; // the last reason something waits, naming the server, and when
