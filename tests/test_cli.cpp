@@ -200,9 +200,10 @@ TEST(Cli, DataIsTheSameInEveryLanguage) {
     }
 }
 
-// Whatever a field holds, a test is one line of ten tab-separated fields: how its download
-// ended the eighth, its range of groups and its download's id after it.
-TEST(Cli, RecordsListLineIsOneLineOfTenFieldsEndingWithTheRangeAndTheDownload) {
+// Whatever a field holds, a test is one line of fourteen tab-separated fields: how its download
+// ended the eighth, its range of groups and its download's id after it, then its identity (uuid,
+// origin PC and user, revision).
+TEST(Cli, RecordsListLineIsOneLineOfFieldsEndingWithTheRangeTheDownloadAndTheIdentity) {
     const struct {
         QString station;
         const char* shown;
@@ -223,13 +224,19 @@ TEST(Cli, RecordsListLineIsOneLineOfTenFieldsEndingWithTheRangeAndTheDownload) {
         t.firstGroup = 3;
         t.lastGroup = 60;
         t.download = QStringLiteral("d-1");
+        t.uuid = QStringLiteral("u-1");
+        t.originPc = c.station; // escaped as every field
+        t.originUser = QStringLiteral("wang");
+        t.revision = 3;
         const QStringList fields = RecordsListLine(t).split(u'\t');
-        ASSERT_EQ(fields.size(), 10) << RecordsListLine(t).toStdString();
+        ASSERT_EQ(fields.size(), 14) << RecordsListLine(t).toStdString();
         EXPECT_EQ(fields[2], QString::fromUtf8(c.shown));
         EXPECT_EQ(fields[4], QStringLiteral("58"));
         EXPECT_EQ(fields[7], QLatin1String(c.endingField));
         EXPECT_EQ(fields[8], QStringLiteral("3-60"));
         EXPECT_EQ(fields[9], QStringLiteral("d-1"));
+        EXPECT_EQ(fields.mid(10), (QStringList{QStringLiteral("u-1"), QString::fromUtf8(c.shown),
+                                               QStringLiteral("wang"), QStringLiteral("3")}));
     }
 }
 

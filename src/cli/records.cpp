@@ -130,16 +130,14 @@ QString EscapedField(const QString& field) {
 
 QString RecordsListLine(const TestRecord& t) {
     // Joined, never substituted in turn: a "%1" typed into a field stays as it is.
-    const QStringList fields = {QString::number(t.number),
-                                t.ended.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                                t.info.station,
-                                t.info.serial,
-                                QString::number(t.stored),
-                                QStringLiteral("合格 ") + QString::number(t.pass),
-                                QStringLiteral("超差 ") + QString::number(t.fail),
-                                EndingField(t),
-                                QStringLiteral("%1-%2").arg(t.firstGroup).arg(t.lastGroup),
-                                t.download};
+    const QStringList fields = {
+        QString::number(t.number), t.ended.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+        t.info.station, t.info.serial, QString::number(t.stored),
+        QStringLiteral("合格 ") + QString::number(t.pass),
+        QStringLiteral("超差 ") + QString::number(t.fail), EndingField(t),
+        QStringLiteral("%1-%2").arg(t.firstGroup).arg(t.lastGroup), t.download,
+        // The identity the department's server knows the test by.
+        t.uuid, t.originPc, t.originUser, QString::number(t.revision)};
     QStringList escaped;
     for (const QString& field : fields)
         escaped << EscapedField(field);

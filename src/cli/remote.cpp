@@ -180,7 +180,7 @@ int RunRemoteRecords(const QStringList& args) {
                 return Ok;
             QByteArray text;
             for (const TestRecord& t : tests)
-                text += (RecordsListLine(t) + u'\t' + EscapedField(t.uuid)).toUtf8() + '\n';
+                text += RecordsListLine(t).toUtf8() + '\n';
             if (!Out(text, command))
                 return Failed;
             after = ServerPageKey{tests.last().started, tests.last().uuid};
