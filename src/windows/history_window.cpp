@@ -3,6 +3,7 @@
 #include "report/shown_texts.h"
 
 #include "records/csv_export.h"
+#include "records/list_test_import.h"
 #include "records/test_json.h"
 #include "report/report_pages.h"
 #include "windows/file_messages.h"
@@ -377,8 +378,7 @@ void HistoryWindow::exportReport() {
     }
     RecordStore store;
     FillStore(groups, &store);
-    const DownloadInfo download{test.ended,     test.port,   test.ending,
-                                test.announced, test.stored, test.number};
+    const DownloadInfo download = DownloadInfoOf(test);
     QString message;
     if (!ExportPagesPdf(path, ReportDrawer(MakeTestReport(store, test.info, download)), &message,
                         {TestJsonFileName(test.number), TestJson(test, groups),
