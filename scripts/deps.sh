@@ -8,12 +8,14 @@ set -euo pipefail
 # libqt6sql6-sqlite: the SQLite driver of the test-record database.
 # qt6-tools-dev (the Linguist CMake package) and qt6-l10n-tools (lupdate, lrelease) build the
 # programs' translations; qt6-translations-l10n holds Qt's own dialog texts.
+# postgresql (its server programs), libqt6sql6-psql and openssl: the department archive's driver,
+# and the private PostgreSQL server (with its test certificates) that its tests start.
 # lintian, desktop-file-utils and appstream check the Debian package, its desktop entry and metadata.
 packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-webengine-dev qt6-qpa-plugins
           libqt6sql6-sqlite qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
           lintian desktop-file-utils appstream
           libgtest-dev libbenchmark-dev fonts-wqy-zenhei poppler-utils
-          dpkg-dev file
+          dpkg-dev file postgresql libqt6sql6-psql openssl
           locales "$@")
 
 missing=()

@@ -65,6 +65,53 @@ TEST(TestJson, ATestReadsBackToTheSameBytesAndKeepsItsIdentity) {
     EXPECT_EQ(none.announced, -1);
 }
 
+TEST(TestJson, TheOriginAndRevisionGoAlongOnlyWhenGivenAndAnOlderDocumentReadsAsRevisionOne) {
+    const QString base = QString::fromUtf8(Sample());
+    const struct {
+        QString originPc, originUser;
+        int revision;
+        QDateTime edited;
+        QStringList keys; // the identity keys the document holds
+    } cases[] = {
+        {{}, {}, 1, {}, {}},
+        {QStringLiteral("4c4c4544"), QStringLiteral("张工"), 1, {}, {"origin-pc", "origin-user"}},
+        {QStringLiteral("pc-7"),
+         {},
+         3,
+         QDateTime(QDate(2027, 1, 5), QTime(8, 0, 0, 5)),
+         {"origin-pc", "revision", "edited"}},
+    };
+    for (const auto& c : cases) {
+        TestRecord test;
+        QList<ArchivedGroup> groups;
+        ASSERT_TRUE(ReadTestJson(base.toUtf8(), &test, &groups, nullptr));
+        test.originPc = c.originPc;
+        test.originUser = c.originUser;
+        test.revision = c.revision;
+        test.edited = c.edited;
+        const QByteArray json = TestJson(test, groups);
+        for (const char* key : {"origin-pc", "origin-user", "revision", "edited"})
+            EXPECT_EQ(json.contains(QByteArray("\"") + key + "\":"),
+                      c.keys.contains(QLatin1String(key)))
+                << key;
+        TestRecord read;
+        read.revision = 99;
+        ASSERT_TRUE(ReadTestJson(json, &read, &groups, nullptr)) << json.constData();
+        EXPECT_EQ(read.originPc, c.originPc);
+        EXPECT_EQ(read.originUser, c.originUser);
+        EXPECT_EQ(read.revision, c.revision);
+        EXPECT_EQ(read.edited, c.edited);
+    }
+    QString badRevision = base;
+    badRevision.replace(QStringLiteral("\"version\": 1"),
+                        QStringLiteral("\"version\": 1, \"revision\": 0"));
+    TestJsonProblem problem;
+    TestRecord test;
+    QList<ArchivedGroup> groups;
+    EXPECT_FALSE(ReadTestJson(badRevision.toUtf8(), &test, &groups, &problem));
+    EXPECT_EQ(problem.place, QStringLiteral("revision"));
+}
+
 TEST(TestJson, MalformedForeignOrDamagedDocumentsAreRefusedWithTheirPlace) {
     const QString good = QString::fromUtf8(Sample());
     const QString frame1 = QString::fromLatin1(Group(1).toByteArray().toHex().toUpper());

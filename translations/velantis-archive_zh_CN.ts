@@ -112,6 +112,17 @@
     </message>
 </context>
 <context>
+    <name>velantis::SyncWorker</name>
+    <message>
+        <source>server %1: %2</source>
+        <translation>服务器 %1: %2</translation>
+    </message>
+    <message>
+        <source>record database %1: %2</source>
+        <translation>记录数据库 %1: %2</translation>
+    </message>
+</context>
+<context>
     <name>velantis::TestJson</name>
     <message>
         <source>a guard band needs an accuracy class</source>

@@ -197,6 +197,10 @@ import FILE...</translation>
         <translation>split：每段设定相同的连续组各成一项测试。</translation>
     </message>
     <message>
+        <source>sync: the department&apos;s server (a libpq connection string; default: the one remembered).</source>
+        <translation>sync：部门服务器 (libpq 连接字符串；默认：记住的服务器)。</translation>
+    </message>
+    <message>
         <source>velantis-cli records split: give --at G[,G...] or --by-setting</source>
         <translation>velantis-cli records split：请给出 --at G[,G...] 或 --by-setting</translation>
     </message>
@@ -424,8 +428,25 @@ import FILE...</translation>
         <translation>每段设定相同的连续组各存为一项测试。</translation>
     </message>
     <message>
+        <source>After archiving, send the test to the department&apos;s server CONNINFO (a libpq connection string).</source>
+        <translation>存档后将测试发送到部门服务器 CONNINFO (libpq 连接字符串)。</translation>
+    </message>
+    <message>
         <source>velantis-cli download: --split-by-setting keeps its tests in the record database: not with --no-archive</source>
         <translation>velantis-cli download：--split-by-setting 需将测试存入记录数据库，不能与 --no-archive 同用</translation>
+    </message>
+</context>
+<context>
+    <name>Sync</name>
+    <message>
+        <source>velantis-cli %1: no server: give --server CONNINFO</source>
+        <translation>velantis-cli %1: 没有服务器: 请给出 --server CONNINFO</translation>
+    </message>
+    <message numerus="yes">
+        <source>velantis-cli %1: %n still waiting: %2</source>
+        <translation>
+            <numerusform>velantis-cli %1: 仍有 %n 项待同步: %2</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -430,6 +430,14 @@ Reason: %3</translation>
         <translation>Recording: %1 rows → %2</translation>
     </message>
     <message>
+        <source>立即同步</source>
+        <translation>Sync Now</translation>
+    </message>
+    <message>
+        <source>  待同步 %1</source>
+        <translation>  %1 to sync</translation>
+    </message>
+    <message>
         <source>；</source>
         <translation>; </translation>
     </message>
@@ -572,6 +580,7 @@ Read the groups first, or open a test from the history.</translation>
   --records PATH     每次读取的数据存入记录数据库 PATH
                      (默认: 用户数据文件夹中的 velantis/records.sqlite)
   --no-archive       本次运行不保存测试记录
+  --server CONNINFO  存档的测试同步到部门服务器 (libpq 连接字符串, 记住供下次使用)
   --lang zh|en       界面语言: 中文或英文 (默认: 菜单中选定的语言, 否则按系统区域设置)
   --version          显示版本
   --help             显示本帮助
@@ -587,6 +596,7 @@ instrument&apos;s serial port by itself (ports 1 to 16).
   --records PATH     keep every download in the record database PATH
                      (default: velantis/records.sqlite in the user&apos;s data folder)
   --no-archive       keep no test records in this run
+  --server CONNINFO  send the archived tests to the department&apos;s server (a libpq connection string, remembered for the next start)
   --lang zh|en       interface language: Chinese or English (default: the one chosen
                      in the menu, else the system&apos;s locale)
   --version          print the version

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program: the main window over the controller, on a real serial port or, with
 // --demo, on the simulated instrument.
+#include "archive/sync_worker.h"
 #include "link/port_map.h"
 #include "link/qt_serial_line.h"
 #include "records/history.h"
@@ -48,6 +49,7 @@ QString HelpText() {
         "  --records PATH     每次读取的数据存入记录数据库 PATH\n"
         "                     (默认: 用户数据文件夹中的 velantis/records.sqlite)\n"
         "  --no-archive       本次运行不保存测试记录\n"
+        "  --server CONNINFO  存档的测试同步到部门服务器 (libpq 连接字符串, 记住供下次使用)\n"
         "  --lang zh|en       界面语言: 中文或英文 (默认: 菜单中选定的语言, 否则按系统区域设置)\n"
         "  --version          显示版本\n"
         "  --help             显示本帮助\n");
@@ -134,9 +136,11 @@ int main(int argc, char** argv) {
     const QCommandLineOption recordsOption(QStringLiteral("records"), QString(),
                                            QStringLiteral("PATH"));
     const QCommandLineOption noArchiveOption(QStringLiteral("no-archive"));
+    const QCommandLineOption serverOption(QStringLiteral("server"), QString(),
+                                          QStringLiteral("CONNINFO"));
     const QCommandLineOption langOption(QStringLiteral("lang"), QString(), QStringLiteral("zh|en"));
     parser.addOptions({portOption, demoOption, groupsOption, noSplashOption, recordsOption,
-                       noArchiveOption, langOption});
+                       noArchiveOption, langOption, serverOption});
     const QString seeHelp = Tr("(见 --help)");
     if (!parser.parse(QApplication::arguments()))
         return Fail(parser.errorText(), seeHelp);
@@ -182,6 +186,19 @@ int main(int argc, char** argv) {
     if (rememberPort)
         parts.ports->setRememberedPort(velantis::RememberedPort(velantis::ProgramSettings()));
 
+    // The department's server the archived tests are sent to: the one given (remembered for the
+    // next start), else the one remembered.
+    QString server;
+    {
+        QSettings settings = velantis::ProgramSettings();
+        if (parser.isSet(serverOption))
+            velantis::RememberServer(settings, parser.value(serverOption));
+        server = velantis::RememberedServer(settings);
+    }
+    std::unique_ptr<velantis::SyncService> sync;
+    if (!server.isEmpty() && !records.isEmpty())
+        sync = std::make_unique<velantis::SyncService>(records, server);
+
     // The splash leads to the main window (made only then, so that the port is opened then) and
     // to the web-page window; Exit of the main window ends the web-page window too.
     velantis::WebLauncher web(velantis::WebLauncher::DefaultProgram(),
@@ -191,6 +208,10 @@ int main(int argc, char** argv) {
             parts.language = language;
             auto* window = new velantis::MainWindow(std::move(parts));
             window->setRecordsPath(records);
+            if (sync) {
+                window->setSync(sync.get());
+                sync->start();
+            }
             if (rememberPort)
                 QObject::connect(&window->monitor(), &velantis::Monitor::answeredOn, [](int n) {
                     QSettings settings = velantis::ProgramSettings();

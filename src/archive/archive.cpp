@@ -5,9 +5,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QUuid>
 #include <QVariant>
 
@@ -139,6 +142,14 @@ QString TestColumns(int fileVersion) {
         columns << QStringLiteral("download") << QStringLiteral("first_group")
                 << QStringLiteral("last_group");
     }
+    if (fileVersion < 4) {
+        // Before version 4 a test had no origin and was never edited as far as the file knows.
+        columns << QStringLiteral("'' AS origin_pc") << QStringLiteral("'' AS origin_user")
+                << QStringLiteral("1 AS revision") << QStringLiteral("'' AS edited");
+    } else {
+        columns << QStringLiteral("origin_pc") << QStringLiteral("origin_user")
+                << QStringLiteral("revision") << QStringLiteral("edited");
+    }
     if (fileVersion < 2) {
         for (const auto& added : ColumnsV2) {
             const QString name = QLatin1String(added.column);
@@ -175,7 +186,11 @@ TestRecord RecordOf(const QSqlQuery& q) {
         r.info.*f.member = q.value(column++).toString();
     r.download = q.value(column++).toString();
     r.firstGroup = q.value(column++).toInt();
-    r.lastGroup = q.value(column).toInt();
+    r.lastGroup = q.value(column++).toInt();
+    r.originPc = q.value(column++).toString();
+    r.originUser = q.value(column++).toString();
+    r.revision = q.value(column++).toInt();
+    r.edited = TimeOf(q.value(column));
     return r;
 }
 
@@ -335,6 +350,40 @@ bool MigrateToV3(QSqlDatabase& db, ArchiveError* error) {
     return true;
 }
 
+// Version 3 to 4: where each test was made (this PC and user for the tests kept before), the
+// revision of its information and when it was last edited, what the department's server has of
+// it (the revision last sent, 0: never; the revision the server refused as another's test), and
+// the uuids the server is to mark as replaced by a split or merge.
+bool MigrateToV4(QSqlDatabase& db, ArchiveError* error) {
+    QSqlQuery q(db);
+    for (const char* sql : {
+             "ALTER TABLE tests ADD COLUMN origin_pc TEXT NOT NULL DEFAULT ''",
+             "ALTER TABLE tests ADD COLUMN origin_user TEXT NOT NULL DEFAULT ''",
+             "ALTER TABLE tests ADD COLUMN revision INTEGER NOT NULL DEFAULT 1",
+             "ALTER TABLE tests ADD COLUMN edited TEXT NOT NULL DEFAULT ''",
+             "ALTER TABLE tests ADD COLUMN sent_revision INTEGER NOT NULL DEFAULT 0",
+             "ALTER TABLE tests ADD COLUMN refused_revision INTEGER NOT NULL DEFAULT 0",
+             "CREATE TABLE supersede_queue (uuid TEXT PRIMARY KEY) WITHOUT ROWID",
+         }) {
+        if (!q.exec(QString::fromLatin1(sql)))
+            return Failed(error, q.lastError());
+    }
+    q.prepare(QStringLiteral("UPDATE tests SET origin_pc = ?, origin_user = ?"));
+    q.addBindValue(NotNull(ThisPc()));
+    q.addBindValue(NotNull(ThisUser()));
+    if (!q.exec() || !q.exec(QStringLiteral("PRAGMA user_version = 4")))
+        return Failed(error, q.lastError());
+    return true;
+}
+
+// The tests the server still lacks: never sent, or edited since they were sent, unless the
+// server refused that very revision.
+const char* const WaitingCondition = "revision > sent_revision AND revision > refused_revision";
+
+QString NewUuid() {
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
 ArchiveError Refusal(const QString& why) {
     return {ArchiveError::Reason::Refused, why};
 }
@@ -418,6 +467,25 @@ QString EndingName(DownloadEnd how) {
         break;
     }
     return QStringLiteral("unknown");
+}
+
+QString ThisPc() {
+    const QByteArray id = QSysInfo::machineUniqueId();
+    if (id.isEmpty())
+        return QSysInfo::machineHostName();
+    // Linux gives its machine id as hex text already, Windows a GUID's text.
+    static const QRegularExpression text(QStringLiteral("^[0-9A-Fa-f-]+$"));
+    const QString asText = QString::fromLatin1(id);
+    return text.match(asText).hasMatch() ? asText : QString::fromLatin1(id.toHex());
+}
+
+QString ThisUser() {
+    for (const char* name : {"USER", "USERNAME", "LOGNAME"}) {
+        const QString user = qEnvironmentVariable(name);
+        if (!user.isEmpty())
+            return user;
+    }
+    return {};
 }
 
 QString Archive::DefaultPath() {
@@ -706,6 +774,14 @@ bool Archive::prepareSchema(Access access, ArchiveError* error) {
         }
         fileVersion_ = 3;
     }
+    if (fileVersion_ == 3) {
+        if (!MigrateToV4(db_, error)) {
+            rollback();
+            fileVersion_ = 3;
+            return false;
+        }
+        fileVersion_ = 4;
+    }
     return commit(error);
 }
 
@@ -792,6 +868,11 @@ std::optional<qint64> Archive::add(const TestRecord& record, const RecordStore& 
         TestRecord kept = record;
         kept.uuid = uuid;
         kept.download = download;
+        if (kept.originPc.isEmpty())
+            kept.originPc = ThisPc();
+        if (kept.originUser.isEmpty())
+            kept.originUser = ThisUser();
+        kept.revision = std::max(kept.revision, 1);
         const QList<ArchivedGroup> groups = ArchivedGroups(store);
         kept.firstGroup = groups.isEmpty() ? 0 : groups.first().group;
         kept.lastGroup = groups.isEmpty() ? 0 : groups.last().group;
@@ -829,7 +910,9 @@ std::optional<qint64> Archive::insertTest(const TestRecord& record, const TestRe
                     QStringLiteral("port"),        QStringLiteral("ending"),
                     QStringLiteral("announced"),   QStringLiteral("stored"),
                     QStringLiteral("uuid"),        QStringLiteral("download"),
-                    QStringLiteral("first_group"), QStringLiteral("last_group")} +
+                    QStringLiteral("first_group"), QStringLiteral("last_group"),
+                    QStringLiteral("origin_pc"),   QStringLiteral("origin_user"),
+                    QStringLiteral("revision"),    QStringLiteral("edited")} +
         InfoColumnNames() + QStringList{QStringLiteral("version")};
     QSqlQuery q(db_);
     q.prepare(QStringLiteral("INSERT INTO tests (%1) VALUES (%2)")
@@ -840,7 +923,9 @@ std::optional<qint64> Archive::insertTest(const TestRecord& record, const TestRe
     for (const QVariant& v :
          QVariantList{TimeText(record.started), TimeText(record.ended), record.port,
                       EndingName(record.ending), record.announced, stored, record.uuid,
-                      record.download, record.firstGroup, record.lastGroup} +
+                      record.download, record.firstGroup, record.lastGroup, record.originPc,
+                      record.originUser, record.revision,
+                      record.edited.isValid() ? TimeText(record.edited) : QString()} +
              InfoColumns(record.info, report) + QVariantList{version})
         q.addBindValue(NotNull(v));
     if (!q.exec()) {
@@ -967,9 +1052,11 @@ bool Archive::updateInfo(qint64 number, const TestInfo& info, ArchiveError* erro
     if (!begin(error))
         return false;
     QSqlQuery q(db_);
-    q.prepare(QStringLiteral("UPDATE tests SET %1 = ? WHERE number = ?")
+    q.prepare(QStringLiteral("UPDATE tests SET %1 = ?, revision = revision + 1, edited = ? "
+                             "WHERE number = ?")
                   .arg(InfoColumnNames().join(QStringLiteral(" = ?, "))));
-    for (const QVariant& v : InfoColumns(info, report) + QVariantList{number})
+    for (const QVariant& v :
+         InfoColumns(info, report) + QVariantList{TimeText(QDateTime::currentDateTime()), number})
         q.addBindValue(NotNull(v));
     if (!q.exec()) {
         return abandon(q, error);
@@ -1075,14 +1162,15 @@ std::optional<QList<qint64>> Archive::split(qint64 number, const QList<int>& cut
     if (!begin(error))
         return std::nullopt;
     QList<qint64> numbers = {number};
-    if (!rewriteTest(number, infos.isEmpty() ? test.info : infos[0], parts[0].first, parts[0].last,
+    if (!renewIfSent(number, {number}, error) ||
+        !rewriteTest(number, infos.isEmpty() ? test.info : infos[0], parts[0].first, parts[0].last,
                      error))
         return std::nullopt;
     for (qsizetype i = 1; i < parts.size(); ++i) {
         TestRecord part = test;
         if (!infos.isEmpty())
             part.info = infos[i];
-        part.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        part.uuid = NewUuid();
         part.firstGroup = parts[i].first;
         part.lastGroup = parts[i].last;
         const auto added =
@@ -1153,6 +1241,11 @@ std::optional<qint64> Archive::merge(const QList<qint64>& numbers, ArchiveError*
         }
     }
     q.finish();
+    QList<qint64> merged;
+    for (const TestRecord& t : tests)
+        merged << t.number;
+    if (!renewIfSent(tests.first().number, merged, error))
+        return std::nullopt;
     q.prepare(QStringLiteral("DELETE FROM tests WHERE number = ?"));
     for (qsizetype i = 1; i < tests.size(); ++i) {
         q.addBindValue(tests[i].number);
@@ -1166,6 +1259,150 @@ std::optional<qint64> Archive::merge(const QList<qint64>& numbers, ArchiveError*
     if (!rewriteTest(kept, tests.first().info, first, last, error) || !commit(error))
         return std::nullopt;
     return kept;
+}
+
+bool Archive::renewIfSent(qint64 kept, const QList<qint64>& numbers, ArchiveError* error) {
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("SELECT uuid FROM tests WHERE number = ? AND sent_revision > 0"));
+    QStringList sent;
+    for (const qint64 n : numbers) {
+        q.addBindValue(n);
+        if (!q.exec())
+            return abandon(q, error);
+        if (q.next())
+            sent << q.value(0).toString();
+        q.finish();
+    }
+    if (sent.isEmpty())
+        return true;
+    q.prepare(QStringLiteral("INSERT OR IGNORE INTO supersede_queue (uuid) VALUES (?)"));
+    for (const QString& uuid : sent) {
+        q.addBindValue(uuid);
+        if (!q.exec())
+            return abandon(q, error);
+    }
+    q.prepare(QStringLiteral("UPDATE tests SET uuid = ?, sent_revision = 0, refused_revision = 0 "
+                             "WHERE number = ?"));
+    q.addBindValue(NewUuid());
+    q.addBindValue(kept);
+    if (!q.exec())
+        return abandon(q, error);
+    q.finish();
+    return true;
+}
+
+bool Archive::waiting(QList<WaitingTest>* tests, ArchiveError* error) {
+    tests->clear();
+    if (!writable(false, error))
+        return false;
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT %1, sent_revision FROM tests WHERE %2 ORDER BY number")
+                    .arg(TestColumns(fileVersion_), QLatin1String(WaitingCondition))))
+        return Failed(error, q.lastError());
+    const int sentColumn = q.record().count() - 1;
+    while (q.next())
+        tests->append({RecordOf(q), q.value(sentColumn).toInt()});
+    if (q.lastError().isValid())
+        return Failed(error, q.lastError());
+    return true;
+}
+
+bool Archive::markSent(const TestRecord& sent, ArchiveError* error) {
+    if (!writable(false, error) || !begin(error))
+        return false;
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("SELECT number, first_group, last_group FROM tests WHERE uuid = ?"));
+    q.addBindValue(sent.uuid);
+    if (!q.exec())
+        return abandon(q, error);
+    if (!q.next()) { // removed here meanwhile: nothing to mark
+        q.finish();
+        rollback();
+        return true;
+    }
+    const qint64 number = q.value(0).toLongLong();
+    const bool sameGroups =
+        q.value(1).toInt() == sent.firstGroup && q.value(2).toInt() == sent.lastGroup;
+    q.finish();
+    if (sameGroups) {
+        q.prepare(QStringLiteral("UPDATE tests SET sent_revision = max(sent_revision, ?) "
+                                 "WHERE number = ?"));
+        q.addBindValue(sent.revision);
+        q.addBindValue(number);
+        if (!q.exec())
+            return abandon(q, error);
+        q.finish();
+    } else {
+        // Split or merged while it was on its way: what the server has is no longer this test.
+        q.prepare(QStringLiteral("INSERT OR IGNORE INTO supersede_queue (uuid) VALUES (?)"));
+        q.addBindValue(sent.uuid);
+        if (!q.exec())
+            return abandon(q, error);
+        q.prepare(QStringLiteral("UPDATE tests SET uuid = ?, sent_revision = 0, "
+                                 "refused_revision = 0 WHERE number = ?"));
+        q.addBindValue(NewUuid());
+        q.addBindValue(number);
+        if (!q.exec())
+            return abandon(q, error);
+        q.finish();
+    }
+    return commit(error);
+}
+
+bool Archive::markRefused(const QString& uuid, int revision, ArchiveError* error) {
+    if (!writable(false, error) || !begin(error))
+        return false;
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral(
+        "UPDATE tests SET refused_revision = max(refused_revision, ?) WHERE uuid = ?"));
+    q.addBindValue(revision);
+    q.addBindValue(uuid);
+    if (!q.exec())
+        return abandon(q, error);
+    q.finish();
+    return commit(error);
+}
+
+bool Archive::supersedeQueue(QStringList* uuids, ArchiveError* error) {
+    uuids->clear();
+    if (!writable(false, error))
+        return false;
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT uuid FROM supersede_queue ORDER BY uuid")))
+        return Failed(error, q.lastError());
+    while (q.next())
+        uuids->append(q.value(0).toString());
+    return true;
+}
+
+bool Archive::unqueueSupersede(const QStringList& uuids, ArchiveError* error) {
+    if (!writable(false, error) || !begin(error))
+        return false;
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("DELETE FROM supersede_queue WHERE uuid = ?"));
+    for (const QString& uuid : uuids) {
+        q.addBindValue(uuid);
+        if (!q.exec())
+            return abandon(q, error);
+    }
+    q.finish();
+    return commit(error);
+}
+
+std::optional<int> Archive::waitingCount(ArchiveError* error) {
+    if (!writable(false, error))
+        return std::nullopt;
+    QSqlQuery q(db_);
+    if (!q.exec(QStringLiteral("SELECT (SELECT count(*) FROM tests WHERE %1) + "
+                               "(SELECT count(*) FROM supersede_queue)")
+                    .arg(QLatin1String(WaitingCondition))) ||
+        !q.next()) {
+        Failed(error, q.lastError());
+        return std::nullopt;
+    }
+    return q.value(0).toInt();
 }
 
 void FillStore(const QList<ArchivedGroup>& groups, RecordStore* store) {

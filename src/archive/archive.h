@@ -84,6 +84,17 @@ struct TestRecord {
     bool superseded = false;
 };
 
+// A test the department's server lacks, or has at an older revision of its information.
+struct WaitingTest {
+    TestRecord record;
+    int sentRevision = 0; // the revision the server has; 0: never sent
+};
+
+// This PC as the origin of a test: its machine id as hex text, else its host name.
+QString ThisPc();
+// The user logged in here (USER, else USERNAME).
+QString ThisUser();
+
 // Whether a test matches a filter text: the text (case ignored) in its station, equipment,
 // serial or remarks. An empty filter matches every test.
 bool MatchesFilter(const TestRecord& record, const QString& filter);
@@ -103,8 +114,10 @@ class Archive {
 public:
     // 1: the tests and their groups; 2: the nameplate, conditions, test set, organisation,
     // logo, report prefix, guard band and the test's uuid; 3: the groups kept once per download,
-    // each test naming its download and its range of groups.
-    static constexpr int SchemaVersion = 3;
+    // each test naming its download and its range of groups; 4: each test's origin (PC and
+    // user), revision and edit time, what the department's server has of it, and the uuids the
+    // server is to mark as superseded.
+    static constexpr int SchemaVersion = 4;
     static constexpr int DefaultBusyTimeoutMs = 5000;
 
     // velantis/records.sqlite in the user's data folder, the same for both programs.
@@ -148,11 +161,14 @@ public:
     bool find(qint64 number, TestRecord* test, QList<ArchivedGroup>* groups, ArchiveError* error);
     // Removing from and editing a file that is not there is NoDatabase: neither makes one.
     bool remove(qint64 number, ArchiveError* error);
-    // Replaces a test's information and recounts its verdicts against the (new) class.
+    // Replaces a test's information and recounts its verdicts against the (new) class; its
+    // revision goes up by one and its edit time is now.
     bool updateInfo(qint64 number, const TestInfo& info, ArchiveError* error);
     // Splits a test at the groups in cuts, each starting a part, in one transaction: the numbers
     // of the parts in group order, the first the test itself. Every other part gets a number and
-    // uuid of its own, the test's information and verdicts recounted over its groups. A cut that
+    // uuid of its own, the test's information and verdicts recounted over its groups. The server
+    // never deletes: of a test it has already, the first part gets a new uuid too and the old one
+    // is queued to be superseded there. A cut that
     // is not inside the test's range or would leave a part without a group is refused (Refused).
     std::optional<QList<qint64>> split(qint64 number, const QList<int>& cuts, ArchiveError* error);
     // The same with each part's information given (infos: one per part, in group order).
@@ -160,9 +176,27 @@ public:
                                        const QList<TestInfo>& infos, ArchiveError* error);
     // Puts tests of one download back into one, in one transaction: the first number named keeps
     // its number, uuid and information over the range from the lowest to the highest group, the
-    // others are removed. Tests of different downloads, or a range that would take in a test of
-    // the download not named, are refused (Refused).
+    // others are removed. When the server has any of them, the test kept gets a new uuid and
+    // the uuids the server has are queued to be superseded there. Tests of different downloads,
+    // or a range that would take in a test of the download not named, are refused (Refused).
     std::optional<qint64> merge(const QList<qint64>& numbers, ArchiveError* error);
+
+    // What the sync with the department's server works through (each makes the file's schema
+    // current; no file is NoDatabase). The tests waiting, oldest first, without their groups
+    // (find() gives them): never sent, or edited since, unless the server refused that revision.
+    bool waiting(QList<WaitingTest>* tests, ArchiveError* error);
+    // The server has the test (its uuid) at its revision, with the range of groups sent. When a
+    // split or merge changed its groups meanwhile, the local test becomes a new one: a new uuid,
+    // and the uuid sent queued to be superseded.
+    bool markSent(const TestRecord& sent, ArchiveError* error);
+    // The server refused this revision of the test (another role's test): not sent again until
+    // it is edited again.
+    bool markRefused(const QString& uuid, int revision, ArchiveError* error);
+    // The uuids the server is to mark as superseded, and their removal once it has.
+    bool supersedeQueue(QStringList* uuids, ArchiveError* error);
+    bool unqueueSupersede(const QStringList& uuids, ArchiveError* error);
+    // The tests waiting and the uuids queued together.
+    std::optional<int> waitingCount(ArchiveError* error);
 
 private:
     enum class Access { Read, Write };
@@ -197,6 +231,9 @@ private:
     // Inside a write transaction: inserts a test row, its number or nothing (undone).
     std::optional<qint64> insertTest(const TestRecord& record, const TestReport& report, int stored,
                                      ArchiveError* error);
+    // Inside a write transaction: when the server has any of the tests, they are queued to be
+    // superseded there and the test keeping the number gets a new uuid; false: undone.
+    bool renewIfSent(qint64 kept, const QList<qint64>& numbers, ArchiveError* error);
     // Inside a write transaction: the verdicts of a test recounted over its range, with info.
     bool rewriteTest(qint64 number, const TestInfo& info, int first, int last, ArchiveError* error);
 

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QString>
 #include <QStringList>
 
@@ -20,8 +21,10 @@ struct ServerError {
     enum class Reason {
         None,
         NoDriver,       // Qt's PostgreSQL driver (QPSQL) is not installed
-        CannotConnect,  // host unreachable, refused, TLS or authentication failed; system: libpq's words
-        PasswordNeeded, // the server asks for a password and none was given or found in the password file
+        CannotConnect,  // host unreachable, refused, TLS or authentication failed; system: libpq's
+                        // words
+        PasswordNeeded, // the server asks for a password and none was given or found in the
+                        // password file
         NoSchema,       // the database has no Velantis tables (server.sql not loaded)
         NewerSchema,    // the server's schema is of a later program version: browsing only
         NotYourTest,    // an edit of a test another role sent
@@ -41,7 +44,7 @@ struct ServerError {
 struct ServerInfo {
     QString serverVersion; // "15.18"
     int schemaVersion = 0;
-    QString user;          // the database role connected
+    QString user; // the database role connected
     bool canSelect = false;
     bool canInsert = false;
     bool canUpdate = false;
@@ -91,6 +94,11 @@ public:
     void disconnect();
     bool isConnected() const;
     bool readOnly() const { return readOnly_; }
+    // The driver's handle of the connection (a PGconn*), for a watchdog on another thread that
+    // drops a connection stuck on a stalled server; invalid when not connected.
+    QVariant driverHandle() const {
+        return db_.isOpen() && db_.driver() ? db_.driver()->handle() : QVariant();
+    }
     // The server's version, the schema version, the role and its rights.
     bool info(ServerInfo* info, ServerError* error);
 

@@ -3,6 +3,8 @@
 #include "cli/records.h"
 
 #include "cli/list_import_command.h"
+#include "cli/sync.h"
+
 #include "records/csv_export.h"
 #include "records/data_file.h"
 #include "records/group_ranges.h"
@@ -85,6 +87,7 @@ bool TakesOption(const QString& action, const QString& option) {
         {QStringLiteral("import"), {QStringLiteral("rated"), QStringLiteral("at")}},
         {QStringLiteral("split"), {QStringLiteral("at"), QStringLiteral("by-setting")}},
         {QStringLiteral("merge"), {}},
+        {QStringLiteral("sync"), {QStringLiteral("server")}},
     };
     return option == QLatin1String("records") || option == QLatin1String("help") ||
            taken.value(action).contains(option);
@@ -315,6 +318,11 @@ int RunRecords(const QStringList& args) {
     parser.addOption({QStringLiteral("by-setting"),
                       QCoreApplication::translate(
                           "Records", "split: a test for each run of groups of one setting.")});
+    parser.addOption({QStringLiteral("server"),
+                      QCoreApplication::translate(
+                          "Records", "sync: the department's server (a libpq connection string; "
+                                     "default: the one remembered)."),
+                      QStringLiteral("CONNINFO")});
     parser.addHelpOption();
     if (!parser.parse(QStringList{QStringLiteral("velantis-cli")} + args)) {
         Err(QStringLiteral("velantis-cli records: %1").arg(parser.errorText()));
@@ -340,10 +348,11 @@ int RunRecords(const QStringList& args) {
         if (!ok)
             break;
     }
-    if (import  ? words.size() < 2
-        : merge ? words.size() < 3 || numbers.size() != words.size() - 1
-                : (action != QLatin1String("list") && !numbered) ||
-                      words.size() != (numbered ? 2 : 1) || (numbered && !isNumber)) {
+    if (import ? words.size() < 2
+        : merge
+            ? words.size() < 3 || numbers.size() != words.size() - 1
+            : (action != QLatin1String("list") && action != QLatin1String("sync") && !numbered) ||
+                  words.size() != (numbered ? 2 : 1) || (numbered && !isNumber)) {
         Err(QCoreApplication::translate("Records", "velantis-cli records: give list, show N, "
                                                    "export N, delete N or import FILE..."));
         return Usage;
@@ -357,6 +366,11 @@ int RunRecords(const QStringList& args) {
             return Usage;
         }
     }
+    if (action == QLatin1String("sync"))
+        return SyncRecords(parser.isSet(QStringLiteral("records"))
+                               ? parser.value(QStringLiteral("records"))
+                               : Archive::DefaultPath(),
+                           SyncServer(parser.value(QStringLiteral("server"))), command, true);
     const bool csv = parser.isSet(QStringLiteral("csv"));
     const bool json = parser.isSet(QStringLiteral("json"));
     const QString report = parser.value(QStringLiteral("report"));

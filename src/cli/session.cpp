@@ -4,6 +4,7 @@
 #include "cli/session.h"
 
 #include "cli/records.h"
+#include "cli/sync.h"
 
 #include "link/monitor.h"
 #include "link/monitor_timers.h"
@@ -48,7 +49,14 @@ namespace velantis {
 
 namespace {
 
-enum ExitCode { Ok = 0, Usage = 2, NoInstrument = 3, Incomplete = 4, WriteFailed = 5 };
+enum ExitCode {
+    Ok = 0,
+    Usage = 2,
+    NoInstrument = 3,
+    Incomplete = 4,
+    WriteFailed = 5,
+    SyncWaiting = 7
+};
 
 void Err(const QString& text) {
     const QByteArray bytes = text.toUtf8() + '\n';
@@ -579,6 +587,11 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
     parser.addOption(
         {QStringLiteral("no-archive"),
          QCoreApplication::translate("Session", "Keep no test record of this download.")});
+    parser.addOption({QStringLiteral("server"),
+                      QCoreApplication::translate(
+                          "Session", "After archiving, send the test to the department's server "
+                                     "CONNINFO (a libpq connection string)."),
+                      QStringLiteral("CONNINFO")});
     parser.addOption({QStringLiteral("split-by-setting"),
                       QCoreApplication::translate(
                           "Session", "Keep a test for each run of groups of one setting.")});
@@ -706,6 +719,11 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
                 code = WriteFailed;
             }
         }
+        // The test is kept here whatever the server does; a sync that leaves it waiting is told.
+        if (code == Ok && archived != 0 && parser.isSet(QStringLiteral("server")) &&
+            SyncRecords(records, parser.value(QStringLiteral("server")), QStringLiteral("download"),
+                        false) != 0)
+            code = SyncWaiting;
         QCoreApplication::exit(code);
     };
     QObject::connect(&s.monitor, &Monitor::downloadEnded, end);

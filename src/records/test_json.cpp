@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace velantis {
 
@@ -193,6 +194,16 @@ QByteArray TestJson(const TestRecord& test, const QList<ArchivedGroup>& groups) 
     root.insert(QStringLiteral("info"), info);
     root.insert(QStringLiteral("download"), download);
     root.insert(QStringLiteral("groups"), array);
+    // Where the test was made and its information's revision: only when there is something to
+    // tell, so a test without them gives the document it always gave.
+    if (!test.originPc.isEmpty())
+        root.insert(QStringLiteral("origin-pc"), test.originPc);
+    if (!test.originUser.isEmpty())
+        root.insert(QStringLiteral("origin-user"), test.originUser);
+    if (test.revision != 1)
+        root.insert(QStringLiteral("revision"), test.revision);
+    if (test.edited.isValid())
+        root.insert(QStringLiteral("edited"), TimeText(test.edited));
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
@@ -239,6 +250,16 @@ bool ReadTestJson(const QByteArray& bytes, TestRecord* test, QList<ArchivedGroup
         return r.fail(
             QStringLiteral("uuid"),
             QCoreApplication::translate("velantis::TestJson", "not a UUID: '%1'").arg(t.uuid));
+
+    std::optional<qint64> revision = 1;
+    if (!r.text(root, QString(), QStringLiteral("origin-pc"), &t.originPc) ||
+        !r.text(root, QString(), QStringLiteral("origin-user"), &t.originUser) ||
+        !r.time(root, QString(), QStringLiteral("edited"), &t.edited) ||
+        (root.contains(QStringLiteral("revision")) &&
+         !r.number(root, QString(), QStringLiteral("revision"), 1, std::numeric_limits<int>::max(),
+                   &revision)))
+        return false;
+    t.revision = static_cast<int>(*revision);
 
     const QJsonValue infoValue = root.value(QStringLiteral("info"));
     if (!infoValue.isObject())

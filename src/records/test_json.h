@@ -10,7 +10,10 @@
 //             "guard-band": "0.05"},
 //    "download": {"started": "…", "ended": "…", "port": "COM3 (/dev/ttyUSB0)",
 //                 "ending": "complete", "announced": 200},
-//    "groups": [{"group": 1, "frame": "<40 hex digits>"}, …]}
+//    "groups": [{"group": 1, "frame": "<40 hex digits>"}, …],
+//    "origin-pc": "…", "origin-user": "…", "revision": 2, "edited": "…"}
+// The last four only when the test has them (an origin, an edit); a document without them is a
+// test of revision 1 never edited, of no known origin.
 
 #include "archive/archive.h"
 #include "records/data_file.h"

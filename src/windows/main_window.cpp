@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/main_window.h"
 
+#include "archive/sync_worker.h"
 #include "records/csv_export.h"
 #include "records/data_file.h"
 #include "records/list_test_import.h"
@@ -368,6 +369,9 @@ void MainWindow::buildMenus() {
     add(file, QT_TR_NOOP("导出 CSV"), &MainWindow::ExportCsv);
     add(file, QT_TR_NOOP("测试信息"), &MainWindow::EditTestInfo);
     add(file, QT_TR_NOOP("历史记录"), &MainWindow::ShowHistory);
+    syncNowAction_ = file->addAction(tr("立即同步"));
+    syncNowAction_->setObjectName(QStringLiteral("syncNowAction"));
+    syncNowAction_->setEnabled(false); // until a server is set
     buildLanguageMenu(file);
     add(file, QT_TR_NOOP("退出"), &MainWindow::Command5_Click);
     QMenu* operate = menuBar()->addMenu(tr("操作"));
@@ -453,7 +457,7 @@ void MainWindow::render() {
     SetIfChanged(panels_[0], ShownText(d.panel1));
     SetIfChanged(panels_[1], notice ? statusNotice_ : titleText());
     // A long notice is cut at the panel's edge: the whole of it as the panel's tip.
-    if (const QString tip = notice ? statusNotice_ : QString(); panels_[1]->toolTip() != tip)
+    if (const QString tip = notice ? statusNotice_ : titlePanelTip(); panels_[1]->toolTip() != tip)
         panels_[1]->setToolTip(tip);
     SetIfChanged(panels_[2], d.panel3);
 
@@ -469,11 +473,40 @@ void MainWindow::showStatusNotice(const QString& text) {
 }
 
 QString MainWindow::titleText() const {
+    const QString waiting =
+        sync_ && syncWaiting_ > 0 ? tr("  待同步 %1").arg(syncWaiting_) : QString();
     if (!recording())
-        return openedTest_.isEmpty() ? monitor_->display().panel2 : openedTest_;
+        return (openedTest_.isEmpty() ? monitor_->display().panel2 : openedTest_) + waiting;
     return tr("记录中：%1 行 → %2")
-        .arg(recorder_->rows())
-        .arg(QFileInfo(recorder_->path()).fileName());
+               .arg(recorder_->rows())
+               .arg(QFileInfo(recorder_->path()).fileName()) +
+           waiting;
+}
+
+QString MainWindow::titlePanelTip() const {
+    return sync_ && syncWaiting_ > 0 ? syncTip_ : QString();
+}
+
+void MainWindow::setSync(SyncService* sync) {
+    sync_ = sync;
+    syncNowAction_->setEnabled(sync != nullptr);
+    if (!sync)
+        return;
+    connect(syncNowAction_, &QAction::triggered, sync, &SyncService::nudge);
+    connect(sync, &SyncService::status, this,
+            [this](int waiting, const QString& reason, const QDateTime& when) {
+                syncWaiting_ = waiting;
+                syncTip_ = reason.isEmpty()
+                               ? QString()
+                               : QStringLiteral("%1 (%2)").arg(
+                                     reason, QLocale().toString(when, QLocale::ShortFormat));
+                const bool notice = statusNoticeUntil_.isValid() &&
+                                    QDateTime::currentDateTimeUtc() < statusNoticeUntil_;
+                if (!notice) {
+                    SetIfChanged(panels_[1], titleText());
+                    panels_[1]->setToolTip(titlePanelTip());
+                }
+            });
 }
 
 QString MainWindow::titlePanelText() const {
@@ -495,6 +528,8 @@ void MainWindow::onDownloadEnded(DownloadEnd how) {
     // told for a while in the title panel, and so is the test's number in the record database.
     const qint64 number = archiveDownload(how);
     shownRecord_ = number;
+    if (number != 0 && sync_)
+        sync_->nudge();
     QString notice =
         how != DownloadEnd::EndFrame ? ShownText(monitor_->display().downloadSummary) : QString();
     if (number != 0)
@@ -851,6 +886,8 @@ void MainWindow::setTestInfo(const TestInfo& info) {
     if (archive_->updateInfo(shownRecord_, info, &error)) {
         if (history_)
             history_->reload();
+        if (sync_)
+            sync_->nudge();
     } else if (error.reason == ArchiveError::Reason::NoSuchTest ||
                error.reason == ArchiveError::Reason::NoDatabase) {
         forgetGoneTest();

@@ -26,6 +26,7 @@ class QToolBar;
 namespace velantis {
 
 class Archive;
+class SyncService;
 class HistoryWindow;
 class ListView;
 class LiveRecorder;
@@ -131,6 +132,11 @@ public:
     void showStatusNotice(const QString& text);
     // What the title panel shows now.
     QString titlePanelText() const;
+    QString titlePanelTip() const;
+    // The sync with the department's server: the title panel shows "待同步 n" while tests wait,
+    // 立即同步 asks for a pass, each archive and edit nudges it. Only signals pass between the
+    // window and the worker's thread: the window never waits on the network.
+    void setSync(SyncService* sync);
 
 signals:
     // Exit was chosen: the program ends at once.
@@ -216,6 +222,10 @@ private:
     QString statusNotice_;
     QDateTime statusNoticeUntil_;
     QString lastPortNotice_;
+    SyncService* sync_ = nullptr;
+    QAction* syncNowAction_ = nullptr;
+    int syncWaiting_ = 0;
+    QString syncTip_; // the last reason something waits, naming the server, and when
     QString dataPath_;
     bool centred_ = false;
     bool released_ = false;

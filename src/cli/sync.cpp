@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/sync.h"
+
+#include "archive/sync_worker.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QSettings>
+
+#include <cstdio>
+
+namespace velantis {
+
+namespace {
+
+enum ExitCode { Ok = 0, Usage = 2, Waiting = 7 };
+
+void Write(std::FILE* to, const QString& text) {
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), to);
+    std::fflush(to);
+}
+
+// One line per test: what happened, the uuid and the local number. The fixed words are data
+// for scripts, never translated.
+QString EventLine(const SyncEvent& e) {
+    switch (e.kind) {
+    case SyncEvent::Kind::Sent:
+        return QStringLiteral("sent\t%1\t%2").arg(e.uuid).arg(e.number);
+    case SyncEvent::Kind::Updated:
+        return QStringLiteral("updated\t%1\t%2\trevision %3")
+            .arg(e.uuid)
+            .arg(e.number)
+            .arg(e.revision);
+    case SyncEvent::Kind::Superseded:
+        return QStringLiteral("superseded\t%1").arg(e.uuid);
+    case SyncEvent::Kind::Refused:
+        return QStringLiteral("refused\t%1\t%2").arg(e.uuid).arg(e.number);
+    }
+    return {};
+}
+
+} // namespace
+
+QString SyncServer(const QString& given) {
+    if (!given.trimmed().isEmpty())
+        return given.trimmed();
+    const QSettings settings(QStringLiteral("velantis"), QStringLiteral("velantis"));
+    return RememberedServer(settings);
+}
+
+int SyncRecords(const QString& records, const QString& connInfo, const QString& command,
+                bool toStdout) {
+    if (connInfo.isEmpty()) {
+        Write(stderr, QCoreApplication::translate(
+                          "Sync", "velantis-cli %1: no server: give --server CONNINFO")
+                          .arg(command));
+        return Usage;
+    }
+    SyncService service(records, connInfo);
+    QEventLoop loop;
+    SyncResult outcome;
+    QObject::connect(&service, &SyncService::event, [&](const SyncEvent& e) {
+        Write(toStdout ? stdout : stderr, EventLine(e));
+        if (e.kind == SyncEvent::Kind::Refused)
+            Write(stderr, e.reason);
+    });
+    QObject::connect(&service, &SyncService::passDone,
+                     [&](const SyncResult& result, const QDateTime&) {
+                         outcome = result;
+                         loop.quit();
+                     });
+    service.start();
+    loop.exec();
+    if (outcome.waiting == 0)
+        return Ok;
+    Write(stderr, QCoreApplication::translate("Sync", "velantis-cli %1: %n still waiting: %2",
+                                              nullptr, outcome.waiting)
+                      .arg(command, outcome.reason));
+    return Waiting;
+}
+
+} // namespace velantis
