@@ -2,6 +2,10 @@
 // Offline first: the record database knows where each test was made, its revision and what the
 // department's server has of it; a split or merge of a test the server has replaces it there.
 #include "archive/archive.h"
+#include "archive/sync_worker.h"
+#include "support/pg_cluster.h"
+
+#include <QProcess>
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -214,6 +218,104 @@ TEST(SyncBookkeeping, ATestSplitWhileOnItsWayToTheServerBecomesANewTest) {
     ASSERT_TRUE(archive.waiting(&waiting, nullptr));
     EXPECT_EQ(waiting.size(), 2);
     EXPECT_FALSE(Uuids(waiting).contains(onItsWay.uuid));
+}
+
+class SyncWithServer : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { cluster = velantis::testing::PgCluster::StartOrSkip(); }
+    void SetUp() override { VELANTIS_NEED_CLUSTER(cluster); }
+    static QString Conn() { return cluster->connInfo(QStringLiteral("tester_a")); }
+    static QString Pw() { return velantis::testing::PgCluster::Password(QStringLiteral("tester_a")); }
+    static inline std::shared_ptr<velantis::testing::PgCluster> cluster;
+};
+
+// Every event of a pass, as "kind uuid".
+QStringList Pass(Archive& archive, ServerArchive& server, SyncResult* result = nullptr) {
+    QStringList events;
+    const SyncResult r = SyncPass(
+        archive, server,
+        [&](const SyncEvent& e) { events << QStringLiteral("%1 %2").arg(int(e.kind)).arg(e.uuid); },
+        nullptr);
+    if (result)
+        *result = r;
+    return events;
+}
+
+TEST_F(SyncWithServer, SentOnceThenAnEditGoesAsAnUpdateAndASplitSupersedesTheOldUuid) {
+    QTemporaryDir dir;
+    Archive archive(dir.filePath(QStringLiteral("a.sqlite")));
+    ServerArchive server(Conn(), Pw());
+    const auto a = archive.add(Record(QStringLiteral("丁")), Downloaded(20), nullptr);
+    const auto b = archive.add(Record(QStringLiteral("戊")), Downloaded(5), nullptr);
+    ASSERT_TRUE(a && b);
+    SyncResult result;
+    EXPECT_EQ(Pass(archive, server, &result).size(), 2);
+    EXPECT_EQ(result.waiting, 0) << result.reason.toStdString();
+    EXPECT_TRUE(Pass(archive, server, &result).isEmpty()); // nothing twice
+    const TestRecord sent = Found(archive, *a);
+    EXPECT_EQ(cluster->sql(QStringLiteral("SELECT count(*) FROM tests")), QStringLiteral("2"));
+    EXPECT_EQ(cluster->sql(
+                  QStringLiteral("SELECT count(*) FROM groups WHERE test = '%1'").arg(sent.uuid)),
+              QStringLiteral("20"));
+
+    TestInfo edited = sent.info;
+    edited.remarks = QStringLiteral("复测");
+    ASSERT_TRUE(archive.updateInfo(*a, edited, nullptr));
+    EXPECT_EQ(
+        Pass(archive, server, &result),
+        QStringList{QStringLiteral("%1 %2").arg(int(SyncEvent::Kind::Updated)).arg(sent.uuid)});
+    EXPECT_EQ(cluster->sql(QStringLiteral("SELECT revision || ' ' || remarks FROM tests WHERE "
+                                          "uuid = '%1'")
+                               .arg(sent.uuid)),
+              QStringLiteral("2 复测"));
+
+    const auto parts = archive.split(*a, {11}, nullptr);
+    ASSERT_TRUE(parts);
+    EXPECT_EQ(Pass(archive, server, &result).size(), 3); // two parts sent, the old superseded
+    EXPECT_EQ(result.waiting, 0);
+    EXPECT_EQ(cluster->sql(
+                  QStringLiteral("SELECT superseded FROM tests WHERE uuid = '%1'").arg(sent.uuid)),
+              QStringLiteral("t"));
+    EXPECT_EQ(cluster->sql(QStringLiteral("SELECT count(*) FROM tests WHERE NOT superseded")),
+              QStringLiteral("3"));
+}
+
+TEST_F(SyncWithServer, RecordsSyncExits7WhileTheServerIsDownAndSendsEverythingOnceAfter) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("c.sqlite"));
+    {
+        Archive archive(path);
+        for (int n = 1; n <= 3; ++n)
+            ASSERT_TRUE(archive.add(Record(QStringLiteral("己%1").arg(n)), Downloaded(n), nullptr));
+    }
+    const auto sync = [&](int* code) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("PGPASSWORD"), Pw());
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(VELANTIS_CLI),
+                {QStringLiteral("records"), QStringLiteral("sync"), QStringLiteral("--records"),
+                 path, QStringLiteral("--server"), Conn()});
+        EXPECT_TRUE(p.waitForFinished(60000));
+        *code = p.exitCode();
+        return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+    };
+    const QString before = cluster->sql(QStringLiteral("SELECT count(*) FROM tests"));
+    cluster->stop();
+    int code = 0;
+    const QString down = sync(&code);
+    EXPECT_EQ(code, 7) << down.toStdString();
+    EXPECT_TRUE(down.contains(QStringLiteral("3"))) << down.toStdString();
+    ASSERT_TRUE(cluster->restart());
+    const QString up = sync(&code);
+    EXPECT_EQ(code, 0) << up.toStdString();
+    EXPECT_EQ(up.count(QStringLiteral("sent\t")), 3) << up.toStdString();
+    sync(&code);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(cluster->sql(QStringLiteral("SELECT count(*) FROM tests")).toInt(),
+              before.toInt() + 3);
+    Archive archive(path);
+    EXPECT_EQ(archive.waitingCount(nullptr), 0);
 }
 
 } // namespace

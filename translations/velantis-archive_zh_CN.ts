@@ -123,6 +123,57 @@
     </message>
 </context>
 <context>
+    <name>velantis::ServerError</name>
+    <message>
+        <source>Qt&apos;s PostgreSQL driver (QPSQL) is not installed (Debian: libqt6sql6-psql)</source>
+        <translation>未安装 Qt 的 PostgreSQL 驱动 (QPSQL) (Debian: libqt6sql6-psql)</translation>
+    </message>
+    <message>
+        <source>cannot connect to the server (%1)</source>
+        <translation>无法连接服务器 (%1)</translation>
+    </message>
+    <message>
+        <source>the server asks for a password: give one, or put it in the password file</source>
+        <translation>服务器要求密码：请输入密码，或将其写入密码文件</translation>
+    </message>
+    <message>
+        <source>the database holds no Velantis archive: the administrator loads server.sql (velantis-cli server schema prints it)</source>
+        <translation>该数据库中没有 Velantis 档案：请管理员载入 server.sql (velantis-cli server schema 可输出它)</translation>
+    </message>
+    <message>
+        <source>the server&apos;s archive is of a later program version: it can be browsed, not changed</source>
+        <translation>服务器上的档案属于更新版本的程序：只能浏览，不能修改</translation>
+    </message>
+    <message>
+        <source>the test was sent by %1: only that role may edit it</source>
+        <translation>该测试由 %1 上传：只有该角色可以修改</translation>
+    </message>
+    <message>
+        <source>no test %1 on the server</source>
+        <translation>服务器上没有测试 %1</translation>
+    </message>
+    <message>
+        <source>the server refused: the role lacks the right (%1)</source>
+        <translation>服务器拒绝：该角色没有此权限 (%1)</translation>
+    </message>
+    <message>
+        <source>the connection to the server was lost; nothing was changed (%1)</source>
+        <translation>与服务器的连接已断开；未做任何更改 (%1)</translation>
+    </message>
+    <message>
+        <source>server error (%1)</source>
+        <translation>服务器错误 (%1)</translation>
+    </message>
+    <message>
+        <source>not a connection string: %1</source>
+        <translation>不是连接字符串: %1</translation>
+    </message>
+    <message>
+        <source>a &apos;;&apos; in the connection string cannot be passed to the driver: %1</source>
+        <translation>连接字符串中的 &apos;;&apos; 无法传给驱动: %1</translation>
+    </message>
+</context>
+<context>
     <name>velantis::TestJson</name>
     <message>
         <source>a guard band needs an accuracy class</source>

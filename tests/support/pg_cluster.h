@@ -42,9 +42,7 @@ public:
         return role == QLatin1String("postgres") ? QString() : role + QStringLiteral("-pw");
     }
 
-    static QString Script() {
-        return QStringLiteral(VELANTIS_SOURCE_DIR "/scripts/pg-cluster.sh");
-    }
+    static QString Script() { return QStringLiteral(VELANTIS_SOURCE_DIR "/scripts/pg-cluster.sh"); }
 
     // Why no cluster can be started here (no server programs, no openssl), empty when one can.
     static QString Missing() {
@@ -98,9 +96,7 @@ public:
         static QString reason;
         return reason;
     }
-    static bool MustRun() {
-        return qgetenv("CI").toLower() == "true";
-    }
+    static bool MustRun() { return qgetenv("CI").toLower() == "true"; }
 
     ~PgCluster() { stop(); }
     PgCluster(const PgCluster&) = delete;
@@ -130,9 +126,8 @@ public:
                 .arg(dir_.path())
                 .arg(port_)
                 .arg(role);
-        QString info = QStringLiteral("host=127.0.0.1 port=%1 dbname=velantis user=%2")
-                           .arg(port_)
-                           .arg(role);
+        QString info =
+            QStringLiteral("host=127.0.0.1 port=%1 dbname=velantis user=%2").arg(port_).arg(role);
         if (tls_)
             info += QStringLiteral(" sslmode=verify-full sslrootcert='%1'").arg(caFile());
         return info;

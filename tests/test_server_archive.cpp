@@ -1,0 +1,362 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The department's archive against a private PostgreSQL server of its own: what a tester may and
+// may not do, paging and the filter, TLS, a newer schema, and the CLI's reading commands.
+#include "archive/server_archive.h"
+#include "records/test_json.h"
+#include "support/pg_cluster.h"
+
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QUuid>
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace velantis;
+using velantis::testing::PgCluster;
+
+namespace {
+
+MeasurementFrame Group(int n) {
+    return FrameBuilder()
+        .hv(static_cast<std::uint16_t>(100 + n % 900), 0x31)
+        .r(5000, 0x33)
+        .s(static_cast<std::uint16_t>(4900 + n % 97), 0x33)
+        .t(501, 0x32)
+        .groupNo(static_cast<std::uint16_t>(n))
+        .ratioError(static_cast<std::uint8_t>(0x80 + n % 9))
+        .rated(100, 50)
+        .channelKind(static_cast<std::uint8_t>(n % 3), 1)
+        .build();
+}
+
+QList<ArchivedGroup> Groups(int count) {
+    QList<ArchivedGroup> groups;
+    for (int n = 1; n <= count; ++n)
+        groups.append({n, Group(n)});
+    return groups;
+}
+
+TestRecord Record(const QString& station, const QDateTime& started = QDateTime::currentDateTime()) {
+    TestRecord r;
+    r.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    r.download = r.uuid;
+    r.started = started;
+    r.ended = started.addMSecs(30123);
+    r.port = QStringLiteral("COM3 (/dev/ttyUSB0)");
+    r.announced = 60;
+    r.stored = 60;
+    r.firstGroup = 1;
+    r.lastGroup = 60;
+    r.info.station = station;
+    r.info.serial = QStringLiteral("CT-2041");
+    r.info.accuracy = AccuracyClass::C0_5;
+    r.info.date = QDate(2026, 12, 9);
+    r.originPc = QStringLiteral("pc-7");
+    r.originUser = QStringLiteral("zhang");
+    r.pass = 50;
+    r.fail = 4;
+    r.none = 6;
+    return r;
+}
+
+class ServerArchiveTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { cluster = PgCluster::StartOrSkip(); }
+    static void TearDownTestSuite() { cluster.reset(); }
+    void SetUp() override { VELANTIS_NEED_CLUSTER(cluster); }
+
+    static std::unique_ptr<ServerArchive> As(const QString& role) {
+        return std::make_unique<ServerArchive>(cluster->connInfo(role), PgCluster::Password(role));
+    }
+    static QString Count(const QString& sql) { return cluster->sql(sql); }
+
+    static inline std::shared_ptr<PgCluster> cluster;
+};
+
+TEST_F(ServerArchiveTest, APushSendsTheTestAndItsGroupsOnceAndFindGivesThemBack) {
+    auto a = As(QStringLiteral("tester_a"));
+    const TestRecord sent = Record(QStringLiteral("城南变电站"));
+    const QList<ArchivedGroup> groups = Groups(60);
+    for (const bool expectInserted : {true, false}) {
+        bool inserted = !expectInserted;
+        ServerError error;
+        ASSERT_TRUE(a->push(sent, groups, &inserted, &error)) << error.text().toStdString();
+        EXPECT_EQ(inserted, expectInserted);
+    }
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM groups WHERE test = '%1'").arg(sent.uuid)),
+              QStringLiteral("60"));
+    TestRecord back;
+    QList<ArchivedGroup> found;
+    ASSERT_TRUE(As(QStringLiteral("tester_b"))->find(sent.uuid.toUpper(), &back, &found, nullptr));
+    // What the JSON carries of a test comes back unchanged, and the server names the sender.
+    EXPECT_EQ(TestJson(back, found), TestJson(sent, groups));
+    EXPECT_EQ(back.owner, QStringLiteral("tester_a"));
+    EXPECT_EQ(back.originPc, sent.originPc);
+    EXPECT_EQ(back.originUser, sent.originUser);
+    EXPECT_EQ(back.started, sent.started);
+    EXPECT_EQ(std::tuple(back.pass, back.fail, back.none, back.revision), std::tuple(50, 4, 6, 1));
+    ServerError error;
+    EXPECT_FALSE(a->find(QUuid::createUuid().toString(), nullptr, nullptr, &error));
+    EXPECT_EQ(error.reason, ServerError::Reason::NoSuchTest);
+}
+
+TEST_F(ServerArchiveTest, OnlyTheSenderEditsATestAndOnlyANewerRevisionReplacesIt) {
+    auto a = As(QStringLiteral("tester_a"));
+    auto b = As(QStringLiteral("tester_b"));
+    TestRecord test = Record(QStringLiteral("北郊变"));
+    ASSERT_TRUE(a->push(test, Groups(3), nullptr, nullptr));
+    const struct {
+        ServerArchive* who;
+        int revision;
+        const char* station;
+        bool ok;
+        ServerError::Reason reason;
+        bool applied;
+        const char* stationAfter;
+    } cases[] = {
+        {b.get(), 2, "被改了", false, ServerError::Reason::NotYourTest, false, "北郊变"},
+        {a.get(), 2, "北郊变 2 号主变", true, ServerError::Reason::None, true, "北郊变 2 号主变"},
+        {a.get(), 2, "同一修订", true, ServerError::Reason::None, false, "北郊变 2 号主变"},
+        {a.get(), 1, "更旧的修订", true, ServerError::Reason::None, false, "北郊变 2 号主变"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.station);
+        test.revision = c.revision;
+        test.info.station = QString::fromUtf8(c.station);
+        test.edited = QDateTime::currentDateTime();
+        bool applied = !c.applied;
+        ServerError error;
+        EXPECT_EQ(c.who->updateInfo(test, &applied, &error), c.ok);
+        EXPECT_EQ(error.reason, c.reason);
+        EXPECT_EQ(applied, c.applied);
+        EXPECT_EQ(
+            Count(QStringLiteral("SELECT station FROM tests WHERE uuid = '%1'").arg(test.uuid)),
+            QString::fromUtf8(c.stationAfter));
+    }
+    // Nor does tester_b change the owner or the row through SQL of its own.
+    QString why;
+    EXPECT_FALSE(cluster->trySql(
+        QStringLiteral("UPDATE tests SET owner = 'tester_b' WHERE uuid = '%1'").arg(test.uuid),
+        QStringLiteral("tester_a"), &why));
+    EXPECT_TRUE(why.contains(QStringLiteral("permission denied"))) << why.toStdString();
+}
+
+TEST_F(ServerArchiveTest, TestersCannotDeleteOrSendAsAnotherRoleTheAdministratorDeletes) {
+    const TestRecord test = Record(QStringLiteral("西站"));
+    ASSERT_TRUE(As(QStringLiteral("tester_a"))->push(test, Groups(2), nullptr, nullptr));
+    const QString exists =
+        QStringLiteral("SELECT count(*) FROM tests WHERE uuid = '%1'").arg(test.uuid);
+    const struct {
+        const char* role;
+        QString sql;
+        bool ok;
+        const char* countAfter;
+    } cases[] = {
+        {"tester_a", QStringLiteral("DELETE FROM tests WHERE uuid = '%1'").arg(test.uuid), false,
+         "1"},
+        {"tester_a", QStringLiteral("DELETE FROM groups WHERE test = '%1'").arg(test.uuid), false,
+         "1"},
+        {"tester_b",
+         QStringLiteral("INSERT INTO tests (uuid, started, ended, ending, announced, stored, owner)"
+                        " VALUES ('%1', now(), now(), 'complete', 1, 1, 'tester_a')")
+             .arg(QUuid::createUuid().toString(QUuid::WithoutBraces)),
+         false, "1"},
+        {"tester_b",
+         QStringLiteral(
+             "INSERT INTO groups VALUES ('%1', 99, '\\x0102030405060708091011121314151617181920')")
+             .arg(test.uuid),
+         false, "1"},
+        {"admin_a", QStringLiteral("DELETE FROM tests WHERE uuid = '%1'").arg(test.uuid), true,
+         "0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sql.toStdString());
+        QString why;
+        EXPECT_EQ(cluster->trySql(c.sql, QLatin1String(c.role), &why), c.ok) << why.toStdString();
+        EXPECT_EQ(Count(exists), QLatin1String(c.countAfter));
+    }
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM groups WHERE test = '%1'").arg(test.uuid)),
+              QStringLiteral("0"));
+    ServerInfo info;
+    ASSERT_TRUE(As(QStringLiteral("tester_b"))->info(&info, nullptr));
+    EXPECT_EQ(std::tuple(info.user, info.schemaVersion, info.canSelect, info.canInsert,
+                         info.canUpdate, info.canDelete, info.readOnly),
+              std::tuple(QStringLiteral("tester_b"), 1, true, true, true, false, false));
+    EXPECT_FALSE(info.serverVersion.isEmpty());
+}
+
+TEST_F(ServerArchiveTest, ANewerSchemaIsBrowsedButNothingIsSentOrEdited) {
+    const TestRecord kept = Record(QStringLiteral("东站"));
+    ASSERT_TRUE(As(QStringLiteral("tester_a"))->push(kept, Groups(2), nullptr, nullptr));
+    cluster->sql(QStringLiteral("UPDATE velantis_schema SET version = 2"));
+    auto a = As(QStringLiteral("tester_a"));
+    ServerError error;
+    ASSERT_TRUE(a->connect(&error)) << error.text().toStdString();
+    EXPECT_TRUE(a->readOnly());
+    QList<TestRecord> tests;
+    EXPECT_TRUE(a->page(QStringLiteral("东站"), std::nullopt, 10, &tests, nullptr));
+    EXPECT_FALSE(tests.isEmpty());
+    bool inserted = true;
+    EXPECT_FALSE(a->push(Record(QStringLiteral("新")), Groups(1), &inserted, &error));
+    EXPECT_EQ(error.reason, ServerError::Reason::NewerSchema);
+    EXPECT_FALSE(inserted);
+    TestRecord edit = kept;
+    edit.revision = 2;
+    error = {};
+    EXPECT_FALSE(a->updateInfo(edit, nullptr, &error));
+    EXPECT_EQ(error.reason, ServerError::Reason::NewerSchema);
+    cluster->sql(QStringLiteral("UPDATE velantis_schema SET version = 1"));
+}
+
+TEST_F(ServerArchiveTest, PagesGiveEveryTestOnceNewestFirstAndTheFilterFindsChineseText) {
+    cluster->sql(QStringLiteral("UPDATE tests SET superseded = true"));
+    auto a = As(QStringLiteral("tester_a"));
+    // Several tests of one start time: the uuid orders them, and no page boundary loses one.
+    const QDateTime base = QDateTime(QDate(2026, 3, 1), QTime(9, 0));
+    const QStringList stations = {QStringLiteral("华北电力变电站"), QStringLiteral("华东站"),
+                                  QStringLiteral("north_50%"), QStringLiteral("Northwest")};
+    QList<TestRecord> sent;
+    for (int i = 0; i < 23; ++i) {
+        sent.append(Record(stations[i % stations.size()], base.addSecs(60 * (i / 3))));
+        ASSERT_TRUE(a->push(sent.last(), Groups(1), nullptr, nullptr));
+    }
+    std::sort(sent.begin(), sent.end(), [](const TestRecord& x, const TestRecord& y) {
+        return std::tuple(x.started, x.uuid) > std::tuple(y.started, y.uuid);
+    });
+    QStringList paged;
+    std::optional<ServerPageKey> after;
+    for (;;) {
+        QList<TestRecord> page;
+        ServerError error;
+        ASSERT_TRUE(a->page({}, after, 5, &page, &error)) << error.text().toStdString();
+        if (page.isEmpty())
+            break;
+        for (const TestRecord& t : page)
+            paged << t.uuid;
+        after = ServerPageKey{page.last().started, page.last().uuid};
+    }
+    QStringList expected;
+    for (const TestRecord& t : sent)
+        expected << t.uuid;
+    EXPECT_EQ(paged, expected);
+
+    const struct {
+        const char* filter;
+        int count;
+    } filters[] = {
+        {"电力变", 6},                          // inside the text, by trigrams
+        {"华", 12},                             // one character: the start of the text
+        {"华东", 6},   {"力变", 0},             // two characters match at the start only
+        {"NORTH", 11},                          // case ignored
+        {"_50%", 6},   {"h_5", 6},  {"h%5", 0}, // % and _ are taken as they are
+        {"CT-20", 23},                          // the serial
+    };
+    for (const auto& f : filters) {
+        SCOPED_TRACE(f.filter);
+        QList<TestRecord> found;
+        ASSERT_TRUE(a->page(QString::fromUtf8(f.filter), std::nullopt, 100, &found, nullptr));
+        EXPECT_EQ(found.size(), f.count);
+    }
+}
+
+TEST_F(ServerArchiveTest, ConnectionFailuresAreToldApart) {
+    const struct {
+        QString connInfo;
+        QString password;
+        ServerError::Reason reason;
+    } cases[] = {
+        {cluster->connInfo(QStringLiteral("tester_a")), {}, ServerError::Reason::PasswordNeeded},
+        {cluster->connInfo(QStringLiteral("tester_a")), QStringLiteral("wrong"),
+         ServerError::Reason::CannotConnect},
+        {cluster->connInfo(QStringLiteral("tester_a"))
+             .replace(QStringLiteral("dbname=velantis"), QStringLiteral("dbname=postgres")),
+         QStringLiteral("tester_a-pw"), ServerError::Reason::NoSchema},
+        {QStringLiteral("host='unterminated"), {}, ServerError::Reason::CannotConnect},
+        // The driver would turn the ';' into a space: refused rather than altered.
+        {cluster->connInfo(QStringLiteral("tester_a")) + QStringLiteral(" application_name='a;b'"),
+         QStringLiteral("tester_a-pw"), ServerError::Reason::CannotConnect},
+        {QStringLiteral("host=127.0.0.1 port=1 user=x dbname=y"), QStringLiteral("p"),
+         ServerError::Reason::CannotConnect},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.connInfo.toStdString());
+        ServerArchive server(c.connInfo, c.password);
+        ServerError error;
+        EXPECT_FALSE(server.connect(&error));
+        EXPECT_EQ(error.reason, c.reason) << error.text().toStdString();
+        EXPECT_FALSE(server.isConnected());
+    }
+}
+
+TEST_F(ServerArchiveTest, TheSchemaRunsAgainAndARestartedServerIsReachedAgain) {
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("server.sql")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(ServerArchive::SchemaSql().toUtf8());
+    file.close();
+    QFile::setPermissions(file.fileName(), QFile::ReadOwner | QFile::ReadOther | QFile::WriteOwner);
+    QString why;
+    EXPECT_TRUE(cluster->trySql(QStringLiteral("\\i '%1'").arg(file.fileName()),
+                                QStringLiteral("postgres"), &why))
+        << why.toStdString();
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM velantis_schema")), QStringLiteral("1"));
+
+    auto a = As(QStringLiteral("tester_a"));
+    ASSERT_TRUE(a->connect(nullptr));
+    ASSERT_TRUE(cluster->restart(&why)) << why.toStdString();
+    // The connection the restart broke is told as lost; the next call connects again.
+    ServerError error;
+    EXPECT_FALSE(a->push(Record(QStringLiteral("重连")), Groups(1), nullptr, &error));
+    EXPECT_EQ(error.reason, ServerError::Reason::Lost) << error.text().toStdString();
+    EXPECT_TRUE(a->push(Record(QStringLiteral("重连")), Groups(1), nullptr, &error))
+        << error.text().toStdString();
+}
+
+TEST(ServerArchiveSettings, TheRememberedConnectionNeverHoldsAPassword) {
+    QTemporaryDir dir;
+    QSettings settings(dir.filePath(QStringLiteral("s.conf")), QSettings::IniFormat);
+    const struct {
+        const char* given;
+        const char* kept;
+    } cases[] = {
+        {"host=db.example port=5432 dbname=velantis", "host=db.example port=5432 dbname=velantis"},
+        {"host=db password='se cret' user=zhang", "host='db' user='zhang'"},
+        {"  ", ""},
+    };
+    for (const auto& c : cases) {
+        RememberServer(settings, QLatin1String(c.given));
+        EXPECT_EQ(RememberedServer(settings), QLatin1String(c.kept));
+    }
+    EXPECT_FALSE(settings.contains(QStringLiteral("server/connection")));
+}
+
+TEST(ServerArchiveTls, VerifyFullConnectsWithTheClusterCaAndNotWithAnother) {
+    auto cluster = PgCluster::StartOrSkip(true);
+    VELANTIS_NEED_CLUSTER(cluster);
+    const QString tcp = cluster->connInfo(QStringLiteral("tester_a"), PgCluster::Transport::Tcp);
+    const struct {
+        QString connInfo;
+        bool connects;
+    } cases[] = {
+        {tcp, true},
+        {QString(tcp).replace(cluster->caFile(), cluster->otherCaFile()), false},
+        {QString(tcp).replace(QStringLiteral("127.0.0.1"), QStringLiteral("localhost")), true},
+        {QString(tcp).replace(QStringLiteral("sslmode=verify-full"),
+                              QStringLiteral("sslmode=disable")),
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.connInfo.toStdString());
+        ServerArchive server(c.connInfo, QStringLiteral("tester_a-pw"));
+        ServerError error;
+        EXPECT_EQ(server.connect(&error), c.connects) << error.text().toStdString();
+        if (!c.connects) {
+            EXPECT_EQ(error.reason, ServerError::Reason::CannotConnect);
+        }
+    }
+}
+
+} // namespace
