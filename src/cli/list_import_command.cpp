@@ -21,17 +21,15 @@ void Err(const QString& text) {
     std::fflush(stderr);
 }
 
-QString Tr(const char* text) {
-    return QCoreApplication::translate("Records", text);
-}
-
 } // namespace
 
 void AddListImportOptions(QCommandLineParser& parser) {
-    parser.addOption({QStringLiteral("rated"),
-                      Tr("import of a saved list: the rated ratio of its groups (200/5), or one "
-                         "per range of groups (1-9:200/5,10-15:150/1)."),
-                      QStringLiteral("R")});
+    parser.addOption(
+        {QStringLiteral("rated"),
+         QCoreApplication::translate(
+             "Records", "import of a saved list: the rated ratio of its groups (200/5), or one "
+                        "per range of groups (1-9:200/5,10-15:150/1)."),
+         QStringLiteral("R")});
 }
 
 bool IsSavedListFile(const QString& path) {
@@ -46,8 +44,9 @@ std::optional<ListImportOptions> ReadListImportOptions(const QCommandLineParser&
         const QString at = parser.value(QStringLiteral("at"));
         options.at = QDateTime::fromString(at, Qt::ISODateWithMs);
         if (!options.at.isValid()) {
-            Err(Tr("velantis-cli records import: --at takes a time in ISO 8601 such as "
-                   "2026-12-09T14:35:00, not \"%1\"")
+            Err(QCoreApplication::translate(
+                    "Records", "velantis-cli records import: --at takes a time in ISO 8601 such as "
+                               "2026-12-09T14:35:00, not \"%1\"")
                     .arg(at));
             return std::nullopt;
         }
@@ -56,7 +55,8 @@ std::optional<ListImportOptions> ReadListImportOptions(const QCommandLineParser&
         QString problem;
         const auto rated = ParseRatedRatios(parser.value(QStringLiteral("rated")), &problem);
         if (!rated) {
-            Err(Tr("velantis-cli records import: --rated: %1").arg(problem));
+            Err(QCoreApplication::translate("Records", "velantis-cli records import: --rated: %1")
+                    .arg(problem));
             return std::nullopt;
         }
         options.rated = *rated;
@@ -64,8 +64,10 @@ std::optional<ListImportOptions> ReadListImportOptions(const QCommandLineParser&
     }
     for (const QString& file : files) {
         if (IsSavedListFile(file)) {
-            Err(Tr("velantis-cli records import: %1 is a saved list, which does not hold the "
-                   "rated ratio: give it with --rated R (200/5, or 1-9:200/5,10-15:150/1)")
+            Err(QCoreApplication::translate(
+                    "Records",
+                    "velantis-cli records import: %1: a saved list, which does not hold the "
+                    "rated ratio: give it with --rated R (200/5, or 1-9:200/5,10-15:150/1)")
                     .arg(QDir::toNativeSeparators(file)));
             return std::nullopt;
         }
@@ -81,20 +83,26 @@ int ImportSavedList(Archive& archive, const QString& path, const ListImportOptio
     const QString where = QDir::toNativeSeparators(archive.path());
     switch (result.outcome) {
     case ListTestImport::Outcome::Imported:
-        Err(Tr("%1: imported as test %2 in %3 (a saved list of %4 groups)")
+        Err(QCoreApplication::translate("Records",
+                                        "%1: imported as test %2 in %3 (a saved list of %4 groups)")
                 .arg(file, QString::number(result.number), where, QString::number(result.groups)));
         return Ok;
     case ListTestImport::Outcome::Unreadable:
-        Err(Tr("velantis-cli records import: cannot read %1: %2").arg(file, result.file.text()));
+        Err(QCoreApplication::translate("Records",
+                                        "velantis-cli records import: cannot read %1: %2")
+                .arg(file, result.file.text()));
         return Usage;
     case ListTestImport::Outcome::Refused:
-        Err(Tr("velantis-cli records import: %1: line %2: %3; nothing of the file was kept")
+        Err(QCoreApplication::translate(
+                "Records",
+                "velantis-cli records import: %1: line %2: %3; nothing of the file was kept")
                 .arg(file, QString::number(result.problem.line), result.problem.reason));
         return Usage;
     case ListTestImport::Outcome::NotArchived:
         break;
     }
-    Err(Tr("velantis-cli records import: %1 was not imported into %2: %3")
+    Err(QCoreApplication::translate("Records",
+                                    "velantis-cli records import: %1 was not imported into %2: %3")
             .arg(file, where, result.archive.text()));
     return Failed;
 }

@@ -17,10 +17,6 @@ namespace velantis {
 
 namespace {
 
-QString Tr(const char* text) {
-    return QCoreApplication::translate("ListImport", text);
-}
-
 constexpr int HighestPrimary = 0x3FFF; // 14 bits of bytes 15-16
 constexpr int OverloadRaw = 10000;     // "    OL"
 constexpr int ErrorRaw = 20000;        // "err"
@@ -67,13 +63,18 @@ std::optional<RatedRatio> ParseRatio(QStringView text, QString* problem) {
     const auto primary = slash < 0 ? std::nullopt : WholeNumber(t.left(slash).trimmed());
     const auto secondary = slash < 0 ? std::nullopt : ParseDecimal(t.mid(slash + 1).trimmed());
     if (!primary || !secondary) {
-        *problem = Tr("“%1” is not a rated ratio such as 200/5").arg(text.trimmed());
+        *problem =
+            QCoreApplication::translate("ListImport", "“%1” is not a rated ratio such as 200/5")
+                .arg(text.trimmed());
         return std::nullopt;
     }
     if (*primary < 1 || *primary > HighestPrimary) {
-        *problem = Tr("the rated primary %1 A cannot be held by the instrument's frame (1 to %2 A)")
-                       .arg(*primary)
-                       .arg(HighestPrimary);
+        *problem =
+            QCoreApplication::translate(
+                "ListImport",
+                "the rated primary %1 A cannot be held by the instrument's frame (1 to %2 A)")
+                .arg(*primary)
+                .arg(HighestPrimary);
         return std::nullopt;
     }
     qint64 tenths = secondary->units;
@@ -85,8 +86,10 @@ std::optional<RatedRatio> ParseRatio(QStringView text, QString* problem) {
         tenths /= 10;
     }
     if (!exact || tenths < 1 || tenths > 255) {
-        *problem = Tr("the rated secondary %1 A cannot be held by the instrument's frame (0.1 to "
-                      "25.5 A in steps of 0.1 A)")
+        *problem = QCoreApplication::translate(
+                       "ListImport",
+                       "the rated secondary %1 A cannot be held by the instrument's frame (0.1 to "
+                       "25.5 A in steps of 0.1 A)")
                        .arg(t.mid(slash + 1).trimmed());
         return std::nullopt;
     }
@@ -205,8 +208,9 @@ std::optional<MeasurementFrame> RebuildRow(QStringView row, int group, RatedRati
         fields.last() = row.right(3);
     }
     if (fields.size() != 7) {
-        *problem =
-            Tr("a row has 7 columns after its group number, this line %1").arg(fields.size());
+        *problem = QCoreApplication::translate(
+                       "ListImport", "a row has 7 columns after its group number, this line has %1")
+                       .arg(fields.size());
         return std::nullopt;
     }
     static const char* const names[] = {
@@ -219,30 +223,37 @@ std::optional<MeasurementFrame> RebuildRow(QStringView row, int group, RatedRati
     for (int i = 0; i < 4; ++i) {
         candidates[i] = CurrentCandidates(fields[i]);
         if (candidates[i].isEmpty()) {
-            *problem =
-                Tr("%1 “%2” is not a reading the instrument shows").arg(Tr(names[i]), fields[i]);
+            *problem = QCoreApplication::translate("ListImport",
+                                                   "%1 “%2” is not a reading the instrument shows")
+                           .arg(QCoreApplication::translate("ListImport", names[i]), fields[i]);
             return std::nullopt;
         }
     }
     const auto error = RatioErrorByte(fields[4]);
     if (!error) {
-        *problem = Tr("the ratio error “%1” is not one the instrument shows").arg(fields[4]);
+        *problem = QCoreApplication::translate(
+                       "ListImport", "the ratio error “%1” is not one the instrument shows")
+                       .arg(fields[4]);
         return std::nullopt;
     }
     const auto channel = ChannelCode(fields[6]);
     if (!channel) {
-        *problem = Tr("“%1” is no channel (R, S, T or - -)").arg(fields[6]);
+        *problem = QCoreApplication::translate("ListImport", "“%1” is no channel (R, S, T or - -)")
+                       .arg(fields[6]);
         return std::nullopt;
     }
     if (fields[0] == u"err" && *channel != NoChannel) {
-        *problem = Tr("a group whose high-voltage current reads err has no channel (- -)");
+        *problem = QCoreApplication::translate(
+            "ListImport", "a group whose high-voltage current reads err has no channel (- -)");
         return std::nullopt;
     }
     const QString secondary = NumberText(rated.secondaryTenths, 1) + u'A';
     const qsizetype slash = fields[5].indexOf(u'/');
     if (slash >= 0 && fields[5].mid(slash + 1) != secondary) {
-        *problem = Tr("the ratio “%1” is of another rated secondary than the %2 given")
-                       .arg(fields[5], secondary);
+        *problem =
+            QCoreApplication::translate(
+                "ListImport", "the ratio “%1” is of another rated secondary than the %2 given")
+                .arg(fields[5], secondary);
         return std::nullopt;
     }
     // Only the high-voltage current and the channel's own current go into the ratio; the other
@@ -267,9 +278,12 @@ std::optional<MeasurementFrame> RebuildRow(QStringView row, int group, RatedRati
     }
     const QString ratio = DeriveReading(*first).ratioText;
     if (ratio != fields[5])
-        *problem = Tr("the ratio “%1” is not what the currents give (%2)").arg(fields[5], ratio);
+        *problem = QCoreApplication::translate("ListImport",
+                                               "the ratio “%1” is not what the currents give (%2)")
+                       .arg(fields[5], ratio);
     else
-        *problem = Tr("the columns are not where the list puts them");
+        *problem = QCoreApplication::translate("ListImport",
+                                               "the columns are not where the list puts them");
     return std::nullopt;
 }
 
@@ -301,11 +315,17 @@ bool SplitLines(const QString& text, QList<QStringView>* lines, ListImportProble
             ++end;
         const int number = static_cast<int>(lines->size()) + 1;
         if (end == all.size())
-            return Refuse(problem, number, Tr("the line has no line end (CR LF)"));
+            return Refuse(
+                problem, number,
+                QCoreApplication::translate("ListImport", "the line has no line end (CR LF)"));
         if (all[end] == u'\n')
-            return Refuse(problem, number, Tr("the line ends with LF alone, not CR LF"));
+            return Refuse(problem, number,
+                          QCoreApplication::translate("ListImport",
+                                                      "the line ends with LF alone, not CR LF"));
         if (end + 1 == all.size() || all[end + 1] != u'\n')
-            return Refuse(problem, number, Tr("the line ends with CR alone, not CR LF"));
+            return Refuse(problem, number,
+                          QCoreApplication::translate("ListImport",
+                                                      "the line ends with CR alone, not CR LF"));
         lines->append(all.mid(start, end - start));
         start = end + 2;
     }
@@ -319,7 +339,7 @@ std::optional<QList<RatedRange>> ParseRatedRatios(const QString& text, QString* 
     QList<RatedRange> ranges;
     const QList<QStringView> parts = QStringView(text).split(u',');
     if (text.trimmed().isEmpty())
-        reason = Tr("no rated ratio given");
+        reason = QCoreApplication::translate("ListImport", "no rated ratio given");
     for (const QStringView part : parts) {
         if (!reason.isEmpty())
             break;
@@ -335,7 +355,9 @@ std::optional<QList<RatedRange>> ParseRatedRatios(const QString& text, QString* 
         const auto last = dash < 0 ? first : WholeNumber(span.mid(dash + 1).trimmed());
         if (colon < 0 || !first || !last || *first < 1 || *first > *last ||
             *last > SlotIndex::Highest) {
-            reason = Tr("“%1” is not groups:ratio with groups within 1-%2, such as 1-9:200/5")
+            reason = QCoreApplication::translate(
+                         "ListImport",
+                         "“%1” is not groups:ratio with groups within 1-%2, such as 1-9:200/5")
                          .arg(part.trimmed())
                          .arg(SlotIndex::Highest);
             break;
@@ -347,7 +369,7 @@ std::optional<QList<RatedRange>> ParseRatedRatios(const QString& text, QString* 
               [](const RatedRange& a, const RatedRange& b) { return a.first < b.first; });
     for (qsizetype i = 1; reason.isEmpty() && i < ranges.size(); ++i) {
         if (ranges[i].first <= ranges[i - 1].last)
-            reason = Tr("the groups %1-%2 and %3-%4 overlap")
+            reason = QCoreApplication::translate("ListImport", "the groups %1-%2 and %3-%4 overlap")
                          .arg(ranges[i - 1].first)
                          .arg(ranges[i - 1].last)
                          .arg(ranges[i].first)
@@ -372,11 +394,13 @@ std::optional<RatedRatio> RatedRatioFor(const QList<RatedRange>& ranges, int gro
 std::optional<QList<ListGroup>>
 ReadSavedList(const QByteArray& bytes, const QList<RatedRange>& rated, ListImportProblem* problem) {
     if (bytes.isEmpty())
-        return Refused(problem, 1, Tr("the file is empty"));
+        return Refused(problem, 1, QCoreApplication::translate("ListImport", "the file is empty"));
     if (bytes.startsWith("\xEF\xBB\xBF"))
         return Refused(problem, 1,
-                       Tr("the file is UTF-8 (it starts with a byte-order mark); a saved list is "
-                          "GBK"));
+                       QCoreApplication::translate(
+                           "ListImport",
+                           "the file is UTF-8 (it starts with a byte-order mark); a saved list is "
+                           "GBK"));
     // GBK that decodes and encodes back to the same bytes: anything else is another encoding or
     // damaged.
     const QString text = DecodeGbk(bytes);
@@ -384,7 +408,7 @@ ReadSavedList(const QByteArray& bytes, const QList<RatedRange>& rated, ListImpor
     if (again != bytes) {
         const auto at = std::mismatch(bytes.begin(), bytes.end(), again.begin(), again.end());
         return Refused(problem, LineAt(bytes, at.first - bytes.begin()),
-                       Tr("the line is not GBK text"));
+                       QCoreApplication::translate("ListImport", "the line is not GBK text"));
     }
     QList<QStringView> lines;
     if (!SplitLines(text, &lines, problem))
@@ -392,7 +416,9 @@ ReadSavedList(const QByteArray& bytes, const QList<RatedRange>& rated, ListImpor
     const QString heading = HistoryHeading();
     const QStringView columns = QStringView(heading).mid(heading.indexOf(u'\n') + 1).chopped(2);
     if (lines.size() < 2 || lines[1] != columns)
-        return Refused(problem, 2, Tr("the line is not the list's column heading"));
+        return Refused(
+            problem, 2,
+            QCoreApplication::translate("ListImport", "the line is not the list's column heading"));
 
     QList<ListGroup> groups;
     groups.reserve(lines.size() - 2);
@@ -407,23 +433,32 @@ ReadSavedList(const QByteArray& bytes, const QList<RatedRange>& rated, ListImpor
             continue;
         }
         if (firstEmpty >= 0)
-            return Refused(problem, static_cast<int>(firstEmpty),
-                           Tr("an empty line among the rows"));
+            return Refused(
+                problem, static_cast<int>(firstEmpty),
+                QCoreApplication::translate("ListImport", "an empty line among the rows"));
         if (row.size() < 6 || row[0] != u'第' || row[5] != u'组' || !AllDigits(row.mid(1, 4)))
-            return Refused(problem, line, Tr("the line is not a row of groups (第nnnn组 …)"));
+            return Refused(problem, line,
+                           QCoreApplication::translate(
+                               "ListImport", "the line is not a row of groups (第nnnn组 …)"));
         const int group = row.mid(1, 4).toInt();
         QString reason;
         if (group < 1 || group > SlotIndex::Highest)
-            reason = Tr("group %1 is outside 1-%2").arg(group).arg(SlotIndex::Highest);
+            reason = QCoreApplication::translate("ListImport", "group %1 is outside 1-%2")
+                         .arg(group)
+                         .arg(SlotIndex::Highest);
         else if (group == previous)
-            reason = Tr("group %1 comes twice").arg(group);
+            reason = QCoreApplication::translate("ListImport", "group %1 comes twice").arg(group);
         else if (group < previous)
-            reason = Tr("group %1 comes after group %2: the rows are not in ascending order")
+            reason = QCoreApplication::translate(
+                         "ListImport",
+                         "group %1 comes after group %2: the rows are not in ascending order")
                          .arg(group)
                          .arg(previous);
         const auto ratio = RatedRatioFor(rated, group);
         if (reason.isEmpty() && !ratio)
-            reason = Tr("no rated ratio was given for group %1").arg(group);
+            reason =
+                QCoreApplication::translate("ListImport", "no rated ratio was given for group %1")
+                    .arg(group);
         std::optional<MeasurementFrame> frame;
         if (reason.isEmpty())
             frame = RebuildRow(row, group, *ratio, &reason);
@@ -433,7 +468,8 @@ ReadSavedList(const QByteArray& bytes, const QList<RatedRange>& rated, ListImpor
         previous = group;
     }
     if (groups.isEmpty())
-        return Refused(problem, 3, Tr("the list holds no groups"));
+        return Refused(problem, 3,
+                       QCoreApplication::translate("ListImport", "the list holds no groups"));
     return groups;
 }
 

@@ -31,15 +31,6 @@ DownloadInfo DownloadInfoOf(const TestRecord& test) {
     return d;
 }
 
-QString LoginName() {
-    for (const char* name : {"USER", "USERNAME", "LOGNAME"}) {
-        const QString value = qEnvironmentVariable(name);
-        if (!value.isEmpty())
-            return value;
-    }
-    return {};
-}
-
 QDateTime ListFileTime(const QString& path) {
     const QFileInfo info(path);
     return info.exists() ? info.lastModified() : QDateTime();
@@ -63,7 +54,7 @@ ListTestImport ImportListFile(Archive& archive, const QString& path, const QList
     for (const ListGroup& g : *groups)
         store.store(*SlotIndex::make(g.group), g.frame);
     const TestRecord test =
-        ListTestRecord(*groups, path, at.isValid() ? at : ListFileTime(path), LoginName());
+        ListTestRecord(*groups, path, at.isValid() ? at : ListFileTime(path), ThisUser());
     const auto number = archive.add(test, store, &result.archive);
     if (!number) {
         result.outcome = O::NotArchived;

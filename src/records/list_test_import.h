@@ -21,9 +21,6 @@ TestRecord ListTestRecord(const QList<ListGroup>& groups, const QString& file, c
 // list it was imported from (from its origin).
 DownloadInfo DownloadInfoOf(const TestRecord& test);
 
-// The user logged in (USER, else USERNAME, else LOGNAME); empty when none is set.
-QString LoginName();
-
 // When a saved list was made, where nothing else tells: the file's modification time (invalid
 // when the file is not there).
 QDateTime ListFileTime(const QString& path);
