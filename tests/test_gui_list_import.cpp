@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// 历史记录 → 导入… of a saved list: the dialog asks the rated ratio and the time, shows what is
+// wrong with its line and keeps nothing until the whole list reads back.
+#include "records/history.h"
+#include "records/list_test_import.h"
+#include "support/window_stand_ins.h"
+#include "windows/history_window.h"
+#include "windows/list_import_dialog.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace velantis;
+using namespace velantis::testing;
+
+namespace {
+
+// Groups 1-3 rated 100/5 A, as Save writes them.
+QByteArray SavedList() {
+    RecordStore store;
+    for (int n = 1; n <= 3; ++n)
+        store.store(*SlotIndex::make(n), FrameBuilder()
+                                             .hv(static_cast<std::uint16_t>(900 + n), 0x31)
+                                             .r(4500, 0x33)
+                                             .groupNo(static_cast<std::uint16_t>(n))
+                                             .ratioError(0x82)
+                                             .rated(100, 50)
+                                             .channelKind(0, 1)
+                                             .build());
+    QTemporaryDir dir;
+    HistoryList list(dir.path());
+    int first = 0;
+    int last = 0;
+    list.RefreshHistory(store, first, last);
+    return DataFileBytes(list.listText());
+}
+
+} // namespace
+
+// 导入 takes the list only with a ratio every row reads back with; otherwise the dialog stays
+// open with the reason (and the line of the list at fault).
+TEST(ListImportDialog, ShowsWhatIsWrongAndTakesOnlyAWholeList) {
+    const struct {
+        const char* rated;
+        const char* shown; // empty: taken
+    } cases[] = {
+        {"", "额定变比: "},     {"20000/5", "额定变比: "},
+        {"100/1", "第 3 行: "}, {"1-2:100/5", "第 5 行: "},
+        {"100/5", ""},
+    };
+    for (const auto& c : cases) {
+        ListImportDialog dialog(QStringLiteral("a.txt"), SavedList(), QDateTime::currentDateTime());
+        dialog.setRated(QString::fromUtf8(c.rated));
+        const bool taken = dialog.take();
+        EXPECT_EQ(taken, QByteArrayView(c.shown).isEmpty()) << c.rated;
+        const QString shown = QString::fromUtf8(c.shown);
+        EXPECT_EQ(dialog.problem().left(shown.size()), shown) << c.rated;
+        EXPECT_EQ(dialog.groups().size(), taken ? 3 : 0) << c.rated;
+        EXPECT_EQ(dialog.result(), taken ? QDialog::Accepted : QDialog::Rejected) << c.rated;
+    }
+}
+
+// From 历史记录: a refused ratio keeps nothing; then the list is kept as a test of the time given,
+// its origin the file, and selected.
+TEST(ListImportDialog, HistoryKeepsTheListAsATestOfTheTimeGiven) {
+    QTemporaryDir dir;
+    const QString list = dir.filePath(QStringLiteral("old.txt"));
+    {
+        QFile f(list);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(SavedList());
+    }
+    Archive archive(dir.filePath(QStringLiteral("r.sqlite")));
+    AnsweringDialogs files;
+    files.answer = list;
+    HistoryWindow history(archive, files,
+                          [](const TestRecord&, const QList<ArchivedGroup>&) { return true; });
+    const QDateTime at(QDate(2026, 12, 9), QTime(14, 35));
+    QString shown;
+    QString rated = QStringLiteral("100/1");
+    history.setListImportRunner([&](ListImportDialog& dialog) {
+        dialog.setRated(rated);
+        dialog.setTime(at);
+        const bool taken = dialog.take();
+        shown = dialog.problem();
+        return taken; // a problem: the user gives up
+    });
+    history.importFile();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("第 3 行: "))) << shown.toStdString();
+    EXPECT_EQ(history.shownCount(), 0);
+
+    rated = QStringLiteral("100/5");
+    history.importFile();
+    ASSERT_EQ(history.shownCount(), 1);
+    EXPECT_EQ(history.selectedNumber(), 1);
+    TestRecord test;
+    QList<ArchivedGroup> groups;
+    ASSERT_TRUE(archive.find(1, &test, &groups, nullptr));
+    EXPECT_EQ(test.ended, at);
+    EXPECT_EQ(ImportedListFile(test.originPc), QDir::toNativeSeparators(list));
+    EXPECT_EQ(groups.size(), 3);
+}
