@@ -77,6 +77,7 @@ bool ListImportDialog::take() {
                                                   .arg(problem.line)
                                                   .arg(problem.reason));
         problem_->show();
+        adjustSize(); // room for the problem's lines
         return false;
     }
     problem_->clear();
