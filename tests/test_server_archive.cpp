@@ -2,17 +2,24 @@
 // The department's archive against a private PostgreSQL server of its own: what a tester may and
 // may not do, paging and the filter, TLS, a newer schema, and the CLI's reading commands.
 #include "archive/server_archive.h"
+#include "cli/records.h"
 #include "records/test_json.h"
 #include "support/pg_cluster.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QSettings>
+#include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <QUuid>
 
 #include <gtest/gtest.h>
 
 #include <set>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace velantis;
 using velantis::testing::PgCluster;
@@ -262,6 +269,42 @@ TEST_F(ServerArchiveTest, PagesGiveEveryTestOnceNewestFirstAndTheFilterFindsChin
     }
 }
 
+TEST_F(ServerArchiveTest, SupersededTestsLeaveTheViewAndOnlyTheirSenderMarksThem) {
+    auto a = As(QStringLiteral("tester_a"));
+    auto b = As(QStringLiteral("tester_b"));
+    const TestRecord first = Record(QStringLiteral("拆分前甲"));
+    const TestRecord second = Record(QStringLiteral("拆分前乙"));
+    ASSERT_TRUE(a->push(first, Groups(2), nullptr, nullptr));
+    ASSERT_TRUE(a->push(second, Groups(2), nullptr, nullptr));
+    const QString never = QUuid::createUuid().toString();
+    const struct {
+        ServerArchive* who;
+        QStringList uuids;
+        ServerError::Reason reason;
+        int shown; // of the two, still in the view
+    } cases[] = {
+        {b.get(), {first.uuid}, ServerError::Reason::NotYourTest, 2},
+        {a.get(),
+         {first.uuid, second.uuid.toUpper(), QStringLiteral("x")},
+         ServerError::Reason::NoSuchTest,
+         2},
+        {a.get(), {first.uuid, never}, ServerError::Reason::None, 1}, // one the server lacks
+        {a.get(), {first.uuid, second.uuid}, ServerError::Reason::None, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.uuids.join(u' ').toStdString());
+        ServerError error;
+        EXPECT_EQ(c.who->supersede(c.uuids, &error), c.reason == ServerError::Reason::None);
+        EXPECT_EQ(error.reason, c.reason);
+        QList<TestRecord> shown;
+        ASSERT_TRUE(a->page(QStringLiteral("拆分前"), std::nullopt, 10, &shown, nullptr));
+        EXPECT_EQ(shown.size(), c.shown);
+    }
+    TestRecord kept;
+    ASSERT_TRUE(b->find(first.uuid, &kept, nullptr, nullptr));
+    EXPECT_TRUE(kept.superseded);
+}
+
 TEST_F(ServerArchiveTest, ConnectionFailuresAreToldApart) {
     const struct {
         QString connInfo;
@@ -313,6 +356,147 @@ TEST_F(ServerArchiveTest, TheSchemaRunsAgainAndARestartedServerIsReachedAgain) {
     EXPECT_EQ(error.reason, ServerError::Reason::Lost) << error.text().toStdString();
     EXPECT_TRUE(a->push(Record(QStringLiteral("重连")), Groups(1), nullptr, &error))
         << error.text().toStdString();
+}
+
+struct Cli {
+    int code = -1;
+    QByteArray out;
+    QString err;
+};
+
+// velantis-cli with a settings folder of its own (nothing remembered) and the role's password
+// where libpq looks for it.
+Cli RunCli(const QStringList& args, const QString& home, const QString& password = {}) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    env.insert(QStringLiteral("PGPASSWORD"), password);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(VELANTIS_CLI), args);
+    if (!p.waitForFinished(60000))
+        return {};
+    return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
+}
+
+TEST_F(ServerArchiveTest, TheCliListsShowsAndExportsServerTestsAsItsOwn) {
+    QTemporaryDir home;
+    const QString records = home.filePath(QStringLiteral("records.sqlite"));
+    // A tab in a field is escaped in the line as in the local list.
+    TestRecord test = Record(QStringLiteral("城南\t变"));
+    const QList<ArchivedGroup> groups = Groups(12);
+    RecordStore store;
+    FillStore(groups, &store);
+    Archive local(records);
+    const auto number = local.add(test, store, nullptr);
+    ASSERT_TRUE(number);
+    TestRecord kept;
+    ASSERT_TRUE(local.find(*number, &kept, nullptr, nullptr));
+    ASSERT_TRUE(As(QStringLiteral("tester_a"))->push(kept, groups, nullptr, nullptr));
+
+    const QString server = cluster->connInfo(QStringLiteral("tester_b"));
+    const QString pw = PgCluster::Password(QStringLiteral("tester_b"));
+    const auto remote = [&](QStringList args) {
+        return RunCli(args << QStringLiteral("--remote") << QStringLiteral("--server") << server,
+                      home.path(), pw);
+    };
+    const Cli list = remote({QStringLiteral("records"), QStringLiteral("list"),
+                             QStringLiteral("--filter"), QStringLiteral("城南")});
+    ASSERT_EQ(list.code, 0) << list.err.toStdString();
+    TestRecord listed = kept;
+    listed.number = 0; // the server has no number of this PC's database
+    EXPECT_EQ(QString::fromUtf8(list.out), RecordsListLine(listed) + u'\t' + kept.uuid + u'\n');
+
+    const struct {
+        QStringList remoteArgs;
+        QStringList localArgs;
+    } same[] = {
+        {{QStringLiteral("export"), kept.uuid, QStringLiteral("--json")},
+         {QStringLiteral("export"), QString::number(*number), QStringLiteral("--json")}},
+        {{QStringLiteral("export"), kept.uuid.toUpper(), QStringLiteral("--csv")},
+         {QStringLiteral("export"), QString::number(*number), QStringLiteral("--csv")}},
+        {{QStringLiteral("show"), kept.uuid}, {QStringLiteral("show"), QString::number(*number)}},
+    };
+    for (const auto& c : same) {
+        SCOPED_TRACE(c.remoteArgs.join(u' ').toStdString());
+        const Cli fromServer = remote(QStringList{QStringLiteral("records")} + c.remoteArgs);
+        const Cli fromHere = RunCli(QStringList{QStringLiteral("records")} + c.localArgs +
+                                        QStringList{QStringLiteral("--records"), records},
+                                    home.path());
+        EXPECT_EQ(fromServer.code, 0) << fromServer.err.toStdString();
+        EXPECT_FALSE(fromServer.out.isEmpty());
+        EXPECT_EQ(fromServer.out, fromHere.out);
+    }
+
+    const struct {
+        QStringList args;
+        int code;
+        const char* told;
+    } failures[] = {
+        {{QStringLiteral("records"), QStringLiteral("list"), QStringLiteral("--remote")},
+         2,
+         "no server"},
+        {{QStringLiteral("records"), QStringLiteral("show"), QStringLiteral("--remote"),
+          QStringLiteral("--server"), server, QUuid::createUuid().toString()},
+         2,
+         "no test"},
+        {{QStringLiteral("records"), QStringLiteral("show"), QStringLiteral("--remote"),
+          QStringLiteral("--server"), server, QStringLiteral("17")},
+         2,
+         "no test"},
+        {{QStringLiteral("records"), QStringLiteral("list"), QStringLiteral("--remote"),
+          QStringLiteral("--server"), QStringLiteral("host=127.0.0.1 port=1 dbname=x")},
+         5,
+         "cannot connect"},
+        {{QStringLiteral("records"), QStringLiteral("list"), QStringLiteral("--remote"),
+          QStringLiteral("--server"), server, QStringLiteral("--csv")},
+         2,
+         "goes with another command"},
+    };
+    for (const auto& f : failures) {
+        SCOPED_TRACE(f.args.join(u' ').toStdString());
+        const Cli r = RunCli(f.args, home.path(), pw);
+        EXPECT_EQ(r.code, f.code);
+        EXPECT_TRUE(r.err.contains(QLatin1String(f.told))) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+
+    const Cli schema = RunCli({QStringLiteral("server"), QStringLiteral("schema")}, home.path());
+    EXPECT_EQ(schema.code, 0);
+    EXPECT_EQ(QString::fromUtf8(schema.out), ServerArchive::SchemaSql());
+    EXPECT_TRUE(schema.out.contains("CREATE TABLE IF NOT EXISTS tests"));
+}
+
+TEST(ServerArchiveTimeouts, AServerThatNeverAnswersEndsTheWaitAtTheGivenTimeout) {
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+        if (PgCluster::MustRun())
+            FAIL() << "no QPSQL driver";
+        GTEST_SKIP() << "no QPSQL driver (libqt6sql6-psql)";
+    }
+    // A port that takes connections (the system's backlog) and never says a word.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    ServerArchive server(QStringLiteral("host=127.0.0.1 port=%1 dbname=velantis user=x "
+                                        "connect_timeout=2")
+                             .arg(ntohs(address.sin_port)),
+                         QStringLiteral("pw"));
+    QElapsedTimer timer;
+    timer.start();
+    ServerError error;
+    EXPECT_FALSE(server.connect(&error));
+    EXPECT_EQ(error.reason, ServerError::Reason::CannotConnect);
+    EXPECT_GE(timer.elapsed(), 1500);
+    EXPECT_LT(timer.elapsed(), 8000);
+    EXPECT_EQ(server.where(), QStringLiteral("127.0.0.1:%1").arg(ntohs(address.sin_port)));
+    ::close(listener);
 }
 
 TEST(ServerArchiveSettings, TheRememberedConnectionNeverHoldsAPassword) {

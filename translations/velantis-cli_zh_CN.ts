@@ -234,6 +234,77 @@ import FILE...</translation>
     </message>
 </context>
 <context>
+    <name>Remote</name>
+    <message>
+        <source>velantis-cli %1: cannot write standard output: %2</source>
+        <translation>velantis-cli %1: 无法写入标准输出: %2</translation>
+    </message>
+    <message>
+        <source>write error</source>
+        <translation>写入错误</translation>
+    </message>
+    <message>
+        <source>The department&apos;s server as a libpq connection string (default: the one chosen in the program).</source>
+        <translation>部门服务器, 以 libpq 连接字符串给出 (默认: 程序中选定的服务器)。</translation>
+    </message>
+    <message>
+        <source>velantis-cli %1: no server: give --server CONNINFO (e.g. &quot;host=db dbname=velantis user=zhang sslmode=verify-full&quot;) or choose one in the program (File → Server…)</source>
+        <translation>velantis-cli %1: 没有服务器: 请给出 --server CONNINFO (例如 &quot;host=db dbname=velantis user=zhang sslmode=verify-full&quot;), 或在程序中选定 (文件 → 服务器…)</translation>
+    </message>
+    <message>
+        <source>velantis-cli server: give schema (prints server.sql for the server&apos;s administrator)</source>
+        <translation>velantis-cli server: 请给出 schema (为服务器管理员输出 server.sql)</translation>
+    </message>
+    <message>
+        <source>velantis-cli server schema: server.sql is missing from this build</source>
+        <translation>velantis-cli server schema: 本版本中缺少 server.sql</translation>
+    </message>
+    <message>
+        <source>The tests on the department&apos;s server rather than those kept here.</source>
+        <translation>使用部门服务器上的测试, 而不是本机保存的测试。</translation>
+    </message>
+    <message>
+        <source>list: only tests whose station, equipment, serial or remarks hold TEXT (from three characters on anywhere in them, below at their start).</source>
+        <translation>list: 只列出变电站、设备、编号或备注中含有 TEXT 的测试 (三个字符起匹配任意位置, 不足三个字符匹配开头)。</translation>
+    </message>
+    <message>
+        <source>export: the groups as CSV.</source>
+        <translation>export: 以 CSV 格式导出各组数据。</translation>
+    </message>
+    <message>
+        <source>export: the whole test as JSON.</source>
+        <translation>export: 以 JSON 格式导出整个测试。</translation>
+    </message>
+    <message>
+        <source>export --csv, --json: write to FILE instead of standard output.</source>
+        <translation>export --csv, --json: 写入 FILE, 而不是标准输出。</translation>
+    </message>
+    <message>
+        <source>export: write the test report as a PDF file.</source>
+        <translation>export: 把试验报告写成 PDF 文件。</translation>
+    </message>
+    <message>
+        <source>export: write the error curve as a PNG file.</source>
+        <translation>export: 把误差曲线写成 PNG 文件。</translation>
+    </message>
+    <message>
+        <source>velantis-cli records: with --remote give list, show UUID or export UUID</source>
+        <translation>velantis-cli records: 与 --remote 一起请给出 list、show UUID 或 export UUID</translation>
+    </message>
+    <message>
+        <source>velantis-cli %1: an option that goes with another command (see velantis-cli records --help)</source>
+        <translation>velantis-cli %1: 该选项属于另一个命令 (见 velantis-cli records --help)</translation>
+    </message>
+    <message>
+        <source>velantis-cli records export: give --csv, --json or --report FILE</source>
+        <translation>velantis-cli records export: 请给出 --csv、--json 或 --report FILE</translation>
+    </message>
+    <message>
+        <source>velantis-cli records export: -o FILE goes with --csv or --json</source>
+        <translation>velantis-cli records export: -o FILE 只能与 --csv 或 --json 一起使用</translation>
+    </message>
+</context>
+<context>
     <name>Session</name>
     <message>
         <source>write error</source>

@@ -126,11 +126,17 @@ CREATE INDEX IF NOT EXISTS tests_page ON tests (started DESC, uuid DESC) WHERE N
 CREATE INDEX IF NOT EXISTS tests_text ON tests USING gin (
     station gin_trgm_ops, device gin_trgm_ops, serial gin_trgm_ops, remarks gin_trgm_ops);
 
+-- The server view reads through a view of the schema's owner. It shows what the read policy
+-- below shows (every test), but the planner may use the table's statistics for the filter, which
+-- row-level security hides from a tester's own query: without them a filter met in a fifth of a
+-- million tests is read whole and sorted (a second) instead of taken from the newest (milliseconds).
+CREATE OR REPLACE VIEW tests_browse AS SELECT * FROM tests;
+
 -- The rights: testers read and send, and edit only what an edit of the test information
 -- changes; the owner column stays the server's.
-REVOKE ALL ON velantis_schema, tests, groups FROM PUBLIC;
-REVOKE ALL ON velantis_schema, tests, groups FROM velantis_tester, velantis_admin;
-GRANT SELECT ON velantis_schema TO velantis_tester, velantis_admin;
+REVOKE ALL ON velantis_schema, tests, groups, tests_browse FROM PUBLIC;
+REVOKE ALL ON velantis_schema, tests, groups, tests_browse FROM velantis_tester, velantis_admin;
+GRANT SELECT ON velantis_schema, tests_browse TO velantis_tester, velantis_admin;
 GRANT SELECT, INSERT ON tests, groups TO velantis_tester;
 GRANT UPDATE (station, device, serial, rated_ratio, class, tester, reviewer, test_date, remarks,
               organisation, logo, maker, type, phase, core, rated_burden, test_burden, standard,

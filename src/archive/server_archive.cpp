@@ -721,12 +721,14 @@ bool ServerArchive::page(const QString& filter, const std::optional<ServerPageKe
         const QString pattern = FilterPattern(text);
         values << pattern << pattern << pattern << pattern;
     }
+    // Read through the view (see server.sql): the planner then knows how common the text is and
+    // takes a common one from the newest tests, a rare one by the trigram index.
     QSqlQuery q(db_);
     q.setForwardOnly(true);
-    const bool pagePrepared =
-        q.prepare(QStringLiteral("SELECT %1 FROM tests WHERE %2 ORDER BY started DESC, uuid DESC "
-                                 "LIMIT ?")
-                      .arg(SelectColumns(), where));
+    const bool pagePrepared = q.prepare(
+        QStringLiteral("SELECT %1 FROM tests_browse WHERE %2 ORDER BY started DESC, uuid DESC "
+                       "LIMIT ?")
+            .arg(SelectColumns(), where));
     for (const QVariant& v : values)
         q.addBindValue(v);
     q.addBindValue(std::max(limit, 0));
@@ -753,8 +755,9 @@ bool ServerArchive::find(const QString& uuidText, TestRecord* test, QList<Archiv
         return Failed(error, q.lastError());
     auto rollback = [&] { QSqlQuery(db_).exec(QStringLiteral("ROLLBACK")); };
     q.setForwardOnly(true);
-    const bool testPrepared = q.prepare(
-        QStringLiteral("SELECT %1 FROM tests WHERE uuid = CAST(? AS uuid)").arg(SelectColumns()));
+    const bool testPrepared =
+        q.prepare(QStringLiteral("SELECT %1 FROM tests_browse WHERE uuid = CAST(? AS uuid)")
+                      .arg(SelectColumns()));
     q.addBindValue(uuid);
     if (!testPrepared || !q.exec()) {
         const QSqlError e = q.lastError();

@@ -6,6 +6,7 @@
 #include "cli/decode.h"
 #include "cli/help.h"
 #include "cli/records.h"
+#include "cli/remote.h"
 #include "cli/session.h"
 #include "i18n/language.h"
 #ifdef Q_OS_UNIX
@@ -153,6 +154,8 @@ int main(int argc, char** argv) {
         return velantis::RunDownload(args);
     if (command == QLatin1String("records"))
         return velantis::RunRecords(args);
+    if (command == QLatin1String("server"))
+        return velantis::RunServer(args);
     if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
         command == QLatin1String("help")) {
         Print(stdout, UsageText());

@@ -3,6 +3,7 @@
 #include "cli/records.h"
 
 #include "cli/list_import_command.h"
+#include "cli/remote.h"
 #include "cli/sync.h"
 
 #include "records/csv_export.h"
@@ -274,6 +275,8 @@ int ImportFiles(Archive& archive, const QStringList& files, const ListImportOpti
 } // namespace
 
 int RunRecords(const QStringList& args) {
+    if (args.contains(QStringLiteral("--remote")))
+        return RunRemoteRecords(args);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "velantis-cli records list [--filter TEXT] | show N | export N --csv [-o FILE] | "
@@ -454,15 +457,24 @@ int RunRecords(const QStringList& args) {
     if (!archive.find(number, &test, &groups, &error))
         return Fail(archive, command, error);
     TellNotice(archive);
+    return WriteTest(command, test, groups,
+                     {action == QLatin1String("show"), csv, json, report, curve,
+                      parser.value(QStringLiteral("output"))});
+}
+
+int WriteTest(const QString& command, const TestRecord& test, const QList<ArchivedGroup>& groups,
+              const TestOutput& what) {
     RecordStore store;
     FillStore(groups, &store);
-    if (action == QLatin1String("show")) {
+    if (what.show) {
         // The list as the download left it, through the same refresh as after a download.
         HistoryList list(HistoryFolder(QCoreApplication::applicationDirPath()));
         int first = 0, last = 0;
         list.RefreshHistory(store, first, last);
         return Out(DataFileBytes(list.listText())) ? Ok : Failed;
     }
+    const QString& curve = what.curve;
+    const QString& report = what.report;
     if (!curve.isEmpty()) {
         const QByteArray png = CurveFilePng(MakeTestReport(store, test.info, {}));
         QString why;
@@ -472,12 +484,12 @@ int RunRecords(const QStringList& args) {
                     .arg(command, curve, png.isEmpty() ? ReportFontProblem() : why));
             return Failed;
         }
-        if (modes == 0)
+        if (!what.csv && !what.json && report.isEmpty())
             return Ok;
     }
-    if (json) {
+    if (what.json) {
         const QByteArray bytes = TestJson(test, groups);
-        const QString output = parser.value(QStringLiteral("output"));
+        const QString& output = what.output;
         if (output.isEmpty())
             return Out(bytes) ? Ok : Failed;
         QString why;
@@ -488,8 +500,8 @@ int RunRecords(const QStringList& args) {
         }
         return Ok;
     }
-    if (csv) {
-        const QString output = parser.value(QStringLiteral("output"));
+    if (what.csv) {
+        const QString& output = what.output;
         if (output.isEmpty())
             return Out(CsvBytes(store, test.info.accuracy, test.info.guardBand)) ? Ok : Failed;
         QString why;

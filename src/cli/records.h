@@ -25,6 +25,20 @@ TestRecord DownloadRecord(const Monitor& monitor, DownloadEnd how, const TestInf
 qint64 ArchiveDownload(const QString& path, const Monitor& monitor, DownloadEnd how,
                        const TestInfo& info, const QString& port, TestRecord* record = nullptr);
 
+// What `records show` and `records export` write of one test, kept here or on the server.
+struct TestOutput {
+    bool show = false; // the list's rows, as Save writes them, on standard output
+    bool csv = false;
+    bool json = false;
+    QString report; // the test report as a PDF file
+    QString curve;  // the error curve as a PNG file
+    QString output; // -o FILE of csv and json; empty: standard output
+};
+// Writes what is asked of a test and its groups, telling failures on standard error as
+// `velantis-cli COMMAND: ...`: the exit code (0, or 5 when something could not be written).
+int WriteTest(const QString& command, const TestRecord& test, const QList<ArchivedGroup>& groups,
+              const TestOutput& what);
+
 // Splits test `number` of archive at the groups in cuts, or where the rated setting changes
 // when there are none given, telling on standard error what became of it: the exit code.
 int SplitTest(Archive& archive, const QString& command, qint64 number,
