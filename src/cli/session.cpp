@@ -694,7 +694,7 @@ int RunDownload(const QStringList& args, const CodecLookup& lookup) {
                                                 .arg(s.monitor.display().portDevice));
             const DownloadInfo from{
                 downloaded.ended,         downloaded.port, how, s.monitor.announcedGroups(),
-                s.monitor.groupsStored(), archived,        {}};
+                s.monitor.groupsStored(), archived};
             const QByteArray pdf = PagesPdf(
                 ReportDrawer(MakeTestReport(s.monitor.store(), info, from)), A4Paper(),
                 PdfResolution, ReportAttachment(records, archived, downloaded, s.monitor.store()));
