@@ -2,9 +2,7 @@
 // velantis-cli records import of saved lists: the test kept with the rating and time given, its
 // Save bytes those of the file, its report saying where it came from; wrong options and damaged
 // lists refused with nothing kept.
-#include "records/history.h"
-#include "records/list_import.h"
-#include "simulator/answer_engine.h"
+#include "support/saved_lists.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -46,26 +44,13 @@ bool WriteFile(const QString& path, const QByteArray& bytes) {
 
 // Save's bytes of the simulated instrument's groups 1..count, all rated 400/5 A.
 QByteArray SavedList(int count) {
-    SimulatorOptions options;
-    options.storedGroups = count;
-    const AnswerEngine engine(options);
-    RecordStore store;
-    for (int n = 1; n <= count; ++n) {
-        FrameBuilder b;
-        for (int i = 0; i < MeasurementFrame::Size - 1; ++i)
-            b.raw(i, engine.storedGroup(n).byte(i));
-        store.store(*SlotIndex::make(n), b.rated(400, 50).build());
-    }
-    QTemporaryDir dir;
-    HistoryList list(dir.path());
-    int first = 0;
-    int last = 0;
-    list.RefreshHistory(store, first, last);
-    return DataFileBytes(list.listText());
+    return velantis::testing::SaveBytes(velantis::testing::SimulatedGroups(count, 400, 50));
 }
 
 } // namespace
 
+// The test of a list: its groups rated as given, made at --at (else the file's modification
+// time), its Save bytes those of the file, its report saying where it came from.
 TEST(CliListImport, AListIsKeptWithTheRatingAndTimeGivenAndShowsAsSaved) {
     QTemporaryDir dir;
     const QString list = dir.filePath(QStringLiteral("old list.txt"));
@@ -105,23 +90,6 @@ TEST(CliListImport, AListIsKeptWithTheRatingAndTimeGivenAndShowsAsSaved) {
     const QString shown = QString::fromUtf8(text.readAllStandardOutput()).simplified();
     EXPECT_TRUE(shown.contains(QStringLiteral("Imported from saved list"))) << shown.toStdString();
     EXPECT_TRUE(shown.contains(QStringLiteral("old list.txt"))) << shown.toStdString();
-}
-
-// Without --at the test is of the file's modification time.
-TEST(CliListImport, TheFilesModificationTimeIsTheTestsTime) {
-    QTemporaryDir dir;
-    const QString list = dir.filePath(QStringLiteral("list.txt"));
-    const QString records = dir.filePath(QStringLiteral("r.sqlite"));
-    ASSERT_TRUE(WriteFile(list, SavedList(3)));
-    QFile file(list);
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(file.setFileTime(QDateTime(QDate(2019, 3, 4), QTime(5, 6, 7)),
-                                 QFileDevice::FileModificationTime));
-    file.close();
-    ASSERT_EQ(Cli({"records", "import", list, "--rated", "400/5", "--records", records}).exitCode,
-              0);
-    EXPECT_TRUE(QString::fromUtf8(Cli({"records", "list", "--records", records}).out)
-                    .startsWith(QStringLiteral("1\t2019-03-04 05:06:07\t")));
 }
 
 // A wrong option or a damaged list is exit 2 with the reason, and nothing of any file is kept.

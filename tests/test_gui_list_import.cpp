@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // 历史记录 → 导入… of a saved list: the dialog asks the rated ratio and the time, shows what is
 // wrong with its line and keeps nothing until the whole list reads back.
-#include "records/history.h"
 #include "records/list_test_import.h"
+#include "support/saved_lists.h"
 #include "support/window_stand_ins.h"
 #include "windows/history_window.h"
 #include "windows/list_import_dialog.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -19,22 +20,7 @@ namespace {
 
 // Groups 1-3 rated 100/5 A, as Save writes them.
 QByteArray SavedList() {
-    RecordStore store;
-    for (int n = 1; n <= 3; ++n)
-        store.store(*SlotIndex::make(n), FrameBuilder()
-                                             .hv(static_cast<std::uint16_t>(900 + n), 0x31)
-                                             .r(4500, 0x33)
-                                             .groupNo(static_cast<std::uint16_t>(n))
-                                             .ratioError(0x82)
-                                             .rated(100, 50)
-                                             .channelKind(0, 1)
-                                             .build());
-    QTemporaryDir dir;
-    HistoryList list(dir.path());
-    int first = 0;
-    int last = 0;
-    list.RefreshHistory(store, first, last);
-    return DataFileBytes(list.listText());
+    return SaveBytes(SimulatedGroups(3, 100, 50));
 }
 
 } // namespace
