@@ -5,13 +5,22 @@
 #include "archive/sync_worker.h"
 #include "support/pg_cluster.h"
 
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
-
+#include <QSettings>
+#include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <memory>
+
+#include <sys/types.h>
 
 using namespace velantis;
 
@@ -225,7 +234,9 @@ protected:
     static void SetUpTestSuite() { cluster = velantis::testing::PgCluster::StartOrSkip(); }
     void SetUp() override { VELANTIS_NEED_CLUSTER(cluster); }
     static QString Conn() { return cluster->connInfo(QStringLiteral("tester_a")); }
-    static QString Pw() { return velantis::testing::PgCluster::Password(QStringLiteral("tester_a")); }
+    static QString Pw() {
+        return velantis::testing::PgCluster::Password(QStringLiteral("tester_a"));
+    }
     static inline std::shared_ptr<velantis::testing::PgCluster> cluster;
 };
 
@@ -280,42 +291,268 @@ TEST_F(SyncWithServer, SentOnceThenAnEditGoesAsAnUpdateAndASplitSupersedesTheOld
               QStringLiteral("3"));
 }
 
+// Runs velantis-cli with the tester's password: its exit code, standard output and error.
+struct CliRun {
+    int code = -1;
+    QString out;
+};
+QProcess* StartCli(const QStringList& args, const QString& configHome = {}) {
+    auto* p = new QProcess;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"),
+               velantis::testing::PgCluster::Password(QStringLiteral("tester_a")));
+    if (!configHome.isEmpty())
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+    p->setProcessEnvironment(env);
+    p->start(QStringLiteral(VELANTIS_CLI), args);
+    return p;
+}
+CliRun Finish(QProcess* p) {
+    std::unique_ptr<QProcess> owned(p);
+    EXPECT_TRUE(p->waitForFinished(120000)) << p->arguments().join(u' ').toStdString();
+    return {p->exitCode(),
+            QString::fromUtf8(p->readAllStandardOutput() + p->readAllStandardError())};
+}
+QStringList SyncArgs(const QString& records, const QString& conn) {
+    return {QStringLiteral("records"),   QStringLiteral("sync"),
+            QStringLiteral("--records"), records,
+            QStringLiteral("--server"),  conn};
+}
+
+// A record database at path with tests of the given sizes; their uuids and groups in all.
+QStringList Fill(const QString& path, const QList<int>& sizes, int* groups = nullptr) {
+    Archive archive(path);
+    QStringList uuids;
+    for (const int size : sizes) {
+        const auto n =
+            archive.add(Record(QStringLiteral("站%1").arg(size)), Downloaded(size), nullptr);
+        EXPECT_TRUE(n);
+        uuids << (n ? Found(archive, *n).uuid : QString());
+        if (groups)
+            *groups += size;
+    }
+    return uuids;
+}
+
+// "tests groups" the server holds of these uuids: each test once, each group once.
+QString OnServer(const velantis::testing::PgCluster& cluster, const QStringList& uuids) {
+    const QString list = u'\'' + uuids.join(QStringLiteral("','")) + u'\'';
+    return cluster.sql(
+        QStringLiteral("SELECT (SELECT count(*) FROM tests WHERE uuid IN (%1)) || ' ' "
+                       "|| (SELECT count(*) FROM groups WHERE test IN (%1))")
+            .arg(list));
+}
+QString Expected(const QStringList& uuids, int groups) {
+    return QStringLiteral("%1 %2").arg(uuids.size()).arg(groups);
+}
+
 TEST_F(SyncWithServer, RecordsSyncExits7WhileTheServerIsDownAndSendsEverythingOnceAfter) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("c.sqlite"));
-    {
-        Archive archive(path);
-        for (int n = 1; n <= 3; ++n)
-            ASSERT_TRUE(archive.add(Record(QStringLiteral("己%1").arg(n)), Downloaded(n), nullptr));
-    }
-    const auto sync = [&](int* code) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("PGPASSWORD"), Pw());
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(VELANTIS_CLI),
-                {QStringLiteral("records"), QStringLiteral("sync"), QStringLiteral("--records"),
-                 path, QStringLiteral("--server"), Conn()});
-        EXPECT_TRUE(p.waitForFinished(60000));
-        *code = p.exitCode();
-        return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
-    };
-    const QString before = cluster->sql(QStringLiteral("SELECT count(*) FROM tests"));
+    int groups = 0;
+    const QStringList uuids = Fill(path, {1, 2, 3}, &groups);
     cluster->stop();
-    int code = 0;
-    const QString down = sync(&code);
-    EXPECT_EQ(code, 7) << down.toStdString();
-    EXPECT_TRUE(down.contains(QStringLiteral("3"))) << down.toStdString();
+    const CliRun down = Finish(StartCli(SyncArgs(path, Conn())));
+    EXPECT_EQ(down.code, 7) << down.out.toStdString();
+    EXPECT_TRUE(down.out.contains(QStringLiteral("3"))) << down.out.toStdString();
     ASSERT_TRUE(cluster->restart());
-    const QString up = sync(&code);
-    EXPECT_EQ(code, 0) << up.toStdString();
-    EXPECT_EQ(up.count(QStringLiteral("sent\t")), 3) << up.toStdString();
-    sync(&code);
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(cluster->sql(QStringLiteral("SELECT count(*) FROM tests")).toInt(),
-              before.toInt() + 3);
+    const CliRun up = Finish(StartCli(SyncArgs(path, Conn())));
+    EXPECT_EQ(up.code, 0) << up.out.toStdString();
+    EXPECT_EQ(up.out.count(QStringLiteral("sent\t")), 3) << up.out.toStdString();
+    EXPECT_EQ(Finish(StartCli(SyncArgs(path, Conn()))).code, 0);
+    EXPECT_EQ(OnServer(*cluster, uuids), Expected(uuids, groups));
     Archive archive(path);
     EXPECT_EQ(archive.waitingCount(nullptr), 0);
+}
+
+TEST_F(SyncWithServer, TwoProcessesSyncingAtOnceSendEveryTestOnce) {
+    const struct {
+        const char* what;
+        bool sameTests; // copies of one record database: both send the same uuids
+    } cases[] = {{"two record databases", false}, {"two copies of one record database", true}};
+    for (const auto& c : cases) {
+        QTemporaryDir dir;
+        const QString one = dir.filePath(QStringLiteral("one.sqlite"));
+        const QString two = dir.filePath(QStringLiteral("two.sqlite"));
+        const QList<int> sizes = {400, 30, 250, 7, 120, 60, 300, 1, 90, 200};
+        int groups = 0;
+        QStringList uuids = Fill(one, sizes, &groups);
+        if (c.sameTests)
+            ASSERT_TRUE(QFile::copy(one, two));
+        else
+            uuids += Fill(two, sizes, &groups);
+        QProcess* first = StartCli(SyncArgs(one, Conn()));
+        QProcess* second = StartCli(SyncArgs(two, Conn()));
+        const CliRun a = Finish(first), b = Finish(second);
+        EXPECT_EQ(a.code, 0) << c.what << a.out.toStdString();
+        EXPECT_EQ(b.code, 0) << c.what << b.out.toStdString();
+        EXPECT_EQ(a.out.count(QStringLiteral("sent\t")) + b.out.count(QStringLiteral("sent\t")),
+                  2 * sizes.size())
+            << c.what;
+        EXPECT_EQ(OnServer(*cluster, uuids), Expected(uuids, groups)) << c.what;
+        for (const QString& path : {one, two}) {
+            Archive archive(path);
+            EXPECT_EQ(archive.waitingCount(nullptr), 0) << c.what;
+        }
+    }
+}
+
+TEST_F(SyncWithServer, RecordsSyncWithoutServerTakesTheRememberedOneElseExits2) {
+    const struct {
+        const char* what;
+        bool remembered;
+        int code;
+        int sent;
+    } cases[] = {{"no server given or remembered", false, 2, 0},
+                 {"the server the program remembers", true, 0, 2}};
+    for (const auto& c : cases) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("g.sqlite"));
+        const QStringList uuids = Fill(path, {3, 4});
+        if (c.remembered) {
+            QSettings settings(dir.filePath(QStringLiteral("velantis/velantis.conf")),
+                               QSettings::IniFormat);
+            RememberServer(settings, Conn());
+        }
+        const CliRun run = Finish(StartCli(
+            {QStringLiteral("records"), QStringLiteral("sync"), QStringLiteral("--records"), path},
+            dir.path()));
+        EXPECT_EQ(run.code, c.code) << c.what << run.out.toStdString();
+        EXPECT_EQ(run.out.count(QStringLiteral("sent\t")), c.sent) << c.what;
+        EXPECT_EQ(OnServer(*cluster, uuids),
+                  QStringLiteral("%1 %2").arg(c.sent).arg(c.sent ? 7 : 0))
+            << c.what;
+    }
+}
+
+// Waits for the service's next pass: its result, or a failure after timeoutMs.
+SyncResult NextPass(SyncService& service, int timeoutMs, qint64* tookMs = nullptr) {
+    QSignalSpy spy(&service, &SyncService::passDone);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(spy.wait(timeoutMs)) << "no pass ended within " << timeoutMs << " ms";
+    if (tookMs)
+        *tookMs = clock.elapsed();
+    return spy.isEmpty() ? SyncResult{-1, {}, true} : spy.first().first().value<SyncResult>();
+}
+
+TEST_F(SyncWithServer, TheServerStoppedDuringASyncLosesNothingAndSendsNothingTwice) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("d.sqlite"));
+    const QList<int> sizes(40, 1000);
+    int groups = 0;
+    const QStringList uuids = Fill(path, sizes, &groups);
+    SyncService service(path, Conn(), nullptr, Pw());
+    QList<int> shown;
+    QObject::connect(&service, &SyncService::status,
+                     [&](int waiting, const QString&, const QDateTime&) { shown << waiting; });
+    int sent = 0;
+    QObject::connect(&service, &SyncService::event, [&](const SyncEvent&) {
+        if (++sent == 3)
+            cluster->stop(); // while the worker sends the next
+    });
+    service.start();
+    const SyncResult during = NextPass(service, 60000);
+    EXPECT_TRUE(during.failed);
+    EXPECT_GT(during.waiting, 0);
+    EXPECT_LT(during.waiting, sizes.size()) << "the pass ended before the server stopped";
+    EXPECT_TRUE(during.reason.contains(QString::number(cluster->port())))
+        << during.reason.toStdString();
+    ASSERT_TRUE(cluster->restart());
+    service.nudge();
+    const SyncResult after = NextPass(service, 60000);
+    EXPECT_FALSE(after.failed) << after.reason.toStdString();
+    EXPECT_EQ(after.waiting, 0);
+    EXPECT_EQ(shown, (QList<int>{during.waiting, 0}));
+    EXPECT_EQ(OnServer(*cluster, uuids), Expected(uuids, groups));
+}
+
+// Every process of the private server (the postmaster and its backends) stopped, as a server
+// that hangs: the kernel still takes the data, nothing answers. Continued when it goes.
+class Frozen {
+public:
+    explicit Frozen(const QString& clusterDir) {
+        QFile pidFile(clusterDir + QStringLiteral("/data/postmaster.pid"));
+        EXPECT_TRUE(pidFile.open(QIODevice::ReadOnly));
+        const pid_t postmaster = pidFile.readLine().trimmed().toInt();
+        EXPECT_GT(postmaster, 0);
+        pids_ << postmaster;
+        ::kill(postmaster, SIGSTOP); // first, so that it starts no further process
+        const QStringList all = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+        for (const QString& name : all) {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(name));
+            if (name.toInt() <= 0 || !stat.open(QIODevice::ReadOnly))
+                continue;
+            // pid (comm) state ppid ...: comm may hold spaces, so read after its last ')'.
+            const QByteArray line = stat.readAll();
+            const QList<QByteArray> rest = line.mid(line.lastIndexOf(')') + 2).split(' ');
+            if (rest.size() > 1 && rest[1].toInt() == postmaster) {
+                pids_ << name.toInt();
+                ::kill(name.toInt(), SIGSTOP);
+            }
+        }
+    }
+    ~Frozen() {
+        for (const pid_t pid : pids_)
+            ::kill(pid, SIGCONT);
+    }
+    Frozen(const Frozen&) = delete;
+    Frozen& operator=(const Frozen&) = delete;
+
+private:
+    QList<pid_t> pids_;
+};
+
+TEST_F(SyncWithServer, TheWatchdogFreesAPassStuckOnAServerThatStoppedAnswering) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("e.sqlite"));
+    int groups = 0;
+    QStringList uuids = Fill(path, {5}, &groups);
+    SyncService service(path, Conn(), nullptr, Pw());
+    {
+        ServerArchive server(Conn(), Pw());
+        ASSERT_TRUE(server.connect(nullptr));
+        EXPECT_GE(SocketOf(server), 0) << server.driverHandle().typeName();
+    }
+    constexpr int StuckMs = 1500;
+    service.setStuckLimit(StuckMs);
+    service.start();
+    ASSERT_EQ(NextPass(service, 30000).waiting, 0); // connected, the backend waiting
+    uuids += Fill(path, {300, 20, 7}, &groups);
+    {
+        const Frozen frozen(cluster->dir());
+        service.nudge();
+        qint64 took = 0;
+        const SyncResult stuck = NextPass(service, 20000, &took);
+        EXPECT_TRUE(stuck.failed);
+        EXPECT_EQ(stuck.waiting, 3);
+        EXPECT_TRUE(stuck.reason.contains(QString::number(cluster->port())))
+            << stuck.reason.toStdString();
+        EXPECT_GE(took, StuckMs);
+        EXPECT_LT(took, StuckMs + 5000);
+        EXPECT_EQ(service.dropped(), 1);
+    }
+    service.nudge();
+    const SyncResult after = NextPass(service, 30000);
+    EXPECT_FALSE(after.failed) << after.reason.toStdString();
+    EXPECT_EQ(after.waiting, 0);
+    EXPECT_EQ(OnServer(*cluster, uuids), Expected(uuids, groups));
+}
+
+TEST_F(SyncWithServer, DownloadWithServerArchivesThenSends) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("f.sqlite"));
+    const CliRun run =
+        Finish(StartCli({QStringLiteral("download"), QStringLiteral("--demo"),
+                         QStringLiteral("--demo-groups"), QStringLiteral("12"),
+                         QStringLiteral("--records"), path, QStringLiteral("--server"), Conn()}));
+    EXPECT_EQ(run.code, 0) << run.out.toStdString();
+    Archive archive(path);
+    QList<TestRecord> tests;
+    ASSERT_TRUE(archive.list(&tests, nullptr));
+    ASSERT_EQ(tests.size(), 1);
+    EXPECT_EQ(archive.waitingCount(nullptr), 0);
+    EXPECT_EQ(OnServer(*cluster, {tests[0].uuid}), Expected({tests[0].uuid}, 12));
 }
 
 } // namespace

@@ -193,10 +193,6 @@ import FILE...</translation>
         <translation>split：每段设定相同的连续组各成一项测试。</translation>
     </message>
     <message>
-        <source>sync: the department&apos;s server (a libpq connection string; default: the one remembered).</source>
-        <translation>sync：部门服务器 (libpq 连接字符串；默认：记住的服务器)。</translation>
-    </message>
-    <message>
         <source>velantis-cli records split: give --at G[,G...] or --by-setting</source>
         <translation>velantis-cli records split：请给出 --at G[,G...] 或 --by-setting</translation>
     </message>
@@ -532,6 +528,15 @@ import FILE...</translation>
     </message>
 </context>
 <context>
+    <name>Sync</name>
+    <message numerus="yes">
+        <source>velantis-cli %1: %n still waiting: %2</source>
+        <translation>
+            <numerusform>velantis-cli %1: 仍有 %n 项待同步: %2</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>Simulate</name>
     <message>
         <source>stored groups it holds (default 200, at most 29999)</source>
@@ -670,19 +675,6 @@ keeps its number. Requests with unknown codes get no answer and no number.</sour
     <message>
         <source>Simulator stopped: %1 requests received, %2 answers sent.</source>
         <translation>模拟器已停止: 收到 %1 个请求, 发出 %2 个应答。</translation>
-    </message>
-</context>
-<context>
-    <name>Sync</name>
-    <message>
-        <source>velantis-cli %1: no server: give --server CONNINFO</source>
-        <translation>velantis-cli %1: 没有服务器: 请给出 --server CONNINFO</translation>
-    </message>
-    <message numerus="yes">
-        <source>velantis-cli %1: %n still waiting: %2</source>
-        <translation>
-            <numerusform>velantis-cli %1: 仍有 %n 项待同步: %2</numerusform>
-        </translation>
     </message>
 </context>
 </TS>

@@ -52,7 +52,9 @@ private:
 
 qintptr SocketOf(const ServerArchive& server) {
     const QVariant handle = server.driverHandle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0)
+    // Qt names the type after libpq's struct behind the PGconn typedef.
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
         return -1;
     const void* connection = *static_cast<void* const*>(handle.constData());
     if (!connection)

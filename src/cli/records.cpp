@@ -321,11 +321,7 @@ int RunRecords(const QStringList& args) {
     parser.addOption({QStringLiteral("by-setting"),
                       QCoreApplication::translate(
                           "Records", "split: a test for each run of groups of one setting.")});
-    parser.addOption({QStringLiteral("server"),
-                      QCoreApplication::translate(
-                          "Records", "sync: the department's server (a libpq connection string; "
-                                     "default: the one remembered)."),
-                      QStringLiteral("CONNINFO")});
+    AddServerOption(parser);
     parser.addHelpOption();
     if (!parser.parse(QStringList{QStringLiteral("velantis-cli")} + args)) {
         Err(QStringLiteral("velantis-cli records: %1").arg(parser.errorText()));
@@ -373,7 +369,7 @@ int RunRecords(const QStringList& args) {
         return SyncRecords(parser.isSet(QStringLiteral("records"))
                                ? parser.value(QStringLiteral("records"))
                                : Archive::DefaultPath(),
-                           SyncServer(parser.value(QStringLiteral("server"))), command, true);
+                           ServerConnection(parser), command, true);
     const bool csv = parser.isSet(QStringLiteral("csv"));
     const bool json = parser.isSet(QStringLiteral("json"));
     const QString report = parser.value(QStringLiteral("report"));

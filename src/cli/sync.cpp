@@ -2,11 +2,10 @@
 #include "cli/sync.h"
 
 #include "archive/sync_worker.h"
+#include "cli/remote.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QEventLoop>
-#include <QSettings>
 
 #include <cstdio>
 
@@ -43,19 +42,10 @@ QString EventLine(const SyncEvent& e) {
 
 } // namespace
 
-QString SyncServer(const QString& given) {
-    if (!given.trimmed().isEmpty())
-        return given.trimmed();
-    const QSettings settings(QStringLiteral("velantis"), QStringLiteral("velantis"));
-    return RememberedServer(settings);
-}
-
 int SyncRecords(const QString& records, const QString& connInfo, const QString& command,
                 bool toStdout) {
     if (connInfo.isEmpty()) {
-        Write(stderr, QCoreApplication::translate(
-                          "Sync", "velantis-cli %1: no server: give --server CONNINFO")
-                          .arg(command));
+        Write(stderr, NoServerText(command));
         return Usage;
     }
     SyncService service(records, connInfo);

@@ -5,10 +5,6 @@
 
 namespace velantis {
 
-// The server the command line sends to: the one given, else the one the programs remember
-// (empty when none).
-QString SyncServer(const QString& given);
-
 // Sends to the department's server what the record database at records holds and the server
 // lacks, now: one line per test sent, updated, superseded or refused (on standard output, or on
 // standard error when toStdout is false), and the reason when something still waits. 0 when
