@@ -30,10 +30,11 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "http://www.qintarnorvak.com")
 # Libraries the programs link, found by dpkg-shlibdeps (dpkg-dev; without it the package would
 # come out with no Depends at all), and what Qt loads at run time: the xcb platform plugin (only
-# a Recommends of the Qt GUI library), the list font, the SQLite driver of the test records and
-# Qt's own dialog texts in Chinese.
+# a Recommends of the Qt GUI library), the list font, the SQLite driver of the test records, the
+# PostgreSQL driver of the department archive and Qt's own dialog texts in Chinese.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-wqy-zenhei, libqt6sql6-sqlite, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qt6-qpa-plugins, fonts-wqy-zenhei, libqt6sql6-sqlite, libqt6sql6-psql, qt6-translations-l10n")
 
 set(CPACK_GENERATOR DEB)
 include(CPack)

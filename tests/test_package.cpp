@@ -114,7 +114,7 @@ TEST_F(PackageTest, NameVersionAndDependencies) {
     for (const char* name :
          {"libc6", "libqt6core6", "libqt6gui6", "libqt6widgets6", "libqt6serialport6",
           "libqt6printsupport6", "libqt6network6", "libqt6webenginewidgets6", "qt6-qpa-plugins",
-          "fonts-wqy-zenhei", "libqt6sql6-sqlite"}) {
+          "fonts-wqy-zenhei", "libqt6sql6-sqlite", "libqt6sql6-psql"}) {
         const QString prefix = QString::fromLatin1(name);
         EXPECT_TRUE(std::any_of(depends.begin(), depends.end(),
                                 [&](const QString& d) {
@@ -141,7 +141,8 @@ TEST_F(PackageTest, InstallsProgramsDesktopEntryIconsUdevRuleAndDocuments) {
                             QString(MetaInfo),
                             QStringLiteral("/usr/share/doc/velantis/copyright"),
                             QStringLiteral("/usr/share/doc/velantis/changelog.gz"),
-                            QStringLiteral("/usr/share/bash-completion/completions/velantis-cli")};
+                            QStringLiteral("/usr/share/bash-completion/completions/velantis-cli"),
+                            QStringLiteral("/usr/share/velantis/server.sql")};
     for (const char* name : {"velantis", "velantis-cli", "velantis-web"})
         expected << QStringLiteral("/usr/share/man/man1/%1.1.gz").arg(QLatin1String(name));
     for (int size : sizes)

@@ -617,7 +617,7 @@ bool ServerArchive::updateInfo(const TestRecord& record, bool* applied, ServerEr
     if (!db_.transaction())
         return Failed(error, db_.lastError());
     // Row-level security makes another role's update change nothing without an error: the
-    // owner is read first (and the row locked against a concurrent edit).
+    // owner is read first. Two edits at once are kept apart by the revision the update asks for.
     QSqlQuery q(db_);
     const bool ownerPrepared =
         q.prepare(QStringLiteral("SELECT owner::text, owner = current_user FROM tests"

@@ -11,7 +11,7 @@
 //   };
 //
 // Without the server's programs the tests are skipped with the reason, except under CI (CI set
-// to true), where that is a failure.
+// to true), where that is a failure; a server that does not start is always a failure.
 
 #include <QDir>
 #include <QFile>
@@ -90,11 +90,17 @@ public:
         auto cluster = Start(tls, &why);
         if (!cluster)
             SkipReason() = QStringLiteral("the private PostgreSQL server did not start: ") + why;
+        // With the programs there, a server that does not start is a fault, never a skip.
+        StartFailed() = !cluster;
         return cluster;
     }
     static QString& SkipReason() {
         static QString reason;
         return reason;
+    }
+    static bool& StartFailed() {
+        static bool failed = false;
+        return failed;
     }
     static bool MustRun() { return qgetenv("CI").toLower() == "true"; }
 
@@ -186,7 +192,8 @@ private:
 #define VELANTIS_NEED_CLUSTER(cluster)                                                             \
     do {                                                                                           \
         if (!(cluster)) {                                                                          \
-            if (::velantis::testing::PgCluster::MustRun())                                         \
+            if (::velantis::testing::PgCluster::MustRun() ||                                       \
+                ::velantis::testing::PgCluster::StartFailed())                                     \
                 FAIL() << ::velantis::testing::PgCluster::SkipReason().toStdString();              \
             GTEST_SKIP() << ::velantis::testing::PgCluster::SkipReason().toStdString();            \
         }                                                                                          \
