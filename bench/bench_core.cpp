@@ -6,6 +6,7 @@
 #include "protocol/reading.h"
 #include "records/data_file.h"
 #include "records/history.h"
+#include "records/list_import.h"
 #include "records/record_store.h"
 
 #include <QFile>
@@ -122,5 +123,37 @@ void BM_ArchiveDownload4000(benchmark::State& state) {
         benchmark::DoNotOptimize(archive.add(record, store, nullptr));
 }
 BENCHMARK(BM_ArchiveDownload4000)->Unit(benchmark::kMillisecond);
+
+// A saved list of 3500 rows (Save's bytes) read back into frames: GBK checked, every row rebuilt
+// and printed again. Goal: under 200 ms.
+void BM_ImportList3500(benchmark::State& state) {
+    QTemporaryDir dir;
+    RecordStore store;
+    for (int n = 1; n <= HistoryList::DefaultLast; ++n)
+        store.store(*SlotIndex::make(n), FrameBuilder()
+                                             .hv(static_cast<std::uint16_t>(200 + n % 1000), 0x31)
+                                             .r(static_cast<std::uint16_t>(1000 + n), 0x33)
+                                             .s(static_cast<std::uint16_t>(n % 7), 0x41)
+                                             .ratioError(static_cast<std::uint8_t>(n & 0x87))
+                                             .groupNo(static_cast<std::uint16_t>(n))
+                                             .rated(100, 50)
+                                             .channelKind(0, 1)
+                                             .build());
+    HistoryList list(dir.path());
+    int first = 0;
+    int last = 0;
+    list.RefreshHistory(store, first, last);
+    const QByteArray bytes = DataFileBytes(list.listText());
+    const auto rated = ParseRatedRatios(QStringLiteral("100/5"), nullptr);
+    for (auto _ : state) {
+        ListImportProblem problem;
+        const auto groups = ReadSavedList(bytes, *rated, &problem);
+        if (!groups || groups->size() != HistoryList::DefaultLast)
+            state.SkipWithError(qPrintable(problem.reason));
+        benchmark::DoNotOptimize(groups);
+    }
+    state.counters["bytes"] = static_cast<double>(bytes.size());
+}
+BENCHMARK(BM_ImportList3500)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -71,7 +71,9 @@ nice -n 5 ninja -C "$out/app" -j2
 
 # The folder for Windows: the programs, every DLL they load (followed through the import tables
 # of the programs, the plugins and the DLLs themselves), the plugins Qt loads by name, and Qt Sql
-# with its SQLite driver for the test archive.
+# with its SQLite driver for the test archive and its PostgreSQL driver for the department's
+# server (qsqlpsql.dll, which brings libpq.dll and OpenSSL's libssl-3-x64.dll and
+# libcrypto-3-x64.dll from the kit).
 version=$(sed -n 's/^project(velantis VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 name=velantis-$version-win64
 dist=$out/$name
@@ -82,7 +84,8 @@ cp "$out/app/src/app/velantis.exe" "$out/app/src/velantis-cli.exe" "$dist/"
 cp "$out/qt/plugins/platforms/qwindows.dll" "$out/qt/plugins/platforms/qoffscreen.dll" \
     "$dist/platforms/"
 cp "$out/qt/plugins/styles/qwindowsvistastyle.dll" "$dist/styles/"
-cp "$out/qt/plugins/sqldrivers/qsqlite.dll" "$dist/sqldrivers/"
+cp "$out/qt/plugins/sqldrivers/qsqlite.dll" "$out/qt/plugins/sqldrivers/qsqlpsql.dll" \
+    "$dist/sqldrivers/"
 cp "$out/qt/bin/Qt6Sql.dll" "$dist/"
 # Qt's own dialog texts in Chinese (the kit has no translations; Debian's are of the same Qt
 # release). The programs look for them in translations/ beside themselves.
@@ -147,6 +150,11 @@ deploy() {
 }
 for f in "$dist"/*.exe "$dist"/*/*.dll "$dist/Qt6Sql.dll"; do
     deploy "$f"
+done
+# The server's driver is loaded by name, its libraries only through it: a kit without them (one
+# from before the driver was added) would give a folder that cannot reach the server.
+for f in sqldrivers/qsqlpsql.dll libpq.dll libssl-3-x64.dll libcrypto-3-x64.dll; do
+    [ -f "$dist/$f" ] || { echo "build-windows: $f did not land in $dist (kit $kit)" >&2; exit 1; }
 done
 # Symbols are of no use on the user's PC: without them the folder is half the size.
 x86_64-w64-mingw32-strip --strip-unneeded "$dist"/*.exe "$dist"/*.dll "$dist"/*/*.dll

@@ -3,7 +3,9 @@
 # Runs the Windows build (scripts/build-windows.sh) under Wine: every cross-built test program
 # (window tests on Qt's offscreen platform), the GBK table of code page 936 against the Linux
 # one, velantis-cli download --demo from the program folder against the Linux program's bytes,
-# and its test report read back. Wine gets a prefix of its own in build-win/wineprefix.
+# its test report read back, and the department's server reached from the folder as shipped (a
+# private PostgreSQL server over TLS, scripts/pg-cluster.sh). Wine gets a prefix of its own in
+# build-win/wineprefix.
 # Usage: scripts/test-windows.sh   (after scripts/build-windows.sh, and a Linux build in build/
 #                                  or VELANTIS_LINUX_BUILD=folder)
 set -euo pipefail
@@ -93,6 +95,57 @@ report_reads_back() {
         [ "$(head -c 8 "$logs/curve-wine.png" | od -An -tx1 | tr -d ' ')" = 89504e470d0a1a0a ]
 }
 check report_wine report_reads_back
+
+# The department's server from the folder as shipped: a private PostgreSQL server on 127.0.0.1
+# (scripts/pg-cluster.sh --tls, stopped again when this script ends), reached by Qt's QPSQL
+# driver, libpq and OpenSSL from the folder with the certificate checked (verify-full). A test
+# downloaded with --demo into a record database on the Wine side is sent by records sync and
+# listed by records list --remote; a second sync has nothing left to send.
+server_dir=
+stop_server() {
+    if [ -n "$server_dir" ]; then
+        bash "$root/scripts/pg-cluster.sh" stop "$server_dir" || true
+        rm -rf "$server_dir"
+    fi
+}
+trap stop_server EXIT
+server_checks() {
+    local conn records='C:\velantis-server-test\records.sqlite'
+    local port
+    server_dir=$(mktemp -d)
+    port=$(bash "$root/scripts/pg-cluster.sh" start "$server_dir" --tls) || return 1
+    conn="host=127.0.0.1 port=$port dbname=velantis user=tester_a sslmode=verify-full"
+    conn+=" sslrootcert=Z:$server_dir/tls/ca.crt"
+    rm -rf "$WINEPREFIX/drive_c/velantis-server-test"
+    wine_cli() {
+        PGPASSWORD=tester_a-pw timeout 300 env WINEPATH= "$wine" "$dist/velantis-cli.exe" "$@"
+    }
+    wine_cli download --demo --records "$records" -o "$logs/server-list.txt" || return 1
+    local here
+    here=$(wine_cli records list --records "$records" | tr -d '\r') || return 1
+    echo "kept here: $here"
+    local sent again there
+    sent=$(wine_cli records sync --server "$conn" --records "$records" | tr -d '\r') || return 1
+    echo "first sync: $sent"
+    again=$(wine_cli records sync --server "$conn" --records "$records" | tr -d '\r') || return 1
+    echo "second sync: $again"
+    there=$(wine_cli records list --remote --server "$conn" | tr -d '\r') || return 1
+    echo "on the server: $there"
+    # One test on the server, the same as here (but for the local number); sent once.
+    grep -q '^sent' <<<"$sent" && ! grep -q '^sent' <<<"$again" &&
+        [ "$(grep -c . <<<"$there")" = 1 ] &&
+        [ "$(cut -f2-10 <<<"$here")" = "$(cut -f2-10 <<<"$there")" ]
+}
+if [ -n "${PG_BINDIR:-}" ] || compgen -G '/usr/lib/postgresql/*/bin/initdb' >/dev/null; then
+    check server_remote server_checks
+elif [ "${CI:-}" = true ]; then # CI has the server: its absence is a failure
+    failed+=(server_remote)
+    echo "FAIL server_remote: no PostgreSQL server programs (postgresql is not installed)"
+else
+    echo "SKIP server_remote: no PostgreSQL server programs (install postgresql)"
+fi
+stop_server
+server_dir=
 
 # Through a COM port: COM3 is the Linux simulator's pseudo-terminal. Debian 12's Wine (8.0)
 # completes an overlapped WaitCommEvent without EV_RXCHAR, and QSerialPort's Windows backend

@@ -431,7 +431,7 @@ TEST(Cli, AFileThatIsNoTestIsRefusedWithItsPlaceAndNothingOfItIsKept) {
         {"list.txt",
          QByteArray("\xB5\xDA"
                     "0001\xD7\xE9    100.0A\r\n"),
-         "not a test file (JSON)"},
+         "a saved list, which does not hold the rated ratio"},
         {"frame.json",
          QByteArray("{\"format\": \"velantis-test\", \"version\": 1, \"info\": {}, \"download\": "
                     "{\"ending\": \"complete\", \"announced\": 1}, \"groups\": [{\"group\": 1, "

@@ -189,10 +189,6 @@ import FILE...</translation>
         <translation>第 %1 号记录已拆分为第 %2 号记录</translation>
     </message>
     <message>
-        <source>split: the groups each starting a test of its own, by commas.</source>
-        <translation>split：各自开始一项测试的组号，以逗号分隔。</translation>
-    </message>
-    <message>
         <source>split: a test for each run of groups of one setting.</source>
         <translation>split：每段设定相同的连续组各成一项测试。</translation>
     </message>
@@ -203,6 +199,34 @@ import FILE...</translation>
     <message>
         <source>tests %1 merged into test %2</source>
         <translation>第 %1 号记录已合并为第 %2 号记录</translation>
+    </message>
+    <message>
+        <source>split: the groups each starting a test of its own, by commas. import: when a saved list&apos;s test was made (ISO 8601, 2026-12-09T14:35:00; default: the file&apos;s modification time).</source>
+        <translation>split：各自开始一项测试的组号，以逗号分隔。import：保存的列表所对应测试的时间（ISO 8601，如 2026-12-09T14:35:00；默认为文件的修改时间）。</translation>
+    </message>
+    <message>
+        <source>import of a saved list: the rated ratio of its groups (200/5), or one per range of groups (1-9:200/5,10-15:150/1).</source>
+        <translation>导入保存的列表：各组的额定变比（200/5），或按组号范围分别给出（1-9:200/5,10-15:150/1）。</translation>
+    </message>
+    <message>
+        <source>velantis-cli records import: --at takes a time in ISO 8601 such as 2026-12-09T14:35:00, not &quot;%1&quot;</source>
+        <translation>velantis-cli records import: --at 需要 ISO 8601 格式的时间，如 2026-12-09T14:35:00，而不是 &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>velantis-cli records import: --rated: %1</source>
+        <translation>velantis-cli records import: --rated: %1</translation>
+    </message>
+    <message>
+        <source>velantis-cli records import: %1: a saved list, which does not hold the rated ratio: give it with --rated R (200/5, or 1-9:200/5,10-15:150/1)</source>
+        <translation>velantis-cli records import: %1: 保存的列表，其中没有额定变比：请用 --rated R 给出（200/5，或 1-9:200/5,10-15:150/1）</translation>
+    </message>
+    <message>
+        <source>%1: imported as test %2 in %3 (a saved list of %4 groups)</source>
+        <translation>%1: 已导入为 %3 中的第 %2 号记录（保存的列表，%4 组）</translation>
+    </message>
+    <message>
+        <source>velantis-cli records import: %1: line %2: %3; nothing of the file was kept</source>
+        <translation>velantis-cli records import: %1: 第 %2 行: %3；文件中没有任何数据存入记录</translation>
     </message>
 </context>
 <context>

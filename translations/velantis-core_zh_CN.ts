@@ -37,6 +37,137 @@
     </message>
 </context>
 <context>
+    <name>ListImport</name>
+    <message>
+        <source>“%1” is not a rated ratio such as 200/5</source>
+        <translation>“%1” 不是额定变比（如 200/5）</translation>
+    </message>
+    <message>
+        <source>the rated primary %1 A cannot be held by the instrument&apos;s frame (1 to %2 A)</source>
+        <translation>额定一次电流 %1 A 无法存入仪器的数据帧（1 至 %2 A）</translation>
+    </message>
+    <message>
+        <source>the rated secondary %1 A cannot be held by the instrument&apos;s frame (0.1 to 25.5 A in steps of 0.1 A)</source>
+        <translation>额定二次电流 %1 A 无法存入仪器的数据帧（0.1 至 25.5 A，以 0.1 A 为单位）</translation>
+    </message>
+    <message>
+        <source>a row has 7 columns after its group number, this line has %1</source>
+        <translation>数据行在组号之后有 7 列，此行有 %1 列</translation>
+    </message>
+    <message>
+        <source>the high-voltage current</source>
+        <translation>高压电流</translation>
+    </message>
+    <message>
+        <source>the R current</source>
+        <translation>R通道电流</translation>
+    </message>
+    <message>
+        <source>the S current</source>
+        <translation>S通道电流</translation>
+    </message>
+    <message>
+        <source>the T current</source>
+        <translation>T通道电流</translation>
+    </message>
+    <message>
+        <source>%1 “%2” is not a reading the instrument shows</source>
+        <translation>%1 “%2” 不是仪器会显示的读数</translation>
+    </message>
+    <message>
+        <source>the ratio error “%1” is not one the instrument shows</source>
+        <translation>比值差 “%1” 不是仪器会显示的值</translation>
+    </message>
+    <message>
+        <source>“%1” is no channel (R, S, T or - -)</source>
+        <translation>“%1” 不是通道（R、S、T 或 - -）</translation>
+    </message>
+    <message>
+        <source>a group whose high-voltage current reads err has no channel (- -)</source>
+        <translation>高压电流为 err 的组没有通道（- -）</translation>
+    </message>
+    <message>
+        <source>the ratio “%1” is of another rated secondary than the %2 given</source>
+        <translation>变比 “%1” 的额定二次电流与给出的 %2 不同</translation>
+    </message>
+    <message>
+        <source>the ratio “%1” is not what the currents give (%2)</source>
+        <translation>变比 “%1” 与电流所得的变比（%2）不符</translation>
+    </message>
+    <message>
+        <source>the columns are not where the list puts them</source>
+        <translation>各列的位置与列表不符</translation>
+    </message>
+    <message>
+        <source>the line has no line end (CR LF)</source>
+        <translation>此行没有行尾（CR LF）</translation>
+    </message>
+    <message>
+        <source>the line ends with LF alone, not CR LF</source>
+        <translation>此行以单独的 LF 结尾，而不是 CR LF</translation>
+    </message>
+    <message>
+        <source>the line ends with CR alone, not CR LF</source>
+        <translation>此行以单独的 CR 结尾，而不是 CR LF</translation>
+    </message>
+    <message>
+        <source>no rated ratio given</source>
+        <translation>未给出额定变比</translation>
+    </message>
+    <message>
+        <source>“%1” is not groups:ratio with groups within 1-%2, such as 1-9:200/5</source>
+        <translation>“%1” 不是 组号:变比 的形式（组号在 1-%2 之内，如 1-9:200/5）</translation>
+    </message>
+    <message>
+        <source>the groups %1-%2 and %3-%4 overlap</source>
+        <translation>组 %1-%2 与 %3-%4 重叠</translation>
+    </message>
+    <message>
+        <source>the file is empty</source>
+        <translation>文件是空的</translation>
+    </message>
+    <message>
+        <source>the file is UTF-8 (it starts with a byte-order mark); a saved list is GBK</source>
+        <translation>文件是 UTF-8 编码（以字节顺序标记开头）；保存的列表是 GBK 编码</translation>
+    </message>
+    <message>
+        <source>the line is not GBK text</source>
+        <translation>此行不是 GBK 文本</translation>
+    </message>
+    <message>
+        <source>the line is not the list&apos;s column heading</source>
+        <translation>此行不是列表的列标题</translation>
+    </message>
+    <message>
+        <source>an empty line among the rows</source>
+        <translation>数据行之间有空行</translation>
+    </message>
+    <message>
+        <source>the line is not a row of groups (第nnnn组 …)</source>
+        <translation>此行不是数据行（第nnnn组 …）</translation>
+    </message>
+    <message>
+        <source>group %1 is outside 1-%2</source>
+        <translation>组号 %1 不在 1-%2 之内</translation>
+    </message>
+    <message>
+        <source>group %1 comes twice</source>
+        <translation>组 %1 出现两次</translation>
+    </message>
+    <message>
+        <source>group %1 comes after group %2: the rows are not in ascending order</source>
+        <translation>组 %1 在组 %2 之后：数据行未按组号升序排列</translation>
+    </message>
+    <message>
+        <source>no rated ratio was given for group %1</source>
+        <translation>未给出组 %1 的额定变比</translation>
+    </message>
+    <message>
+        <source>the list holds no groups</source>
+        <translation>列表中没有任何组</translation>
+    </message>
+</context>
+<context>
     <name>PortMap</name>
     <message>
         <source>--port takes N=DEVICE with N from 1 to 16, e.g. --port 3=/dev/pts/4</source>

@@ -448,5 +448,9 @@
         <source>限值/接受限(±%)</source>
         <translation>Limit / acceptance (±%)</translation>
     </message>
+    <message>
+        <source>导入自列表文件</source>
+        <translation>Imported from saved list</translation>
+    </message>
 </context>
 </TS>

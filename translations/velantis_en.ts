@@ -321,6 +321,45 @@ Reason: %3</translation>
     <message>
         <source>%1 条</source>
         <translation>%1 tests</translation>
+        <source>保存的列表 (*.txt) (*.txt)</source>
+        <translation>Saved lists (*.txt) (*.txt)</translation>
+    </message>
+</context>
+<context>
+    <name>velantis::ListImportDialog</name>
+    <message>
+        <source>导入列表</source>
+        <translation>Import List</translation>
+    </message>
+    <message>
+        <source>%1 是保存的列表。列表中没有额定变比，请给出额定变比，各组相同时只给一个 (200/5)，否则按组号范围给出 (1-9:200/5,10-15:150/1)。</source>
+        <translation>%1 is a saved list. A list does not hold the rated ratio: give it, once when every group has the same (200/5), else per range of groups (1-9:200/5,10-15:150/1).</translation>
+    </message>
+    <message>
+        <source>额定变比:</source>
+        <translation>Rated ratio:</translation>
+    </message>
+    <message>
+        <source>测试时间:</source>
+        <translation>Test time:</translation>
+    </message>
+    <message>
+        <source>导入</source>
+        <translation>Import</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>额定变比: %1</source>
+        <translation>Rated ratio: %1</translation>
+    </message>
+    <message>
+        <source>第 %1 行: %2
+列表未导入，没有任何数据存入记录。</source>
+        <translation>Line %1: %2
+The list was not imported; nothing of it was kept.</translation>
     </message>
 </context>
 <context>

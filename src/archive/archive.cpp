@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "archive/archive.h"
 
+#include "records/list_test_import.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -1425,9 +1427,7 @@ QList<ArchivedGroup> ArchivedGroups(const RecordStore& store) {
 TestReport ArchivedTestReport(const TestRecord& test, const QList<ArchivedGroup>& groups) {
     RecordStore store;
     FillStore(groups, &store);
-    return MakeTestReport(
-        store, test.info,
-        {test.ended, test.port, test.ending, test.announced, test.stored, test.number});
+    return MakeTestReport(store, test.info, DownloadInfoOf(test));
 }
 
 } // namespace velantis

@@ -2,6 +2,7 @@
 // velantis-cli records: list, show, export and delete the tests kept in the record database.
 #include "cli/records.h"
 
+#include "cli/list_import_command.h"
 #include "cli/remote.h"
 #include "cli/sync.h"
 
@@ -9,6 +10,7 @@
 #include "records/data_file.h"
 #include "records/group_ranges.h"
 #include "records/history.h"
+#include "records/list_test_import.h"
 #include "records/test_json.h"
 #include "report/error_curve.h"
 #include "report/report_pages.h"
@@ -83,7 +85,7 @@ bool TakesOption(const QString& action, const QString& option) {
          {QStringLiteral("csv"), QStringLiteral("json"), QStringLiteral("o"),
           QStringLiteral("output"), QStringLiteral("report"), QStringLiteral("curve")}},
         {QStringLiteral("delete"), {}},
-        {QStringLiteral("import"), {}},
+        {QStringLiteral("import"), {QStringLiteral("rated"), QStringLiteral("at")}},
         {QStringLiteral("split"), {QStringLiteral("at"), QStringLiteral("by-setting")}},
         {QStringLiteral("merge"), {}},
         {QStringLiteral("sync"), {QStringLiteral("server")}},
@@ -214,12 +216,18 @@ int SplitTest(Archive& archive, const QString& command, qint64 number,
 
 namespace {
 
-// `records import FILE...`: each file's test kept as a new test, or told and left out; the
-// worst outcome decides the exit code (a refused file 2, a database failure 5, which ends the
-// import).
-int ImportFiles(Archive& archive, const QStringList& files) {
+// `records import FILE...`: each file's test kept as a new test (a saved list with the rated
+// ratios given), or told and left out; the worst outcome decides the exit code (a refused file
+// 2, a database failure 5, which ends the import).
+int ImportFiles(Archive& archive, const QStringList& files, const ListImportOptions& lists) {
     int code = Ok;
     for (const QString& path : files) {
+        if (IsSavedListFile(path)) {
+            code = std::max(code, ImportSavedList(archive, path, lists));
+            if (code == Failed)
+                return Failed;
+            continue;
+        }
         const TestImport result = ImportTestFile(archive, path);
         TellNotice(archive);
         const QString file = QDir::toNativeSeparators(path);
@@ -268,11 +276,11 @@ int RunRecords(const QStringList& args) {
     if (args.contains(QStringLiteral("--remote")))
         return RunRemoteRecords(args);
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("velantis-cli records list [--filter TEXT] | show N | export N --csv "
-                       "[-o FILE] | export N --json [-o FILE] | export N --report FILE | "
-                       "export N --curve FILE | delete N | import FILE... | split N --at "
-                       "G[,G...] | split N --by-setting | merge N M..."));
+    parser.setApplicationDescription(QStringLiteral(
+        "velantis-cli records list [--filter TEXT] | show N | export N --csv [-o FILE] | "
+        "export N --json [-o FILE] | export N --report FILE | export N --curve FILE | delete N "
+        "| import FILE... [--rated R] [--at TIME] | split N --at G[,G...] | split N "
+        "--by-setting | merge N M..."));
     parser.addOption({QStringLiteral("records"),
                       QCoreApplication::translate("Records", "The record database (default %1).")
                           .arg(QDir::toNativeSeparators(Archive::DefaultPath())),
@@ -303,8 +311,11 @@ int RunRecords(const QStringList& args) {
     parser.addOption(
         {QStringLiteral("at"),
          QCoreApplication::translate(
-             "Records", "split: the groups each starting a test of its own, by commas."),
-         QStringLiteral("G[,G...]")});
+             "Records", "split: the groups each starting a test of its own, by commas. import: "
+                        "when a saved list's test was made (ISO 8601, 2026-12-09T14:35:00; "
+                        "default: the file's modification time)."),
+         QStringLiteral("G[,G...] | TIME")});
+    AddListImportOptions(parser);
     parser.addOption({QStringLiteral("by-setting"),
                       QCoreApplication::translate(
                           "Records", "split: a test for each run of groups of one setting.")});
@@ -391,8 +402,10 @@ int RunRecords(const QStringList& args) {
         }
         return Out(text) ? Ok : Failed;
     }
-    if (import)
-        return ImportFiles(archive, words.mid(1));
+    if (import) {
+        const auto lists = ReadListImportOptions(parser, words.mid(1));
+        return lists ? ImportFiles(archive, words.mid(1), *lists) : Usage;
+    }
     if (action == QLatin1String("split")) {
         const bool bySetting = parser.isSet(QStringLiteral("by-setting"));
         std::optional<QList<int>> cuts;
@@ -495,10 +508,8 @@ int WriteTest(const QString& command, const TestRecord& test, const QList<Archiv
     }
     // The report carries the test's JSON, the same bytes export --json writes.
     const QByteArray pdf =
-        PagesPdf(ReportDrawer(MakeTestReport(store, test.info,
-                                             {test.ended, test.port, test.ending, test.announced,
-                                              test.stored, test.number})),
-                 A4Paper(), PdfResolution,
+        PagesPdf(ReportDrawer(MakeTestReport(store, test.info, DownloadInfoOf(test))), A4Paper(),
+                 PdfResolution,
                  {TestJsonFileName(test.number), TestJson(test, groups),
                   QStringLiteral("application/json")});
     QString why;

@@ -90,9 +90,10 @@ struct DownloadInfo {
     QDateTime at;
     QString port; // "COM3 (/dev/ttyUSB0)"
     DownloadEnd ending = DownloadEnd::EndFrame;
-    int announced = -1;  // groups the instrument announced; -1: no count arrived
-    int stored = 0;      // groups the download stored
-    qint64 archived = 0; // the test's number in the record database; 0: not archived
+    int announced = -1;        // groups the instrument announced; -1: no count arrived
+    int stored = 0;            // groups the download stored
+    qint64 archived = 0;       // the test's number in the record database; 0: not archived
+    QString importedFrom = {}; // the saved list the groups were imported from; empty: a download
 };
 
 // One stored group as the report and the CSV show it.

@@ -504,6 +504,9 @@ private:
                      : QStringLiteral("—")},
                 {QCoreApplication::translate("velantis::TestReport", "端口"),
                  OrDash(r_.download.port)}});
+        if (!r_.download.importedFrom.isEmpty())
+            fields({{QCoreApplication::translate("velantis::TestReport", "导入自列表文件"),
+                     r_.download.importedFrom}});
         const QString ending = EndingText(r_.download);
         if (!ending.isEmpty())
             fields({{QCoreApplication::translate("velantis::TestReport", "下载未完成"), ending}});

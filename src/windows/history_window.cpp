@@ -3,9 +3,11 @@
 #include "report/shown_texts.h"
 
 #include "records/csv_export.h"
+#include "records/list_test_import.h"
 #include "records/test_json.h"
 #include "report/report_pages.h"
 #include "windows/file_messages.h"
+#include "windows/list_import_dialog.h"
 #include "windows/list_printing.h"
 #include "windows/server_history.h"
 #include "windows/split_dialog.h"
@@ -761,10 +763,16 @@ void HistoryWindow::splitSelected() {
 }
 
 void HistoryWindow::importFile() {
-    const QString path = dialogs_.openFileName(
-        this, QString(), {tr("测试数据 (*.json) (*.json)"), tr("所有文件 (*) (*)")});
+    const QString path =
+        dialogs_.openFileName(this, QString(),
+                              {tr("测试数据 (*.json) (*.json)"), tr("保存的列表 (*.txt) (*.txt)"),
+                               tr("所有文件 (*) (*)")});
     if (path.isEmpty())
         return;
+    if (QByteArray bytes; ReadImportFile(path, &bytes, nullptr) && !LooksLikeJson(bytes)) {
+        importList(path, bytes);
+        return;
+    }
     const TestImport result = ImportTestFile(archive_, path);
     const QString notice = archive_.takeNotice();
     const QString file = QDir::toNativeSeparators(path);
@@ -800,6 +808,29 @@ void HistoryWindow::importFile() {
     reload();
     if (result.outcome == TestImport::Outcome::AlreadyKept)
         select(result.number);
+}
+
+void HistoryWindow::importList(const QString& path, const QByteArray& bytes) {
+    ListImportDialog dialog(path, bytes, ListFileTime(path), this);
+    if (!(runListImport_ ? runListImport_(dialog) : dialog.exec() == QDialog::Accepted))
+        return;
+    RecordStore store;
+    for (const ListGroup& g : dialog.groups())
+        store.store(*SlotIndex::make(g.group), g.frame);
+    ArchiveError error;
+    const auto number = archive_.add(
+        ListTestRecord(dialog.groups(), QDir::toNativeSeparators(path), dialog.time(), ThisUser()),
+        store, &error);
+    QString text = number ? archive_.takeNotice() : ArchiveFailureText(archive_.path(), error);
+    if (const QString notice = number ? QString() : archive_.takeNotice(); !notice.isEmpty())
+        text = notice + QLatin1Char('\n') + text;
+    if (!text.isEmpty())
+        tell(tr("导入"), text);
+    reload();
+    if (number) {
+        select(*number);
+        emit imported(*number);
+    }
 }
 
 void HistoryWindow::deleteSelected() {

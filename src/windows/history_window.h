@@ -25,6 +25,7 @@ namespace velantis {
 class FileDialogs;
 class ServerSession;
 class ServerTestModel;
+class ListImportDialog;
 class SplitDialog;
 class TestInfoDialog;
 
@@ -120,7 +121,8 @@ public:
     void splitSelected();
     void deleteSelected();
     // 导入…: a test's JSON file (from another PC's 导出 or records export --json) kept as a new
-    // test and selected; a file refused, or a test kept already, is told.
+    // test and selected; a file refused, or a test kept already, is told. Any other file is read
+    // as a saved list, the rated ratio and the time asked in ListImportDialog.
     void importFile();
     // 复制到本机: the selected server test and its groups kept in the record database, its uuid
     // kept; a test that is there already is told with its number.
@@ -153,6 +155,10 @@ public:
     void setConfirm(std::function<bool(const QString&)> confirm) { confirm_ = std::move(confirm); }
     // Runs the split dialog (exec() unless tests answer through it); true for OK.
     void setSplitRunner(std::function<bool(SplitDialog&)> run) { runSplit_ = std::move(run); }
+    // Runs the list import dialog (exec() unless tests answer through it); true for 导入.
+    void setListImportRunner(std::function<bool(ListImportDialog&)> run) {
+        runListImport_ = std::move(run);
+    }
     // The question 删除 asks, 否 its default button.
     static QMessageBox* DeleteQuestion(const QString& question, QWidget* parent);
 
@@ -181,6 +187,8 @@ private:
     // The selected test and its groups; false (told) when none is selected or it cannot be read.
     bool selected(TestRecord* test, QList<ArchivedGroup>* groups);
     void tell(const QString& title, const QString& text);
+    // 导入… of a saved list: the dialog, then the test kept and selected.
+    void importList(const QString& path, const QByteArray& bytes);
     void updateButtons();
     // The selected server test and its groups, fetched on the server's thread, then given to
     // use; a failure is told in the status line.
@@ -198,6 +206,7 @@ private:
     Opener open_;
     std::function<bool(const QString&)> confirm_;
     std::function<bool(SplitDialog&)> runSplit_;
+    std::function<bool(ListImportDialog&)> runListImport_;
     TestTableModel model_;
     TestFilterModel filter_;
     QLineEdit* filterBox_ = nullptr;

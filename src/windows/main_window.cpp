@@ -4,6 +4,7 @@
 #include "archive/sync_worker.h"
 #include "records/csv_export.h"
 #include "records/data_file.h"
+#include "records/list_test_import.h"
 #include "records/live_record.h"
 #include "records/test_json.h"
 #include "report/fonts.h"
@@ -743,7 +744,7 @@ bool MainWindow::reopenTest(const TestRecord& test, const QList<ArchivedGroup>& 
     if (!monitor_->loadGroups(frames))
         return false;
     // The report, the CSV and the next Save speak of this test, as after its download.
-    lastDownload_ = {test.ended, test.port, test.ending, test.announced, test.stored};
+    lastDownload_ = DownloadInfoOf(test);
     testInfo_ = test.info;
     shownRecord_ = test.number;
     reopened_ = true;
