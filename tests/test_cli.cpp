@@ -507,7 +507,7 @@ TEST(Cli, SplitAndMergeKeepEveryRowOfTheDownloadOnceAndRefuseWhatCannotBe) {
         for (const QString& line :
              Cli(Args("records list") + records).out.split(u'\n', Qt::SkipEmptyParts)) {
             const QStringList f = line.split(u'\t');
-            ASSERT_EQ(f.size(), 10) << line.toStdString();
+            ASSERT_EQ(f.size(), 14) << line.toStdString();
             if (download.isEmpty())
                 download = f[9];
             if (f[9] != download) {

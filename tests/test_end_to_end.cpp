@@ -333,7 +333,7 @@ TEST(EndToEnd, DownloadStoppedBySignalIsKeptAsInterrupted) {
         list.start(QStringLiteral(VELANTIS_CLI), QStringList{"records", "list"} + records);
         ASSERT_TRUE(list.waitForFinished(30000));
         const QStringList fields = QString::fromUtf8(list.readAllStandardOutput()).split(u'\t');
-        ASSERT_EQ(fields.size(), 10) << signal;
+        ASSERT_EQ(fields.size(), 14) << signal;
         const int stored = fields[4].toInt();
         EXPECT_TRUE(stored > 0 && stored < 200) << stored;
         EXPECT_EQ(fields[7], QStringLiteral("%1/200 interrupted").arg(stored));
