@@ -124,7 +124,11 @@ bool Fail(ServerError* error, ServerError value) {
 // PostgreSQL's SQLSTATE and libpq's words sorted into the reasons the programs tell apart.
 ServerError ErrorOf(const QSqlError& e) {
     ServerError out;
-    out.system = (e.databaseText().isEmpty() ? e.text() : e.databaseText()).trimmed();
+    // libpq's words span several indented lines, and the driver may leave an empty "()" after
+    // them: one line for the title panel's tip and the status line.
+    out.system = (e.databaseText().isEmpty() ? e.text() : e.databaseText()).simplified();
+    while (out.system.endsWith(QLatin1String("()")))
+        out.system = out.system.chopped(2).trimmed();
     const QString state = e.nativeErrorCode();
     const QString words = out.system.toLower();
     if (words.contains(QLatin1String("no password supplied")))
