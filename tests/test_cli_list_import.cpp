@@ -2,40 +2,23 @@
 // velantis-cli records import of saved lists: the test kept with the rating and time given, its
 // Save bytes those of the file, its report saying where it came from; wrong options and damaged
 // lists refused with nothing kept.
+#include "support/cli_run.h"
 #include "support/saved_lists.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 using namespace velantis;
+using velantis::testing::Args;
+using velantis::testing::RunCli;
 
 namespace {
-
-struct CliResult {
-    int exitCode = -1;
-    QString err;
-    QByteArray out;
-};
-
-CliResult Cli(const QStringList& args) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"})
-        env.remove(QLatin1String(name));
-    env.insert(QStringLiteral("LANG"), QStringLiteral("C"));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(VELANTIS_CLI), args);
-    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit)
-        return {};
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardError()), p.readAllStandardOutput()};
-}
 
 bool WriteFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -57,17 +40,18 @@ TEST(CliListImport, AListIsKeptWithTheRatingAndTimeGivenAndShowsAsSaved) {
     const QString records = dir.filePath(QStringLiteral("r.sqlite"));
     const QByteArray saved = SavedList(30);
     ASSERT_TRUE(WriteFile(list, saved));
-    const CliResult imported = Cli({"records", "import", list, "--rated", "400/5", "--at",
-                                    "2026-12-09T14:35:00", "--records", records});
-    ASSERT_EQ(imported.exitCode, 0) << imported.err.toStdString();
+    const auto imported =
+        RunCli(Args("records import") + QStringList{list} +
+               Args("--rated 400/5 --at 2026-12-09T14:35:00 --records") + QStringList{records});
+    ASSERT_EQ(imported.code, 0) << imported.err.toStdString();
     EXPECT_TRUE(imported.err.contains(QStringLiteral("imported as test 1")))
         << imported.err.toStdString();
 
-    EXPECT_EQ(Cli({"records", "show", "1", "--records", records}).out, saved);
-    const QString line = QString::fromUtf8(Cli({"records", "list", "--records", records}).out);
+    EXPECT_EQ(RunCli(Args("records show 1 --records") << records).out, saved);
+    const QString line = QString::fromUtf8(RunCli(Args("records list --records") << records).out);
     EXPECT_TRUE(line.startsWith(QStringLiteral("1\t2026-12-09 14:35:00\t"))) << line.toStdString();
     const QJsonObject json =
-        QJsonDocument::fromJson(Cli({"records", "export", "1", "--json", "--records", records}).out)
+        QJsonDocument::fromJson(RunCli(Args("records export 1 --json --records") << records).out)
             .object();
     EXPECT_EQ(json[QStringLiteral("origin-pc")].toString(),
               QStringLiteral("imported from ") + list);
@@ -81,7 +65,7 @@ TEST(CliListImport, AListIsKeptWithTheRatingAndTimeGivenAndShowsAsSaved) {
     }
 
     const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
-    ASSERT_EQ(Cli({"records", "export", "1", "--report", pdf, "--records", records}).exitCode, 0);
+    ASSERT_EQ(RunCli(Args("records export 1 --report") << pdf << "--records" << records).code, 0);
     if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
         GTEST_SKIP() << "no pdftotext (poppler-utils) to read the report";
     QProcess text;
@@ -116,10 +100,9 @@ TEST(CliListImport, WrongOptionsAndDamagedListsKeepNothing) {
     };
     const QString records = dir.filePath(QStringLiteral("r.sqlite"));
     for (const auto& c : cases) {
-        const CliResult r =
-            Cli(QStringList{"records", "import"} + c.args + QStringList{"--records", records});
-        EXPECT_EQ(r.exitCode, 2) << c.told;
+        const auto r = RunCli(Args("records import") + c.args + QStringList{"--records", records});
+        EXPECT_EQ(r.code, 2) << c.told;
         EXPECT_TRUE(r.err.contains(QLatin1String(c.told))) << r.err.toStdString();
-        EXPECT_TRUE(Cli({"records", "list", "--records", records}).out.isEmpty()) << c.told;
+        EXPECT_TRUE(RunCli(Args("records list --records") << records).out.isEmpty()) << c.told;
     }
 }

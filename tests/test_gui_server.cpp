@@ -2,7 +2,7 @@
 // 文件 → 服务器… and 历史记录's server view: the connection strings and the password file the
 // dialog writes, then against a private PostgreSQL server the paging, the filter, 打开,
 // 复制到本机 and 测试信息 of the tests on it.
-#include "support/pg_cluster.h"
+#include "support/server_tests.h"
 #include "support/window_fixture.h"
 #include "windows/history_window.h"
 #include "windows/server_dialog.h"
@@ -24,12 +24,24 @@
 #include <QTableView>
 #include <QTcpServer>
 #include <QTest>
-#include <QUuid>
 
 using namespace velantis;
 using namespace velantis::testing;
 
 namespace {
+
+// Only the owner may read or write it (libpq ignores a password file others may read).
+bool OwnerOnly(const QString& path) {
+    return (QFile::permissions(path) &
+            ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser)) ==
+           (QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+bool Enabled(QObject* window, const char* button) {
+    return window->findChild<QPushButton*>(QString::fromUtf8(button))->isEnabled();
+}
+QString CountShown(QObject* history) {
+    return history->findChild<QLabel*>(QStringLiteral("count"))->text();
+}
 
 TEST(ServerDialogText, FieldsMakeTheConnectionStringQuotedAsLibpqReadsIt) {
     using K = ServerFields::Kind;
@@ -122,14 +134,7 @@ TEST(ServerDialogText, PasswordLineIsAddedOwnerOnlyOrTheFileLeftAsItWas) {
         EXPECT_EQ(why.isEmpty(), c.writes) << c.name;
         QFile f(path);
         EXPECT_EQ(f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(), c.after) << c.name;
-        // libpq ignores a password file others may read.
-        const QFileDevice::Permissions user =
-            QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser;
-        if (c.writes) {
-            EXPECT_EQ(QFile::permissions(path) & ~user,
-                      QFileDevice::ReadOwner | QFileDevice::WriteOwner)
-                << c.name;
-        }
+        EXPECT_TRUE(!c.writes || OwnerOnly(path)) << c.name;
     }
 }
 
@@ -160,9 +165,7 @@ TEST_F(WindowFixture, ReadOnlyRecordDatabaseOffersOnlyReading) {
     } buttons[] = {{"打开", true},      {"导出报告", true}, {"导出 CSV", true}, {"测试信息", false},
                    {"拆分测试", false}, {"删除", false},    {"导入", false}};
     for (const auto& b : buttons)
-        EXPECT_EQ(history->findChild<QPushButton*>(QString::fromUtf8(b.button))->isEnabled(),
-                  b.enabled)
-            << b.button;
+        EXPECT_EQ(Enabled(history, b.button), b.enabled) << b.button;
 }
 
 // The main window over a fake line, with a record database, and a private server shared by the
@@ -184,38 +187,25 @@ protected:
     QString recordsPath() const { return folder.filePath(QStringLiteral("records.sqlite")); }
     static QString conn(const QString& role) { return cluster->connInfo(role); }
 
-    // A test of three groups as another PC sent it, `minutes` after a fixed start.
+    // A test of three groups as pc-7 sent it, `minutes` after a fixed start.
     static TestRecord Sent(int minutes, const QString& station) {
-        TestRecord t;
-        t.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        t.started = QDateTime(QDate(2026, 3, 1), QTime(8, 0), Qt::UTC).addSecs(60 * minutes);
-        t.ended = t.started.addSecs(40);
-        t.port = QStringLiteral("COM3 (/dev/ttyUSB0)");
-        t.announced = t.stored = 3;
-        t.info.station = station;
-        t.info.serial = QStringLiteral("S%1").arg(minutes);
-        t.download = t.uuid;
-        t.firstGroup = 1;
-        t.lastGroup = 3;
-        t.originPc = QStringLiteral("pc-7");
-        t.originUser = QStringLiteral("li");
-        return t;
+        return SentTest(station, QDateTime(QDate(2026, 3, 1), QTime(8, 0)).addSecs(60 * minutes),
+                        3);
     }
-    static QList<ArchivedGroup> Groups() { return {{1, Group(1)}, {2, Group(2)}, {3, Group(3)}}; }
     static void push(const QString& role, const TestRecord& test,
-                     const QList<ArchivedGroup>& groups = Groups()) {
-        ServerArchive server(conn(role), PgCluster::Password(role));
+                     const QList<ArchivedGroup>& groups = SentGroups(3)) {
         bool inserted = false;
         ServerError error;
-        ASSERT_TRUE(server.push(test, groups, &inserted, &error)) << error.text().toStdString();
+        ASSERT_TRUE(velantis::testing::As(*cluster, role)->push(test, groups, &inserted, &error))
+            << error.text().toStdString();
         ASSERT_TRUE(inserted);
     }
     static TestRecord onServer(const QString& uuid) {
-        ServerArchive server(conn(QStringLiteral("tester_a")), PgCluster::Password("tester_a"));
         TestRecord test;
-        QList<ArchivedGroup> groups;
         ServerError error;
-        EXPECT_TRUE(server.find(uuid, &test, &groups, &error)) << error.text().toStdString();
+        EXPECT_TRUE(velantis::testing::As(*cluster, QStringLiteral("tester_a"))
+                        ->find(uuid, &test, nullptr, &error))
+            << error.text().toStdString();
         return test;
     }
 
@@ -291,17 +281,16 @@ TEST_F(ServerWindow, ViewPagesThroughTheServerNewestFirstAsItScrolls) {
         }
     }
     EXPECT_EQ(shown, sent);
-    EXPECT_EQ(history->findChild<QLabel*>(QStringLiteral("count"))->text(),
-              QStringLiteral("250 条"));
+    EXPECT_EQ(CountShown(history), QStringLiteral("250 条"));
     EXPECT_EQ(model.index(0, ServerTestModel::Origin).data().toString(),
-              QStringLiteral("pc-7 (li)"));
+              QStringLiteral("pc-7 (zhang)"));
     // Local-only actions are off for server rows.
     ASSERT_TRUE(history->selectServerTest(model.test(0).uuid));
-    for (const char* name : {"删除", "拆分测试", "导入"})
-        EXPECT_FALSE(history->findChild<QPushButton*>(QString::fromUtf8(name))->isEnabled())
-            << name;
-    for (const char* name : {"打开", "测试信息", "copyToLocalButton"})
-        EXPECT_TRUE(history->findChild<QPushButton*>(QString::fromUtf8(name))->isEnabled()) << name;
+    const std::pair<const char*, bool> actions[] = {
+        {"删除", false}, {"拆分测试", false}, {"导入", false},
+        {"打开", true},  {"测试信息", true},  {"copyToLocalButton", true}};
+    for (const auto& [name, enabled] : actions)
+        EXPECT_EQ(Enabled(history, name), enabled) << name;
 }
 
 TEST_F(ServerWindow, FilterAsksTheServerOnceTypingPauses) {
@@ -328,9 +317,8 @@ TEST_F(ServerWindow, FilterAsksTheServerOnceTypingPauses) {
         EXPECT_EQ(history->serverModel().rowCount(), c.rows) << c.filter;
         EXPECT_EQ(history->serverModel().pagesAsked(), asked + 1) << c.filter;
         // The selection went with the rows before: nothing to open until one is chosen.
-        EXPECT_FALSE(history->findChild<QPushButton*>(QStringLiteral("打开"))->isEnabled());
-        EXPECT_EQ(history->findChild<QLabel*>(QStringLiteral("count"))->text(),
-                  QStringLiteral("%1 条").arg(c.rows));
+        EXPECT_FALSE(Enabled(history, "打开"));
+        EXPECT_EQ(CountShown(history), QStringLiteral("%1 条").arg(c.rows));
         if (c.rows > 0) {
             ASSERT_TRUE(history->selectServerTest(history->serverModel().test(0).uuid));
         }
@@ -393,7 +381,7 @@ TEST_F(ServerWindow, CopyToLocalKeepsTheUuidAndRefusesASecondCopy) {
     EXPECT_EQ(kept.uuid, sent.uuid);
     EXPECT_EQ(kept.info.station, sent.info.station);
     ASSERT_EQ(groups.size(), 3);
-    EXPECT_EQ(groups[2].frame.toByteArray(), Group(3).toByteArray());
+    EXPECT_EQ(groups[2].frame.toByteArray(), SentGroup(3).toByteArray());
 
     answered(history, [&] { history->copyToLocal(); });
     QMessageBox* box = OpenMessageBox();
@@ -470,8 +458,8 @@ TEST_F(ServerWindow, ServerDownIsToldInTheStatusLineNotADialog) {
         history->setServer(QStringLiteral("host=127.0.0.1 port=1 dbname=velantis "
                                           "user=tester_a connect_timeout=2"));
     });
-    EXPECT_EQ(history->findChild<QLabel*>(QStringLiteral("count"))->text(), QStringLiteral("0 条"));
-    EXPECT_FALSE(history->findChild<QPushButton*>(QStringLiteral("打开"))->isEnabled());
+    EXPECT_EQ(CountShown(history), QStringLiteral("0 条"));
+    EXPECT_FALSE(Enabled(history, "打开"));
     for (const char* text : {"a", "ab", "abc"})
         history->setFilterText(QString::fromLatin1(text));
     answered(history, [] {});
@@ -517,9 +505,7 @@ TEST_F(ServerWindow, DialogAsksForThePasswordAndWritesItOwnerOnly) {
     EXPECT_EQ(file.readAll(), QStringLiteral("localhost:%1:velantis:tester_a:tester_a-pw\n")
                                   .arg(cluster->port())
                                   .toUtf8());
-    EXPECT_EQ(QFile::permissions(pgpass) &
-                  ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser),
-              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_TRUE(OwnerOnly(pgpass));
 }
 
 TEST_F(ServerWindow, DialogTellsTheRightsAndABrowsingOnlySchema) {

@@ -1,86 +1,33 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The department's archive against a private PostgreSQL server of its own: what a tester may and
 // may not do, paging and the filter, TLS, a newer schema, and the CLI's reading commands.
-#include "archive/server_archive.h"
 #include "cli/records.h"
 #include "records/test_json.h"
-#include "support/pg_cluster.h"
+#include "support/cli_run.h"
+#include "support/server_tests.h"
 
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
-#include <QUuid>
 
 #include <gtest/gtest.h>
-
-#include <set>
 
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 using namespace velantis;
-using velantis::testing::PgCluster;
+using namespace velantis::testing;
 
 namespace {
 
-MeasurementFrame Group(int n) {
-    return FrameBuilder()
-        .hv(static_cast<std::uint16_t>(100 + n % 900), 0x31)
-        .r(5000, 0x33)
-        .s(static_cast<std::uint16_t>(4900 + n % 97), 0x33)
-        .t(501, 0x32)
-        .groupNo(static_cast<std::uint16_t>(n))
-        .ratioError(static_cast<std::uint8_t>(0x80 + n % 9))
-        .rated(100, 50)
-        .channelKind(static_cast<std::uint8_t>(n % 3), 1)
-        .build();
-}
-
-QList<ArchivedGroup> Groups(int count) {
-    QList<ArchivedGroup> groups;
-    for (int n = 1; n <= count; ++n)
-        groups.append({n, Group(n)});
-    return groups;
-}
-
-TestRecord Record(const QString& station, const QDateTime& started = QDateTime::currentDateTime()) {
-    TestRecord r;
-    r.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    r.download = r.uuid;
-    r.started = started;
-    r.ended = started.addMSecs(30123);
-    r.port = QStringLiteral("COM3 (/dev/ttyUSB0)");
-    r.announced = 60;
-    r.stored = 60;
-    r.firstGroup = 1;
-    r.lastGroup = 60;
-    r.info.station = station;
-    r.info.serial = QStringLiteral("CT-2041");
-    r.info.accuracy = AccuracyClass::C0_5;
-    r.info.date = QDate(2026, 12, 9);
-    r.originPc = QStringLiteral("pc-7");
-    r.originUser = QStringLiteral("zhang");
-    r.pass = 50;
-    r.fail = 4;
-    r.none = 6;
-    return r;
-}
-
-class ServerArchiveTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { cluster = PgCluster::StartOrSkip(); }
-    static void TearDownTestSuite() { cluster.reset(); }
-    void SetUp() override { VELANTIS_NEED_CLUSTER(cluster); }
-
-    static std::unique_ptr<ServerArchive> As(const QString& role) {
-        return std::make_unique<ServerArchive>(cluster->connInfo(role), PgCluster::Password(role));
-    }
-    static QString Count(const QString& sql) { return cluster->sql(sql); }
-
-    static inline std::shared_ptr<PgCluster> cluster;
+using ServerArchiveTest = ClusterTest;
+using Cli = CliRun;
+const auto Groups = SentGroups;
+const auto Record = [](const QString& station,
+                       const QDateTime& started = QDateTime::currentDateTime()) {
+    return SentTest(station, started);
 };
 
 TEST_F(ServerArchiveTest, APushSendsTheTestAndItsGroupsOnceAndFindGivesThemBack) {
@@ -93,17 +40,14 @@ TEST_F(ServerArchiveTest, APushSendsTheTestAndItsGroupsOnceAndFindGivesThemBack)
         ASSERT_TRUE(a->push(sent, groups, &inserted, &error)) << error.text().toStdString();
         EXPECT_EQ(inserted, expectInserted);
     }
-    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM groups WHERE test = '%1'").arg(sent.uuid)),
-              QStringLiteral("60"));
+    EXPECT_EQ(cluster->count(QStringLiteral("groups WHERE test = '%1'").arg(sent.uuid)), 60);
     TestRecord back;
     QList<ArchivedGroup> found;
     ASSERT_TRUE(As(QStringLiteral("tester_b"))->find(sent.uuid.toUpper(), &back, &found, nullptr));
-    // What the JSON carries of a test comes back unchanged, and the server names the sender.
+    // What the JSON carries of a test (its origin and start too) comes back unchanged, and the
+    // server names the sender.
     EXPECT_EQ(TestJson(back, found), TestJson(sent, groups));
     EXPECT_EQ(back.owner, QStringLiteral("tester_a"));
-    EXPECT_EQ(back.originPc, sent.originPc);
-    EXPECT_EQ(back.originUser, sent.originUser);
-    EXPECT_EQ(back.started, sent.started);
     EXPECT_EQ(std::tuple(back.pass, back.fail, back.none, back.revision), std::tuple(50, 4, 6, 1));
     ServerError error;
     EXPECT_FALSE(a->find(QUuid::createUuid().toString(), nullptr, nullptr, &error));
@@ -139,9 +83,9 @@ TEST_F(ServerArchiveTest, OnlyTheSenderEditsATestAndOnlyANewerRevisionReplacesIt
         EXPECT_EQ(c.who->updateInfo(test, &applied, &error), c.ok);
         EXPECT_EQ(error.reason, c.reason);
         EXPECT_EQ(applied, c.applied);
-        EXPECT_EQ(
-            Count(QStringLiteral("SELECT station FROM tests WHERE uuid = '%1'").arg(test.uuid)),
-            QString::fromUtf8(c.stationAfter));
+        EXPECT_EQ(cluster->sql(
+                      QStringLiteral("SELECT station FROM tests WHERE uuid = '%1'").arg(test.uuid)),
+                  QString::fromUtf8(c.stationAfter));
     }
     // Nor does tester_b change the owner or the row through SQL of its own.
     QString why;
@@ -154,39 +98,36 @@ TEST_F(ServerArchiveTest, OnlyTheSenderEditsATestAndOnlyANewerRevisionReplacesIt
 TEST_F(ServerArchiveTest, TestersCannotDeleteOrSendAsAnotherRoleTheAdministratorDeletes) {
     const TestRecord test = Record(QStringLiteral("西站"));
     ASSERT_TRUE(As(QStringLiteral("tester_a"))->push(test, Groups(2), nullptr, nullptr));
-    const QString exists =
-        QStringLiteral("SELECT count(*) FROM tests WHERE uuid = '%1'").arg(test.uuid);
+    const QString exists = QStringLiteral("tests WHERE uuid = '%1'").arg(test.uuid);
     const struct {
         const char* role;
         QString sql;
         bool ok;
-        const char* countAfter;
+        int countAfter;
     } cases[] = {
         {"tester_a", QStringLiteral("DELETE FROM tests WHERE uuid = '%1'").arg(test.uuid), false,
-         "1"},
+         1},
         {"tester_a", QStringLiteral("DELETE FROM groups WHERE test = '%1'").arg(test.uuid), false,
-         "1"},
+         1},
         {"tester_b",
          QStringLiteral("INSERT INTO tests (uuid, started, ended, ending, announced, stored, owner)"
                         " VALUES ('%1', now(), now(), 'complete', 1, 1, 'tester_a')")
              .arg(QUuid::createUuid().toString(QUuid::WithoutBraces)),
-         false, "1"},
+         false, 1},
         {"tester_b",
          QStringLiteral(
              "INSERT INTO groups VALUES ('%1', 99, '\\x0102030405060708091011121314151617181920')")
              .arg(test.uuid),
-         false, "1"},
-        {"admin_a", QStringLiteral("DELETE FROM tests WHERE uuid = '%1'").arg(test.uuid), true,
-         "0"},
+         false, 1},
+        {"admin_a", QStringLiteral("DELETE FROM tests WHERE uuid = '%1'").arg(test.uuid), true, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sql.toStdString());
         QString why;
         EXPECT_EQ(cluster->trySql(c.sql, QLatin1String(c.role), &why), c.ok) << why.toStdString();
-        EXPECT_EQ(Count(exists), QLatin1String(c.countAfter));
+        EXPECT_EQ(cluster->count(exists), c.countAfter);
     }
-    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM groups WHERE test = '%1'").arg(test.uuid)),
-              QStringLiteral("0"));
+    EXPECT_EQ(cluster->count(QStringLiteral("groups WHERE test = '%1'").arg(test.uuid)), 0);
     ServerInfo info;
     ASSERT_TRUE(As(QStringLiteral("tester_b"))->info(&info, nullptr));
     EXPECT_EQ(std::tuple(info.user, info.schemaVersion, info.canSelect, info.canInsert,
@@ -345,7 +286,7 @@ TEST_F(ServerArchiveTest, TheSchemaRunsAgainAndARestartedServerIsReachedAgain) {
     EXPECT_TRUE(cluster->trySql(QStringLiteral("\\i '%1'").arg(file.fileName()),
                                 QStringLiteral("postgres"), &why))
         << why.toStdString();
-    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM velantis_schema")), QStringLiteral("1"));
+    EXPECT_EQ(cluster->count(QStringLiteral("velantis_schema")), 1);
 
     auto a = As(QStringLiteral("tester_a"));
     ASSERT_TRUE(a->connect(nullptr));
@@ -358,73 +299,45 @@ TEST_F(ServerArchiveTest, TheSchemaRunsAgainAndARestartedServerIsReachedAgain) {
         << error.text().toStdString();
 }
 
-struct Cli {
-    int code = -1;
-    QByteArray out;
-    QString err;
-};
-
-// velantis-cli with a settings folder of its own (nothing remembered) and the role's password
-// where libpq looks for it.
-Cli RunCli(const QStringList& args, const QString& home, const QString& password = {}) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home);
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
-    env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
-    env.insert(QStringLiteral("PGPASSWORD"), password);
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(VELANTIS_CLI), args);
-    if (!p.waitForFinished(60000))
-        return {};
-    return {p.exitCode(), p.readAllStandardOutput(), QString::fromUtf8(p.readAllStandardError())};
-}
-
 TEST_F(ServerArchiveTest, TheCliListsShowsAndExportsServerTestsAsItsOwn) {
     QTemporaryDir home;
     const QString records = home.filePath(QStringLiteral("records.sqlite"));
     // A tab in a field is escaped in the line as in the local list.
-    TestRecord test = Record(QStringLiteral("城南\t变"));
     const QList<ArchivedGroup> groups = Groups(12);
     RecordStore store;
     FillStore(groups, &store);
     Archive local(records);
-    const auto number = local.add(test, store, nullptr);
+    const auto number = local.add(Record(QStringLiteral("城南\t变")), store, nullptr);
     ASSERT_TRUE(number);
     TestRecord kept;
     ASSERT_TRUE(local.find(*number, &kept, nullptr, nullptr));
     ASSERT_TRUE(As(QStringLiteral("tester_a"))->push(kept, groups, nullptr, nullptr));
 
-    const QString server = cluster->connInfo(QStringLiteral("tester_b"));
-    const QString pw = PgCluster::Password(QStringLiteral("tester_b"));
-    const auto remote = [&](QStringList args) {
-        return RunCli(args << QStringLiteral("--remote") << QStringLiteral("--server") << server,
-                      home.path(), pw);
-    };
-    const Cli list = remote({QStringLiteral("records"), QStringLiteral("list"),
-                             QStringLiteral("--filter"), QStringLiteral("城南")});
+    // velantis-cli with a settings folder of its own (nothing remembered) and tester_b's password.
+    const CliEnv env{home.path(), PgCluster::Password(QStringLiteral("tester_b"))};
+    const QStringList server = {QStringLiteral("--server"),
+                                cluster->connInfo(QStringLiteral("tester_b"))};
+    const Cli list = RunCli(Args("records list --filter 城南 --remote") + server, env);
     ASSERT_EQ(list.code, 0) << list.err.toStdString();
     TestRecord listed = kept;
     listed.number = 0; // the server has no number of this PC's database
     EXPECT_EQ(QString::fromUtf8(list.out), RecordsListLine(listed) + u'\n');
-    EXPECT_TRUE(list.out.contains(kept.uuid.toUtf8()));
 
+    const QString n = QString::number(*number);
     const struct {
-        QStringList remoteArgs;
-        QStringList localArgs;
+        QStringList remote, local; // after "records"
     } same[] = {
         {{QStringLiteral("export"), kept.uuid, QStringLiteral("--json")},
-         {QStringLiteral("export"), QString::number(*number), QStringLiteral("--json")}},
+         {QStringLiteral("export"), n, QStringLiteral("--json")}},
         {{QStringLiteral("export"), kept.uuid.toUpper(), QStringLiteral("--csv")},
-         {QStringLiteral("export"), QString::number(*number), QStringLiteral("--csv")}},
-        {{QStringLiteral("show"), kept.uuid}, {QStringLiteral("show"), QString::number(*number)}},
+         {QStringLiteral("export"), n, QStringLiteral("--csv")}},
+        {{QStringLiteral("show"), kept.uuid}, {QStringLiteral("show"), n}},
     };
     for (const auto& c : same) {
-        SCOPED_TRACE(c.remoteArgs.join(u' ').toStdString());
-        const Cli fromServer = remote(QStringList{QStringLiteral("records")} + c.remoteArgs);
-        const Cli fromHere = RunCli(QStringList{QStringLiteral("records")} + c.localArgs +
-                                        QStringList{QStringLiteral("--records"), records},
-                                    home.path());
+        SCOPED_TRACE(c.remote.join(u' ').toStdString());
+        const Cli fromServer = RunCli(Args("records --remote") + c.remote + server, env);
+        const Cli fromHere = RunCli(
+            Args("records") + c.local + QStringList{QStringLiteral("--records"), records}, env);
         EXPECT_EQ(fromServer.code, 0) << fromServer.err.toStdString();
         EXPECT_FALSE(fromServer.out.isEmpty());
         EXPECT_EQ(fromServer.out, fromHere.out);
@@ -435,35 +348,23 @@ TEST_F(ServerArchiveTest, TheCliListsShowsAndExportsServerTestsAsItsOwn) {
         int code;
         const char* told;
     } failures[] = {
-        {{QStringLiteral("records"), QStringLiteral("list"), QStringLiteral("--remote")},
-         2,
-         "no server"},
-        {{QStringLiteral("records"), QStringLiteral("show"), QStringLiteral("--remote"),
-          QStringLiteral("--server"), server, QUuid::createUuid().toString()},
-         2,
+        {Args("records list --remote"), 2, "no server"},
+        {Args("records show --remote") + server + QStringList{QUuid::createUuid().toString()}, 2,
          "no test"},
-        {{QStringLiteral("records"), QStringLiteral("show"), QStringLiteral("--remote"),
-          QStringLiteral("--server"), server, QStringLiteral("17")},
-         2,
-         "no test"},
-        {{QStringLiteral("records"), QStringLiteral("list"), QStringLiteral("--remote"),
-          QStringLiteral("--server"), QStringLiteral("host=127.0.0.1 port=1 dbname=x")},
-         5,
+        {Args("records show --remote 17") + server, 2, "no test"},
+        {Args("records list --remote --server") + QStringList{"host=127.0.0.1 port=1 dbname=x"}, 5,
          "cannot connect"},
-        {{QStringLiteral("records"), QStringLiteral("list"), QStringLiteral("--remote"),
-          QStringLiteral("--server"), server, QStringLiteral("--csv")},
-         2,
-         "goes with another command"},
+        {Args("records list --remote --csv") + server, 2, "goes with another command"},
     };
     for (const auto& f : failures) {
         SCOPED_TRACE(f.args.join(u' ').toStdString());
-        const Cli r = RunCli(f.args, home.path(), pw);
+        const Cli r = RunCli(f.args, env);
         EXPECT_EQ(r.code, f.code);
         EXPECT_TRUE(r.err.contains(QLatin1String(f.told))) << r.err.toStdString();
         EXPECT_TRUE(r.out.isEmpty());
     }
 
-    const Cli schema = RunCli({QStringLiteral("server"), QStringLiteral("schema")}, home.path());
+    const Cli schema = RunCli(Args("server schema"), env);
     EXPECT_EQ(schema.code, 0);
     EXPECT_EQ(QString::fromUtf8(schema.out), ServerArchive::SchemaSql());
     EXPECT_TRUE(schema.out.contains("CREATE TABLE IF NOT EXISTS tests"));

@@ -3,12 +3,12 @@
 // department's server has of it; a split or merge of a test the server has replaces it there.
 #include "archive/archive.h"
 #include "archive/sync_worker.h"
-#include "support/pg_cluster.h"
+#include "support/cli_run.h"
+#include "support/server_tests.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSqlDatabase>
@@ -18,29 +18,17 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <memory>
 
 #include <sys/types.h>
 
 using namespace velantis;
+using namespace velantis::testing;
 
 namespace {
 
-MeasurementFrame Group(int n) {
-    return FrameBuilder()
-        .hv(static_cast<std::uint16_t>(100 + n % 900), 0x31)
-        .r(5000, 0x33)
-        .groupNo(static_cast<std::uint16_t>(n))
-        .ratioError(static_cast<std::uint8_t>(0x80 + n % 9))
-        .rated(100, 50)
-        .channelKind(static_cast<std::uint8_t>(n % 3), 1)
-        .build();
-}
-
 RecordStore Downloaded(int groups) {
     RecordStore store;
-    for (int n = 1; n <= groups; ++n)
-        store.store(*SlotIndex::make(n), Group(n));
+    FillStore(SentGroups(groups), &store);
     return store;
 }
 
@@ -110,19 +98,17 @@ TEST(SyncBookkeeping, AVersion3FileMigratesKeepingEveryTestWithThisPcAndUserAndA
     EXPECT_EQ(archive.waitingCount(nullptr), 3);
     ASSERT_TRUE(archive.list(&read, nullptr));
     ASSERT_EQ(read.size(), before.size());
+    EXPECT_FALSE(ThisPc().isEmpty());
     for (qsizetype i = 0; i < read.size(); ++i) {
-        EXPECT_EQ(read[i].uuid, before[i].uuid);
-        EXPECT_EQ(read[i].info.station, before[i].info.station);
-        EXPECT_EQ(read[i].stored, before[i].stored);
-        EXPECT_EQ(read[i].originPc, ThisPc());
-        EXPECT_EQ(read[i].originUser, QStringLiteral("prüfer"));
-        EXPECT_EQ(read[i].revision, 1);
-        EXPECT_EQ(waiting[i].sentRevision, 0);
         QList<ArchivedGroup> groups;
         ASSERT_TRUE(archive.find(read[i].number, nullptr, &groups, nullptr));
-        EXPECT_EQ(groups.size(), read[i].stored);
+        const TestRecord& r = read[i];
+        EXPECT_EQ(std::tuple(r.uuid, r.info.station, r.stored, groups.size(), r.originPc,
+                             r.originUser, r.revision, waiting[i].sentRevision),
+                  std::tuple(before[i].uuid, before[i].info.station, before[i].stored,
+                             qsizetype(before[i].stored), ThisPc(), QStringLiteral("prüfer"), 1,
+                             0));
     }
-    EXPECT_FALSE(ThisPc().isEmpty());
 }
 
 TEST(SyncBookkeeping, AnEditRaisesTheRevisionAndWaitsAgainUnlessTheServerRefusedIt) {
@@ -229,16 +215,43 @@ TEST(SyncBookkeeping, ATestSplitWhileOnItsWayToTheServerBecomesANewTest) {
     EXPECT_FALSE(Uuids(waiting).contains(onItsWay.uuid));
 }
 
-class SyncWithServer : public ::testing::Test {
+class SyncWithServer : public ClusterTest {
 protected:
-    static void SetUpTestSuite() { cluster = velantis::testing::PgCluster::StartOrSkip(); }
-    void SetUp() override { VELANTIS_NEED_CLUSTER(cluster); }
     static QString Conn() { return cluster->connInfo(QStringLiteral("tester_a")); }
-    static QString Pw() {
-        return velantis::testing::PgCluster::Password(QStringLiteral("tester_a"));
+    static QString Pw() { return PgCluster::Password(QStringLiteral("tester_a")); }
+    // records sync of the record database at path, with the tester's password.
+    static QProcess* StartSync(const QString& path) {
+        return StartCli(Args("records sync --records") + QStringList{path, "--server", Conn()},
+                        {{}, Pw()});
     }
-    static inline std::shared_ptr<velantis::testing::PgCluster> cluster;
 };
+
+// A record database at path with tests of the given sizes; their uuids and groups in all.
+QStringList Fill(const QString& path, const QList<int>& sizes, int* groups = nullptr) {
+    Archive archive(path);
+    QStringList uuids;
+    for (const int size : sizes) {
+        const auto n =
+            archive.add(Record(QStringLiteral("站%1").arg(size)), Downloaded(size), nullptr);
+        EXPECT_TRUE(n);
+        uuids << (n ? Found(archive, *n).uuid : QString());
+        if (groups)
+            *groups += size;
+    }
+    return uuids;
+}
+
+// "tests groups" the server holds of these uuids: each test once, each group once.
+QString OnServer(const PgCluster& cluster, const QStringList& uuids) {
+    const QString list = u'\'' + uuids.join(QStringLiteral("','")) + u'\'';
+    return cluster.sql(
+        QStringLiteral("SELECT (SELECT count(*) FROM tests WHERE uuid IN (%1)) || ' ' "
+                       "|| (SELECT count(*) FROM groups WHERE test IN (%1))")
+            .arg(list));
+}
+QString Expected(const QStringList& uuids, int groups) {
+    return QStringLiteral("%1 %2").arg(uuids.size()).arg(groups);
+}
 
 // Every event of a pass, as "kind uuid".
 QStringList Pass(Archive& archive, ServerArchive& server, SyncResult* result = nullptr) {
@@ -264,10 +277,8 @@ TEST_F(SyncWithServer, SentOnceThenAnEditGoesAsAnUpdateAndASplitSupersedesTheOld
     EXPECT_EQ(result.waiting, 0) << result.reason.toStdString();
     EXPECT_TRUE(Pass(archive, server, &result).isEmpty()); // nothing twice
     const TestRecord sent = Found(archive, *a);
-    EXPECT_EQ(cluster->sql(QStringLiteral("SELECT count(*) FROM tests")), QStringLiteral("2"));
-    EXPECT_EQ(cluster->sql(
-                  QStringLiteral("SELECT count(*) FROM groups WHERE test = '%1'").arg(sent.uuid)),
-              QStringLiteral("20"));
+    EXPECT_EQ(cluster->count(QStringLiteral("tests")), 2);
+    EXPECT_EQ(OnServer(*cluster, {sent.uuid}), QStringLiteral("1 20"));
 
     TestInfo edited = sent.info;
     edited.remarks = QStringLiteral("复测");
@@ -287,63 +298,7 @@ TEST_F(SyncWithServer, SentOnceThenAnEditGoesAsAnUpdateAndASplitSupersedesTheOld
     EXPECT_EQ(cluster->sql(
                   QStringLiteral("SELECT superseded FROM tests WHERE uuid = '%1'").arg(sent.uuid)),
               QStringLiteral("t"));
-    EXPECT_EQ(cluster->sql(QStringLiteral("SELECT count(*) FROM tests WHERE NOT superseded")),
-              QStringLiteral("3"));
-}
-
-// Runs velantis-cli with the tester's password: its exit code, standard output and error.
-struct CliRun {
-    int code = -1;
-    QString out;
-};
-QProcess* StartCli(const QStringList& args, const QString& configHome = {}) {
-    auto* p = new QProcess;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PGPASSWORD"),
-               velantis::testing::PgCluster::Password(QStringLiteral("tester_a")));
-    if (!configHome.isEmpty())
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
-    p->setProcessEnvironment(env);
-    p->start(QStringLiteral(VELANTIS_CLI), args);
-    return p;
-}
-CliRun Finish(QProcess* p) {
-    std::unique_ptr<QProcess> owned(p);
-    EXPECT_TRUE(p->waitForFinished(120000)) << p->arguments().join(u' ').toStdString();
-    return {p->exitCode(),
-            QString::fromUtf8(p->readAllStandardOutput() + p->readAllStandardError())};
-}
-QStringList SyncArgs(const QString& records, const QString& conn) {
-    return {QStringLiteral("records"),   QStringLiteral("sync"),
-            QStringLiteral("--records"), records,
-            QStringLiteral("--server"),  conn};
-}
-
-// A record database at path with tests of the given sizes; their uuids and groups in all.
-QStringList Fill(const QString& path, const QList<int>& sizes, int* groups = nullptr) {
-    Archive archive(path);
-    QStringList uuids;
-    for (const int size : sizes) {
-        const auto n =
-            archive.add(Record(QStringLiteral("站%1").arg(size)), Downloaded(size), nullptr);
-        EXPECT_TRUE(n);
-        uuids << (n ? Found(archive, *n).uuid : QString());
-        if (groups)
-            *groups += size;
-    }
-    return uuids;
-}
-
-// "tests groups" the server holds of these uuids: each test once, each group once.
-QString OnServer(const velantis::testing::PgCluster& cluster, const QStringList& uuids) {
-    const QString list = u'\'' + uuids.join(QStringLiteral("','")) + u'\'';
-    return cluster.sql(
-        QStringLiteral("SELECT (SELECT count(*) FROM tests WHERE uuid IN (%1)) || ' ' "
-                       "|| (SELECT count(*) FROM groups WHERE test IN (%1))")
-            .arg(list));
-}
-QString Expected(const QStringList& uuids, int groups) {
-    return QStringLiteral("%1 %2").arg(uuids.size()).arg(groups);
+    EXPECT_EQ(cluster->count(QStringLiteral("tests WHERE NOT superseded")), 3);
 }
 
 TEST_F(SyncWithServer, RecordsSyncExits7WhileTheServerIsDownAndSendsEverythingOnceAfter) {
@@ -352,14 +307,14 @@ TEST_F(SyncWithServer, RecordsSyncExits7WhileTheServerIsDownAndSendsEverythingOn
     int groups = 0;
     const QStringList uuids = Fill(path, {1, 2, 3}, &groups);
     cluster->stop();
-    const CliRun down = Finish(StartCli(SyncArgs(path, Conn())));
-    EXPECT_EQ(down.code, 7) << down.out.toStdString();
-    EXPECT_TRUE(down.out.contains(QStringLiteral("3"))) << down.out.toStdString();
+    const CliRun down = FinishCli(StartSync(path));
+    EXPECT_EQ(down.code, 7) << down.text().toStdString();
+    EXPECT_TRUE(down.text().contains(QStringLiteral("3"))) << down.text().toStdString();
     ASSERT_TRUE(cluster->restart());
-    const CliRun up = Finish(StartCli(SyncArgs(path, Conn())));
-    EXPECT_EQ(up.code, 0) << up.out.toStdString();
-    EXPECT_EQ(up.out.count(QStringLiteral("sent\t")), 3) << up.out.toStdString();
-    EXPECT_EQ(Finish(StartCli(SyncArgs(path, Conn()))).code, 0);
+    const CliRun up = FinishCli(StartSync(path));
+    EXPECT_EQ(up.code, 0) << up.text().toStdString();
+    EXPECT_EQ(up.text().count(QStringLiteral("sent\t")), 3) << up.text().toStdString();
+    EXPECT_EQ(FinishCli(StartSync(path)).code, 0);
     EXPECT_EQ(OnServer(*cluster, uuids), Expected(uuids, groups));
     Archive archive(path);
     EXPECT_EQ(archive.waitingCount(nullptr), 0);
@@ -381,13 +336,12 @@ TEST_F(SyncWithServer, TwoProcessesSyncingAtOnceSendEveryTestOnce) {
             ASSERT_TRUE(QFile::copy(one, two));
         else
             uuids += Fill(two, sizes, &groups);
-        QProcess* first = StartCli(SyncArgs(one, Conn()));
-        QProcess* second = StartCli(SyncArgs(two, Conn()));
-        const CliRun a = Finish(first), b = Finish(second);
-        EXPECT_EQ(a.code, 0) << c.what << a.out.toStdString();
-        EXPECT_EQ(b.code, 0) << c.what << b.out.toStdString();
-        EXPECT_EQ(a.out.count(QStringLiteral("sent\t")) + b.out.count(QStringLiteral("sent\t")),
-                  2 * sizes.size())
+        QProcess* first = StartSync(one);
+        QProcess* second = StartSync(two);
+        const CliRun a = FinishCli(first), b = FinishCli(second);
+        EXPECT_EQ(a.code, 0) << c.what << a.text().toStdString();
+        EXPECT_EQ(b.code, 0) << c.what << b.text().toStdString();
+        EXPECT_EQ((a.text() + b.text()).count(QStringLiteral("sent\t")), 2 * sizes.size())
             << c.what;
         EXPECT_EQ(OnServer(*cluster, uuids), Expected(uuids, groups)) << c.what;
         for (const QString& path : {one, two}) {
@@ -410,15 +364,14 @@ TEST_F(SyncWithServer, RecordsSyncWithoutServerTakesTheRememberedOneElseExits2) 
         const QString path = dir.filePath(QStringLiteral("g.sqlite"));
         const QStringList uuids = Fill(path, {3, 4});
         if (c.remembered) {
-            QSettings settings(dir.filePath(QStringLiteral("velantis/velantis.conf")),
+            QSettings settings(dir.filePath(QStringLiteral(".config/velantis/velantis.conf")),
                                QSettings::IniFormat);
             RememberServer(settings, Conn());
         }
-        const CliRun run = Finish(StartCli(
-            {QStringLiteral("records"), QStringLiteral("sync"), QStringLiteral("--records"), path},
-            dir.path()));
-        EXPECT_EQ(run.code, c.code) << c.what << run.out.toStdString();
-        EXPECT_EQ(run.out.count(QStringLiteral("sent\t")), c.sent) << c.what;
+        const CliRun run =
+            RunCli(Args("records sync --records") + QStringList{path}, {dir.path(), Pw()});
+        EXPECT_EQ(run.code, c.code) << c.what << run.text().toStdString();
+        EXPECT_EQ(run.text().count(QStringLiteral("sent\t")), c.sent) << c.what;
         EXPECT_EQ(OnServer(*cluster, uuids),
                   QStringLiteral("%1 %2").arg(c.sent).arg(c.sent ? 7 : 0))
             << c.what;
@@ -542,11 +495,10 @@ TEST_F(SyncWithServer, TheWatchdogFreesAPassStuckOnAServerThatStoppedAnswering) 
 TEST_F(SyncWithServer, DownloadWithServerArchivesThenSends) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("f.sqlite"));
-    const CliRun run =
-        Finish(StartCli({QStringLiteral("download"), QStringLiteral("--demo"),
-                         QStringLiteral("--demo-groups"), QStringLiteral("12"),
-                         QStringLiteral("--records"), path, QStringLiteral("--server"), Conn()}));
-    EXPECT_EQ(run.code, 0) << run.out.toStdString();
+    const CliRun run = RunCli(Args("download --demo --demo-groups 12 --records") +
+                                  QStringList{path, "--server", Conn()},
+                              {{}, Pw()});
+    EXPECT_EQ(run.code, 0) << run.text().toStdString();
     Archive archive(path);
     QList<TestRecord> tests;
     ASSERT_TRUE(archive.list(&tests, nullptr));

@@ -2,13 +2,9 @@
 #pragma once
 // A private PostgreSQL server for a test program: scripts/pg-cluster.sh run in a temporary
 // folder of its own (server.sql loaded into "velantis", the roles tester_a, tester_b and admin_a).
-//
-//   class ServerArchiveTest : public ::testing::Test {
-//   protected:
-//       static void SetUpTestSuite() { cluster = PgCluster::StartOrSkip(); }
-//       void SetUp() override { VELANTIS_NEED_CLUSTER(cluster); }
-//       static inline std::shared_ptr<PgCluster> cluster;
-//   };
+// A suite shares one through ClusterTest (server_tests.h), or as it does:
+//     static void SetUpTestSuite() { cluster = PgCluster::StartOrSkip(); }
+//     void SetUp() override { VELANTIS_NEED_CLUSTER(cluster); }
 //
 // Without the server's programs the tests are skipped with the reason, except under CI (CI set
 // to true), where that is a failure; a server that does not start is always a failure.
@@ -81,27 +77,21 @@ public:
     }
 
     // For SetUpTestSuite: a started cluster, or null with the reason kept for
-    // VELANTIS_NEED_CLUSTER.
+    // VELANTIS_NEED_CLUSTER. With the programs there, a server that does not start is a fault,
+    // never a skip.
     static std::shared_ptr<PgCluster> StartOrSkip(bool tls = false) {
-        SkipReason() = Missing();
-        if (!SkipReason().isEmpty())
+        skipReason = Missing();
+        if (!skipReason.isEmpty())
             return nullptr;
         QString why;
         auto cluster = Start(tls, &why);
         if (!cluster)
-            SkipReason() = QStringLiteral("the private PostgreSQL server did not start: ") + why;
-        // With the programs there, a server that does not start is a fault, never a skip.
-        StartFailed() = !cluster;
+            skipReason = QStringLiteral("the private PostgreSQL server did not start: ") + why;
+        startFailed = !cluster;
         return cluster;
     }
-    static QString& SkipReason() {
-        static QString reason;
-        return reason;
-    }
-    static bool& StartFailed() {
-        static bool failed = false;
-        return failed;
-    }
+    static inline QString skipReason;
+    static inline bool startFailed = false;
     static bool MustRun() { return qgetenv("CI").toLower() == "true"; }
 
     ~PgCluster() { stop(); }
@@ -143,22 +133,28 @@ public:
     // only), or a test failure with psql's words.
     QString sql(const QString& statements, const QString& role = QStringLiteral("postgres")) const {
         QString out, why;
-        if (!Run({QStringLiteral("psql"), dir_.path(), role, QStringLiteral("-At"),
-                  QStringLiteral("-c"), statements},
-                 &out, &why))
+        if (!psql(statements, role, &out, &why))
             ADD_FAILURE() << "psql as " << role.toStdString() << ": " << statements.toStdString()
                           << ": " << why.toStdString();
         return out.trimmed();
     }
+    // The rows of "SELECT count(*) FROM <from>".
+    int count(const QString& from) const {
+        return sql(QStringLiteral("SELECT count(*) FROM ") + from).toInt();
+    }
     // The same, for statements expected to fail: false and psql's words.
     bool trySql(const QString& statements, const QString& role, QString* why) const {
-        return Run({QStringLiteral("psql"), dir_.path(), role, QStringLiteral("-At"),
-                    QStringLiteral("-c"), statements},
-                   nullptr, why);
+        return psql(statements, role, nullptr, why);
     }
 
 private:
     explicit PgCluster(bool tls) : tls_(tls) { dir_.setAutoRemove(true); }
+
+    bool psql(const QString& statements, const QString& role, QString* out, QString* why) const {
+        return Run({QStringLiteral("psql"), dir_.path(), role, QStringLiteral("-At"),
+                    QStringLiteral("-c"), statements},
+                   out, why);
+    }
 
     static bool Run(const QStringList& args, QString* out, QString* why) {
         QProcess p;
@@ -193,8 +189,8 @@ private:
     do {                                                                                           \
         if (!(cluster)) {                                                                          \
             if (::velantis::testing::PgCluster::MustRun() ||                                       \
-                ::velantis::testing::PgCluster::StartFailed())                                     \
-                FAIL() << ::velantis::testing::PgCluster::SkipReason().toStdString();              \
-            GTEST_SKIP() << ::velantis::testing::PgCluster::SkipReason().toStdString();            \
+                ::velantis::testing::PgCluster::startFailed)                                       \
+                FAIL() << ::velantis::testing::PgCluster::skipReason.toStdString();                \
+            GTEST_SKIP() << ::velantis::testing::PgCluster::skipReason.toStdString();              \
         }                                                                                          \
     } while (false)

@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Tests as another PC sent them to the department's server, and a suite sharing one private
+// server (pg_cluster.h).
+
+#include "archive/server_archive.h"
+#include "support/pg_cluster.h"
+
+#include <QUuid>
+
+namespace velantis::testing {
+
+// Group n of a test: every value and channel varies with n.
+inline MeasurementFrame SentGroup(int n) {
+    return FrameBuilder()
+        .hv(static_cast<std::uint16_t>(100 + n % 900), 0x31)
+        .r(5000, 0x33)
+        .s(static_cast<std::uint16_t>(4900 + n % 97), 0x33)
+        .t(501, 0x32)
+        .groupNo(static_cast<std::uint16_t>(n))
+        .ratioError(static_cast<std::uint8_t>(0x80 + n % 9))
+        .rated(100, 50)
+        .channelKind(static_cast<std::uint8_t>(n % 3), 1)
+        .build();
+}
+
+inline QList<ArchivedGroup> SentGroups(int count) {
+    QList<ArchivedGroup> groups;
+    for (int n = 1; n <= count; ++n)
+        groups.append({n, SentGroup(n)});
+    return groups;
+}
+
+// A test of `groups` groups (every field of the JSON given) made at pc-7 by zhang.
+inline TestRecord SentTest(const QString& station,
+                           const QDateTime& started = QDateTime::currentDateTime(),
+                           int groups = 60) {
+    TestRecord r;
+    r.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    r.download = r.uuid;
+    r.started = started;
+    r.ended = started.addMSecs(30123);
+    r.port = QStringLiteral("COM3 (/dev/ttyUSB0)");
+    r.announced = r.stored = r.lastGroup = groups;
+    r.firstGroup = 1;
+    r.info.station = station;
+    r.info.serial = QStringLiteral("CT-2041");
+    r.info.accuracy = AccuracyClass::C0_5;
+    r.info.date = QDate(2026, 12, 9);
+    r.originPc = QStringLiteral("pc-7");
+    r.originUser = QStringLiteral("zhang");
+    r.pass = 50;
+    r.fail = 4;
+    r.none = 6;
+    return r;
+}
+
+inline std::unique_ptr<ServerArchive> As(const PgCluster& cluster, const QString& role) {
+    return std::make_unique<ServerArchive>(cluster.connInfo(role), PgCluster::Password(role));
+}
+
+// The tests of a program share one private server.
+class ClusterTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { cluster = PgCluster::StartOrSkip(); }
+    static void TearDownTestSuite() { cluster.reset(); }
+    void SetUp() override { VELANTIS_NEED_CLUSTER(cluster); }
+    static std::unique_ptr<ServerArchive> As(const QString& role) {
+        return testing::As(*cluster, role);
+    }
+    static inline std::shared_ptr<PgCluster> cluster;
+};
+
+} // namespace velantis::testing
