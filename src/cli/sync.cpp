@@ -5,7 +5,6 @@
 #include "cli/remote.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 
 #include <cstdio>
 
@@ -48,21 +47,18 @@ int SyncRecords(const QString& records, const QString& connInfo, const QString& 
         Write(stderr, NoServerText(command));
         return Usage;
     }
-    SyncService service(records, connInfo);
-    QEventLoop loop;
-    SyncResult outcome;
-    QObject::connect(&service, &SyncService::event, [&](const SyncEvent& e) {
-        Write(toStdout ? stdout : stderr, EventLine(e));
-        if (e.kind == SyncEvent::Kind::Refused)
-            Write(stderr, e.reason);
-    });
-    QObject::connect(&service, &SyncService::passDone,
-                     [&](const SyncResult& result, const QDateTime&) {
-                         outcome = result;
-                         loop.quit();
-                     });
-    service.start();
-    loop.exec();
+    // One pass on this thread: the command waits for it anyway, and libpq's connect_timeout,
+    // keepalives and tcp_user_timeout (which the server archive adds) bound a silent server.
+    Archive archive(records);
+    ServerArchive server(connInfo);
+    const SyncResult outcome = SyncPass(
+        archive, server,
+        [&](const SyncEvent& e) {
+            Write(toStdout ? stdout : stderr, EventLine(e));
+            if (e.kind == SyncEvent::Kind::Refused)
+                Write(stderr, e.reason);
+        },
+        nullptr);
     if (outcome.waiting == 0)
         return Ok;
     Write(stderr, QCoreApplication::translate("Sync", "velantis-cli %1: %n still waiting: %2",
