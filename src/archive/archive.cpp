@@ -4,6 +4,7 @@
 #include "records/list_test_import.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include <QSqlRecord>
 #include <QStandardPaths>
 #include <QSysInfo>
+#include <QThread>
 #include <QUuid>
 #include <QVariant>
 
@@ -734,8 +736,16 @@ bool Archive::prepareSchema(Access access, ArchiveError* error) {
         empty_ = fresh;
         return true;
     }
-    if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")))
-        return Failed(error, q.lastError());
+    // Switching a new file to the write-ahead journal takes the file for a moment without
+    // SQLite's busy handler: another program opening the same new file at that moment makes
+    // the switch fail at once with "database is locked". Tried again within the busy timeout.
+    QDeadlineTimer deadline(busyTimeoutMs_);
+    while (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL"))) {
+        if (ErrorOf(q.lastError()).reason != ArchiveError::Reason::Locked || deadline.hasExpired())
+            return Failed(error, q.lastError());
+        q.finish();
+        QThread::msleep(10);
+    }
     q.finish();
     if (!exec(QStringLiteral("PRAGMA synchronous = FULL"), error))
         return false;
