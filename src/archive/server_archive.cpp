@@ -515,20 +515,29 @@ bool Abandon(QSqlDatabase& db, const QSqlQuery& q, ServerError* error) {
 
 } // namespace
 
+bool ServerArchive::writable(ServerError* error) {
+    if (!connect(error))
+        return false;
+    return !readOnly_ || Fail(error, Error(ServerError::Reason::NewerSchema));
+}
+
+bool ServerArchive::beginTestWrite(const QString& raw, QString* uuid, ServerError* error) {
+    if (!writable(error))
+        return false;
+    *uuid = UuidText(raw);
+    if (uuid->isEmpty())
+        return Fail(error, Error(ServerError::Reason::NoSuchTest, raw));
+    return db_.transaction() || Failed(error, db_.lastError());
+}
+
 bool ServerArchive::push(const TestRecord& record, const QList<ArchivedGroup>& groups,
                          bool* inserted, ServerError* error) {
     const Outcome outcome(this, &error);
     if (inserted)
         *inserted = false;
-    if (!connect(error))
+    QString uuid;
+    if (!beginTestWrite(record.uuid, &uuid, error))
         return false;
-    if (readOnly_)
-        return Fail(error, Error(ServerError::Reason::NewerSchema));
-    const QString uuid = UuidText(record.uuid);
-    if (uuid.isEmpty())
-        return Fail(error, Error(ServerError::Reason::NoSuchTest, record.uuid));
-    if (!db_.transaction())
-        return Failed(error, db_.lastError());
     QStringList names = {
         QStringLiteral("uuid"),     QStringLiteral("origin_pc"),   QStringLiteral("origin_user"),
         QStringLiteral("started"),  QStringLiteral("ended"),       QStringLiteral("port"),
@@ -611,15 +620,9 @@ bool ServerArchive::updateInfo(const TestRecord& record, bool* applied, ServerEr
     const Outcome outcome(this, &error);
     if (applied)
         *applied = false;
-    if (!connect(error))
+    QString uuid;
+    if (!beginTestWrite(record.uuid, &uuid, error))
         return false;
-    if (readOnly_)
-        return Fail(error, Error(ServerError::Reason::NewerSchema));
-    const QString uuid = UuidText(record.uuid);
-    if (uuid.isEmpty())
-        return Fail(error, Error(ServerError::Reason::NoSuchTest, record.uuid));
-    if (!db_.transaction())
-        return Failed(error, db_.lastError());
     // Row-level security makes another role's update change nothing without an error: the
     // owner is read first. Two edits at once are kept apart by the revision the update asks for.
     QSqlQuery q(db_);
@@ -662,10 +665,8 @@ bool ServerArchive::updateInfo(const TestRecord& record, bool* applied, ServerEr
 
 bool ServerArchive::supersede(const QStringList& uuids, ServerError* error) {
     const Outcome outcome(this, &error);
-    if (!connect(error))
+    if (!writable(error))
         return false;
-    if (readOnly_)
-        return Fail(error, Error(ServerError::Reason::NewerSchema));
     QStringList ids;
     for (const QString& u : uuids) {
         const QString id = UuidText(u);

@@ -124,6 +124,12 @@ public:
               ServerError* error);
 
 private:
+    // Connected and not a later schema's server (NewerSchema otherwise).
+    bool writable(ServerError* error);
+    // writable(), the test's uuid in the server's form (NoSuchTest for none) and a transaction
+    // begun.
+    bool beginTestWrite(const QString& raw, QString* uuid, ServerError* error);
+
     QString connInfo_;
     QString password_;
     QString connection_;
