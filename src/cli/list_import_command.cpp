@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/list_import_command.h"
+#include "cli/output.h"
 
 #include "records/list_test_import.h"
 #include "records/test_json.h"
@@ -16,9 +17,7 @@ namespace {
 enum ExitCode { Ok = 0, Usage = 2, Failed = 5 };
 
 void Err(const QString& text) {
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
-    std::fflush(stderr);
+    PrintLine(text);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // velantis-cli records: list, show, export and delete the tests kept in the record database.
 #include "cli/records.h"
+#include "cli/output.h"
 
 #include "cli/list_import_command.h"
 #include "cli/remote.h"
@@ -32,9 +33,7 @@ namespace {
 enum ExitCode { Ok = 0, Usage = 2, Failed = 5 };
 
 void Err(const QString& text) {
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
-    std::fflush(stderr);
+    PrintLine(text);
 }
 
 // Writes to standard output; false with the system's reason told when not all went out.

@@ -2,6 +2,7 @@
 // velantis-cli and the department's server: the schema for its administrator, and the tests on
 // it listed, shown and exported as those of the record database are.
 #include "cli/remote.h"
+#include "cli/output.h"
 
 #include "archive/server_archive.h"
 #include "cli/records.h"
@@ -20,9 +21,7 @@ namespace {
 enum ExitCode { Ok = 0, Usage = 2, Failed = 5 };
 
 void Err(const QString& text) {
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
-    std::fflush(stderr);
+    PrintLine(text);
 }
 
 bool Out(const QByteArray& bytes, const QString& command) {

@@ -2,6 +2,7 @@
 // The command-line tool drives the same controller, start-up, port search and timers as the main
 // window, without windows.
 #include "cli/session.h"
+#include "cli/output.h"
 
 #include "cli/records.h"
 #include "cli/sync.h"
@@ -59,9 +60,7 @@ enum ExitCode {
 };
 
 void Err(const QString& text) {
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
-    std::fflush(stderr);
+    PrintLine(text);
 }
 
 // The reason standard output could not be written, empty while every write went through.

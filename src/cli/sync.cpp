@@ -2,6 +2,7 @@
 #include "cli/sync.h"
 
 #include "archive/sync_worker.h"
+#include "cli/output.h"
 #include "cli/remote.h"
 
 #include <QCoreApplication>
@@ -13,12 +14,6 @@ namespace velantis {
 namespace {
 
 enum ExitCode { Ok = 0, Usage = 2, Waiting = 7 };
-
-void Write(std::FILE* to, const QString& text) {
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), to);
-    std::fflush(to);
-}
 
 // One line per test: what happened, the uuid and the local number. The fixed words are data
 // for scripts, never translated.
@@ -44,7 +39,7 @@ QString EventLine(const SyncEvent& e) {
 int SyncRecords(const QString& records, const QString& connInfo, const QString& command,
                 bool toStdout) {
     if (connInfo.isEmpty()) {
-        Write(stderr, NoServerText(command));
+        PrintLine(NoServerText(command));
         return Usage;
     }
     // One pass on this thread: the command waits for it anyway, and libpq's connect_timeout,
@@ -54,16 +49,16 @@ int SyncRecords(const QString& records, const QString& connInfo, const QString& 
     const SyncResult outcome = SyncPass(
         archive, server,
         [&](const SyncEvent& e) {
-            Write(toStdout ? stdout : stderr, EventLine(e));
+            PrintLine(EventLine(e), toStdout ? stdout : stderr);
             if (e.kind == SyncEvent::Kind::Refused)
-                Write(stderr, e.reason);
+                PrintLine(e.reason);
         },
         nullptr);
     if (outcome.waiting == 0)
         return Ok;
-    Write(stderr, QCoreApplication::translate("Sync", "velantis-cli %1: %n still waiting: %2",
-                                              nullptr, outcome.waiting)
-                      .arg(command, outcome.reason));
+    PrintLine(QCoreApplication::translate("Sync", "velantis-cli %1: %n still waiting: %2", nullptr,
+                                          outcome.waiting)
+                  .arg(command, outcome.reason));
     return Waiting;
 }
 
