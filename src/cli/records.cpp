@@ -11,7 +11,6 @@
 #include "records/data_file.h"
 #include "records/group_ranges.h"
 #include "records/history.h"
-#include "records/list_test_import.h"
 #include "records/test_json.h"
 #include "report/error_curve.h"
 #include "report/report_pages.h"
@@ -507,8 +506,7 @@ int WriteTest(const QString& command, const TestRecord& test, const QList<Archiv
     }
     // The report carries the test's JSON, the same bytes export --json writes.
     const QByteArray pdf =
-        PagesPdf(ReportDrawer(MakeTestReport(store, test.info, DownloadInfoOf(test))), A4Paper(),
-                 PdfResolution,
+        PagesPdf(ReportDrawer(ArchivedTestReport(test, groups)), A4Paper(), PdfResolution,
                  {TestJsonFileName(test.number), TestJson(test, groups),
                   QStringLiteral("application/json")});
     QString why;
