@@ -43,98 +43,86 @@ QString CountShown(QObject* history) {
     return history->findChild<QLabel*>(QStringLiteral("count"))->text();
 }
 
-TEST(ServerDialogText, FieldsMakeTheConnectionStringQuotedAsLibpqReadsIt) {
+// A connection string as the dialog makes it from its fields and reads it back, and the line of
+// the password file for it (the password "p:w\\d" escaped as "p\\:w\\\\d" after it).
+TEST(ServerDialogText, ConnectionStringAndPasswordLineAsLibpqReadsThem) {
     using K = ServerFields::Kind;
     const struct {
         ServerFields fields;
         const char* expected;
-        K readBackAs; // what FieldsOf makes of the string
+        const char* passwordLine;
     } cases[] = {
         {{.host = "db.lab", .port = "5433", .database = "velantis", .user = "zhang"},
          "host=db.lab port=5433 dbname=velantis user=zhang sslmode=verify-full",
-         K::Address},
-        {{.host = " db.lab ", .sslMode = "require"}, "host=db.lab sslmode=require", K::Address},
+         "db.lab:5433:velantis:zhang"},
+        {{.host = " db.lab ", .sslMode = "require"},
+         "host=db.lab sslmode=require",
+         "db.lab:5432:login:login"},
         {{.host = "db",
-          .database = "my db",
+          .database = "my :db",
           .user = "o'brien",
           .sslMode = "verify-ca",
           .rootCert = R"(C:\certs\root ca.crt)"},
-         R"(host=db dbname='my db' user='o\'brien' sslmode=verify-ca sslrootcert='C:/certs/root ca.crt')",
-         K::Address},
+         R"(host=db dbname='my :db' user='o\'brien' sslmode=verify-ca sslrootcert='C:/certs/root ca.crt')",
+         R"(db:5432:my \:db:o'brien)"},
         {{.host = "db",
           .database = "a\\b",
           .sslMode = "disable",
           .rootCert = R"(\\share\pki\root.crt)"},
          R"(host=db dbname='a\\b' sslmode=disable sslrootcert=//share/pki/root.crt)",
-         K::Address},
-        {{.kind = K::Service, .service = "lab"}, "service=lab", K::Service},
-        {{.kind = K::Service, .service = "my lab"}, "service='my lab'", K::Service},
-        {{.kind = K::Raw, .raw = " host=db sslmode=allow "}, "host=db sslmode=allow", K::Raw},
-        {{.kind = K::Raw, .raw = "postgresql://db/velantis"}, "postgresql://db/velantis", K::Raw},
+         R"(db:5432:a\\b:login)"},
+        {{.host = "/run/postgresql", .user = "u", .sslMode = "prefer"},
+         "host=/run/postgresql user=u sslmode=prefer",
+         "localhost:5432:u:u"},
+        {{.kind = K::Service, .service = "lab"}, "service=lab", "*:*:*:*"},
+        {{.kind = K::Service, .service = "my lab"}, "service='my lab'", "*:*:*:*"},
+        {{.kind = K::Raw, .raw = " service=lab user=u "}, "service=lab user=u", "*:*:*:u"},
+        {{.kind = K::Raw, .raw = "dbname=v"}, "dbname=v", "localhost:5432:v:login"},
+        {{.kind = K::Raw, .raw = "postgresql://db/velantis"}, "postgresql://db/velantis", nullptr},
         {{.kind = K::Raw, .raw = "host=db application_name=x"},
          "host=db application_name=x",
-         K::Raw},
+         "db:5432:login:login"},
     };
     for (const auto& c : cases) {
         const QString made = ConnectionString(c.fields);
         EXPECT_EQ(made, QString::fromUtf8(c.expected));
         // Read back (the dialog opened again on the remembered string) it makes the same string.
         const ServerFields back = FieldsOf(made);
-        EXPECT_EQ(back.kind, c.readBackAs) << c.expected;
+        EXPECT_EQ(back.kind, c.fields.kind) << c.expected;
         EXPECT_EQ(ConnectionString(back), made);
+        if (c.passwordLine) {
+            EXPECT_EQ(PasswordLine(made, QStringLiteral("p:w\\d"), QStringLiteral("login")),
+                      QString::fromUtf8(c.passwordLine) + QStringLiteral(R"(:p\:w\\d)"))
+                << c.expected;
+        }
     }
-}
-
-TEST(ServerDialogText, PasswordLineEscapesAndFillsLibpqDefaults) {
-    const struct {
-        const char* connInfo;
-        const char* password;
-        const char* expected;
-    } cases[] = {
-        {"host=db port=5433 dbname=v user=u", "secret", "db:5433:v:u:secret"},
-        {"host=db dbname='a:b' user='c\\\\d'", "p:w\\d", R"(db:5432:a\:b:c\\d:p\:w\\d)"},
-        {"host=/run/postgresql user=u", "x", "localhost:5432:u:u:x"},
-        {"dbname=v", "x", "localhost:5432:v:login:x"},
-        {"service=lab", "x", "*:*:*:*:x"},
-        {"service=lab user=u", "x", "*:*:*:u:x"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(PasswordLine(QString::fromUtf8(c.connInfo), QString::fromUtf8(c.password),
-                               QStringLiteral("login")),
-                  QString::fromUtf8(c.expected))
-            << c.connInfo;
 }
 
 TEST(ServerDialogText, PasswordLineIsAddedOwnerOnlyOrTheFileLeftAsItWas) {
     QTemporaryDir dir;
-    const QString blocker = dir.filePath(QStringLiteral("file"));
-    QFile(blocker).open(QIODevice::WriteOnly);
+    QFile(dir.filePath(QStringLiteral("file"))).open(QIODevice::WriteOnly);
     const struct {
         const char* name; // in dir
         QByteArray before;
-        bool writes;
-        QByteArray after;
-    } cases[] = {
-        {"new/sub/.pgpass", {}, true, "h:1:d:u:p\n"},
-        {"old", "a:1:b:c:d", true, "a:1:b:c:d\nh:1:d:u:p\n"},
-        {"file/.pgpass", {}, false, {}}, // its folder is a file
-    };
+        QByteArray after; // empty: not written
+    } cases[] = {{"new/sub/.pgpass", {}, "h:1:d:u:p\n"},
+                 {"old", "a:1:b:c:d", "a:1:b:c:d\nh:1:d:u:p\n"},
+                 {"file/.pgpass", {}, {}}}; // its folder is a file
     for (const auto& c : cases) {
         const QString path = dir.filePath(QString::fromUtf8(c.name));
-        if (!c.before.isEmpty()) {
-            QFile f(path);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(c.before);
-            f.close();
-            QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                            QFileDevice::ReadOther);
-        }
-        QString why;
-        EXPECT_EQ(AddPasswordLine(path, QStringLiteral("h:1:d:u:p"), &why), c.writes) << c.name;
-        EXPECT_EQ(why.isEmpty(), c.writes) << c.name;
         QFile f(path);
+        if (!c.before.isEmpty()) {
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(c.before) > 0);
+            f.close();
+            f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                             QFileDevice::ReadOther);
+        }
+        const bool writes = !c.after.isEmpty();
+        QString why;
+        EXPECT_EQ(AddPasswordLine(path, QStringLiteral("h:1:d:u:p"), &why), writes) << c.name;
+        EXPECT_EQ(why.isEmpty(), writes) << c.name;
         EXPECT_EQ(f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(), c.after) << c.name;
-        EXPECT_TRUE(!c.writes || OwnerOnly(path)) << c.name;
+        EXPECT_TRUE(!writes || OwnerOnly(path)) << c.name;
     }
 }
 
@@ -293,48 +281,39 @@ TEST_F(ServerWindow, ViewPagesThroughTheServerNewestFirstAsItScrolls) {
         EXPECT_EQ(Enabled(history, name), enabled) << name;
 }
 
+// Typing: one page asked once typing pauses, a page of an earlier filter dropped; the server gone,
+// the reason is told in the status line, never in a dialog.
 TEST_F(ServerWindow, FilterAsksTheServerOnceTypingPauses) {
     const char* const stations[] = {"城南变", "城南变", "城南变",
                                     "城北站", "城北站", "Alpha Plant"};
     for (int i = 0; i < 6; ++i)
         push(QStringLiteral("tester_a"), Sent(i, QString::fromUtf8(stations[i])));
     HistoryWindow* history = serverView();
-    ASSERT_TRUE(history->selectServerTest(history->serverModel().test(0).uuid));
+    ServerTestModel& model = history->serverModel();
+    ASSERT_TRUE(history->selectServerTest(model.test(0).uuid));
     const struct {
         const char* filter;
         int rows;
     } cases[] = {{"城南变", 3}, {"城南", 3}, {"城", 5}, {"alpha", 1}, {"zz", 0}, {"", 6}};
     for (const auto& c : cases) {
-        const int asked = history->serverModel().pagesAsked();
-        // Typed a character at a time: one page asked, for the whole text.
-        const QString text = QString::fromUtf8(c.filter);
-        for (qsizetype n = 1; n <= text.size(); ++n)
+        const int asked = model.pagesAsked();
+        const QString text = QString::fromUtf8(c.filter); // typed a character at a time
+        for (qsizetype n = text.isEmpty() ? 0 : 1; n <= text.size(); ++n)
             history->setFilterText(text.left(n));
-        if (text.isEmpty())
-            history->setFilterText(text);
         QTest::qWait(400);
         settle(history);
-        EXPECT_EQ(history->serverModel().rowCount(), c.rows) << c.filter;
-        EXPECT_EQ(history->serverModel().pagesAsked(), asked + 1) << c.filter;
+        EXPECT_EQ(model.rowCount(), c.rows) << c.filter;
+        EXPECT_EQ(model.pagesAsked(), asked + 1) << c.filter;
         // The selection went with the rows before: nothing to open until one is chosen.
         EXPECT_FALSE(Enabled(history, "打开"));
         EXPECT_EQ(CountShown(history), QStringLiteral("%1 条").arg(c.rows));
         if (c.rows > 0) {
-            ASSERT_TRUE(history->selectServerTest(history->serverModel().test(0).uuid));
+            ASSERT_TRUE(history->selectServerTest(model.test(0).uuid));
         }
     }
-    EXPECT_EQ(OpenMessageBox(), nullptr);
-}
-
-TEST_F(ServerWindow, PageOfAnEarlierFilterIsDropped) {
-    for (int i = 0; i < 4; ++i)
-        push(QStringLiteral("tester_a"),
-             Sent(i, i < 3 ? QStringLiteral("城南变") : QStringLiteral("北郊")));
-    HistoryWindow* history = serverView();
-    ServerTestModel& model = history->serverModel();
     int shown = 0;
     QObject::connect(&model, &ServerTestModel::pageShown, [&shown] { ++shown; });
-    model.setFilter(QStringLiteral("北郊"));
+    model.setFilter(QStringLiteral("城北站"));
     model.setFilter(QStringLiteral("城南变")); // before the first page came
     EXPECT_TRUE(QTest::qWaitFor([&] { return shown > 0; }, 20000));
     QTest::qWait(300);
@@ -342,9 +321,23 @@ TEST_F(ServerWindow, PageOfAnEarlierFilterIsDropped) {
     ASSERT_EQ(model.rowCount(), 3);
     for (int row = 0; row < 3; ++row)
         EXPECT_EQ(model.test(row).info.station, QStringLiteral("城南变"));
+    ASSERT_TRUE(history->selectServerTest(model.test(0).uuid));
+    answered(history, [&] {
+        history->setServer(QStringLiteral("host=127.0.0.1 port=1 dbname=velantis "
+                                          "user=tester_a connect_timeout=2"));
+    });
+    EXPECT_EQ(CountShown(history), QStringLiteral("0 条"));
+    EXPECT_FALSE(Enabled(history, "打开"));
+    for (const char* text : {"a", "ab", "abc"})
+        history->setFilterText(QString::fromLatin1(text));
+    answered(history, [] {});
+    EXPECT_TRUE(history->serverStatus().contains(QStringLiteral("127.0.0.1")))
+        << history->serverStatus().toStdString();
+    EXPECT_EQ(OpenMessageBox(), nullptr);
 }
 
-TEST_F(ServerWindow, OpenShowsTheServerTestAsItsLocalReopening) {
+// 打开 shows a server test as its local reopening; 复制到本机 keeps its uuid, once.
+TEST_F(ServerWindow, OpenAndCopyToLocal) {
     download(5);
     TestRecord local;
     QList<ArchivedGroup> groups;
@@ -354,6 +347,8 @@ TEST_F(ServerWindow, OpenShowsTheServerTestAsItsLocalReopening) {
     window->historyWindow()->openSelected();
     const QByteArray reopened = save();
     push(QStringLiteral("tester_a"), local, groups);
+    const TestRecord sent = Sent(1, QStringLiteral("城南变"));
+    push(QStringLiteral("tester_b"), sent);
 
     HistoryWindow* history = serverView();
     ASSERT_TRUE(history->selectServerTest(local.uuid));
@@ -364,25 +359,17 @@ TEST_F(ServerWindow, OpenShowsTheServerTestAsItsLocalReopening) {
         << window->titlePanelText().toStdString();
     EXPECT_EQ(save(), reopened);
     EXPECT_EQ(window->shownRecord(), 0); // no record here is the shown test
-}
 
-TEST_F(ServerWindow, CopyToLocalKeepsTheUuidAndRefusesASecondCopy) {
-    const TestRecord sent = Sent(1, QStringLiteral("城南变"));
-    push(QStringLiteral("tester_b"), sent);
-    HistoryWindow* history = serverView();
     ASSERT_TRUE(history->selectServerTest(sent.uuid));
     qint64 number = 0;
     QObject::connect(history, &HistoryWindow::copied, [&number](qint64 n) { number = n; });
     answered(history, [&] { history->findChild<QPushButton*>("copyToLocalButton")->click(); });
-    ASSERT_NE(number, 0);
     TestRecord kept;
-    QList<ArchivedGroup> groups;
     ASSERT_TRUE(Archive(recordsPath()).find(number, &kept, &groups, nullptr));
     EXPECT_EQ(kept.uuid, sent.uuid);
     EXPECT_EQ(kept.info.station, sent.info.station);
     ASSERT_EQ(groups.size(), 3);
     EXPECT_EQ(groups[2].frame.toByteArray(), SentGroup(3).toByteArray());
-
     answered(history, [&] { history->copyToLocal(); });
     QMessageBox* box = OpenMessageBox();
     ASSERT_NE(box, nullptr);
@@ -390,27 +377,23 @@ TEST_F(ServerWindow, CopyToLocalKeepsTheUuidAndRefusesASecondCopy) {
         << box->text().toStdString();
     QList<TestRecord> all;
     ASSERT_TRUE(Archive(recordsPath()).list(&all, nullptr));
-    EXPECT_EQ(all.size(), 1);
+    EXPECT_EQ(all.size(), 2);
 }
 
 // From 历史记录's 测试信息 or from the main window showing the test opened from the server.
 TEST_F(ServerWindow, InfoEditsOnlyOnesOwnServerTests) {
-    const struct {
-        const char* sender;
-        bool fromMainWindow;
-        bool applied;
-    } cases[] = {{"tester_a", false, true},
-                 {"tester_b", false, false},
-                 {"tester_a", true, true},
-                 {"tester_b", true, false}};
-    for (const auto& c : cases) {
+    for (const auto& [sender, fromMainWindow] : {std::pair{"tester_a", false},
+                                                 {"tester_b", false},
+                                                 {"tester_a", true},
+                                                 {"tester_b", true}}) {
+        const bool applied = sender == std::string_view("tester_a");
         const TestRecord sent = Sent(1, QStringLiteral("城南变"));
-        push(QString::fromLatin1(c.sender), sent);
+        push(QString::fromLatin1(sender), sent);
         HistoryWindow* history = serverView(QStringLiteral("tester_a"));
         ASSERT_FALSE(history->serverRole().isEmpty());
         history->serverModel().refresh();
         settle(history);
-        ASSERT_TRUE(history->selectServerTest(sent.uuid)) << c.sender;
+        ASSERT_TRUE(history->selectServerTest(sent.uuid)) << sender;
         int asked = 0;
         history->setInfoRunner([&asked](TestInfoDialog& dialog) {
             ++asked;
@@ -418,28 +401,27 @@ TEST_F(ServerWindow, InfoEditsOnlyOnesOwnServerTests) {
                 ->setText(QStringLiteral("北郊站"));
             return true;
         });
-        if (c.fromMainWindow) {
+        if (fromMainWindow) {
             answered(history, [&] { history->openSelected(); });
             window->EditTestInfo();
         } else {
             answered(history, [&] { history->editInfo(); });
         }
-        if (c.applied) {
-            EXPECT_TRUE(QTest::qWaitFor([&] { return onServer(sent.uuid).revision == 2; }, 20000));
-        } else {
-            QTest::qWait(200);
-        }
+        // A refused edit is waited for briefly: it must not arrive meanwhile either.
+        const bool edited = QTest::qWaitFor([&] { return onServer(sent.uuid).revision == 2; },
+                                            applied ? 20000 : 200);
+        EXPECT_EQ(edited, applied) << sender;
         const TestRecord after = onServer(sent.uuid);
-        EXPECT_EQ(asked, c.applied ? 1 : 0) << c.sender;
-        EXPECT_EQ(after.info.station, c.applied ? QStringLiteral("北郊站") : sent.info.station)
-            << c.sender;
-        EXPECT_EQ(after.revision, c.applied ? 2 : 1) << c.sender;
-        if (c.fromMainWindow) { // the report of the shown test says what the server holds
+        EXPECT_EQ(asked, applied ? 1 : 0) << sender;
+        EXPECT_EQ(after.info.station, applied ? QStringLiteral("北郊站") : sent.info.station)
+            << sender;
+        EXPECT_EQ(after.revision, applied ? 2 : 1) << sender;
+        if (fromMainWindow) { // the report of the shown test says what the server holds
             EXPECT_TRUE(QTest::qWaitFor(
                 [&] { return window->testInfo().station == after.info.station; }, 20000));
         }
         QMessageBox* box = OpenMessageBox();
-        EXPECT_EQ(box != nullptr, !c.applied) << c.sender;
+        EXPECT_EQ(box != nullptr, !applied) << sender;
         if (box) {
             EXPECT_TRUE(box->text().contains(QStringLiteral("不是你的测试")))
                 << box->text().toStdString();
@@ -473,7 +455,6 @@ TEST_F(ServerWindow, DialogAsksForThePasswordAndWritesItOwnerOnly) {
     window->findChild<QAction*>(QStringLiteral("serverAction"))->trigger();
     ServerDialog* dialog = window->serverDialog();
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(dialog->objectName(), QStringLiteral("serverDialog"));
     dialog->setPasswordFile(pgpass);
     const QString connInfo = conn(QStringLiteral("tester_a"));
     dialog->setFields(FieldsOf(connInfo));
@@ -519,13 +500,9 @@ TEST_F(ServerWindow, DialogTellsTheRightsAndABrowsingOnlySchema) {
                  {"tester_a", 2, "只能浏览", true}};
     for (const auto& c : cases) {
         cluster->sql(QStringLiteral("UPDATE velantis_schema SET version = %1").arg(c.schema));
-        QFile pass(folder.filePath(QStringLiteral("pgpass")));
-        ASSERT_TRUE(pass.open(QIODevice::WriteOnly));
-        pass.write(QStringLiteral("*:*:*:%1:%2\n")
-                       .arg(QString::fromLatin1(c.role), PgCluster::Password(c.role))
-                       .toUtf8());
-        pass.close();
-        pass.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        ASSERT_TRUE(AddPasswordLine(
+            folder.filePath(QStringLiteral("pgpass")),
+            QStringLiteral("*:*:*:%1:%2").arg(c.role, PgCluster::Password(c.role)), nullptr));
         ServerDialog dialog(conn(QString::fromLatin1(c.role)), *files);
         bool done = false;
         QObject::connect(&dialog, &ServerDialog::tested, [&done] { done = true; });
@@ -555,7 +532,6 @@ TEST(ServerDialogWait, CancelLeavesWhileTheServerKeepsSilent) {
     QElapsedTimer waited;
     waited.start();
     dialog->reject();
-    EXPECT_FALSE(dialog->isVisible());
     delete dialog;
     EXPECT_LT(waited.elapsed(), 500);
     QTest::qWait(3000); // the libpq wait ends meanwhile: nothing left to answer to

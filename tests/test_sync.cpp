@@ -26,26 +26,16 @@ using namespace velantis::testing;
 
 namespace {
 
-RecordStore Downloaded(int groups) {
-    RecordStore store;
-    FillStore(SentGroups(groups), &store);
-    return store;
-}
-
-TestRecord Record(const QString& station) {
+// A test of `groups` groups just downloaded at station, added to the record database.
+std::optional<qint64> Add(Archive& archive, const QString& station, int groups) {
     TestRecord r;
     r.started = QDateTime::currentDateTime();
     r.ended = r.started.addSecs(30);
     r.port = QStringLiteral("COM3");
     r.info.station = station;
-    return r;
-}
-
-QStringList Uuids(const QList<WaitingTest>& tests) {
-    QStringList out;
-    for (const WaitingTest& t : tests)
-        out << t.record.uuid;
-    return out;
+    RecordStore store;
+    FillStore(SentGroups(groups), &store);
+    return archive.add(r, store, nullptr);
 }
 
 TestRecord Found(Archive& archive, qint64 number) {
@@ -62,8 +52,7 @@ TEST(SyncBookkeeping, AVersion3FileMigratesKeepingEveryTestWithThisPcAndUserAndA
     {
         Archive archive(path);
         for (int n = 1; n <= 3; ++n)
-            ASSERT_TRUE(
-                archive.add(Record(QStringLiteral("站%1").arg(n)), Downloaded(10 * n), nullptr));
+            ASSERT_TRUE(Add(archive, QStringLiteral("站%1").arg(n), 10 * n));
         ASSERT_TRUE(archive.list(&before, nullptr));
     }
     {
@@ -79,8 +68,6 @@ TEST(SyncBookkeeping, AVersion3FileMigratesKeepingEveryTestWithThisPcAndUserAndA
               "ALTER TABLE tests DROP COLUMN edited", "ALTER TABLE tests DROP COLUMN sent_revision",
               "ALTER TABLE tests DROP COLUMN refused_revision", "PRAGMA user_version = 3"})
             ASSERT_TRUE(q.exec(QString::fromLatin1(sql))) << sql;
-        q.finish();
-        db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("v3"));
 
@@ -114,7 +101,7 @@ TEST(SyncBookkeeping, AVersion3FileMigratesKeepingEveryTestWithThisPcAndUserAndA
 TEST(SyncBookkeeping, AnEditRaisesTheRevisionAndWaitsAgainUnlessTheServerRefusedIt) {
     QTemporaryDir dir;
     Archive archive(dir.filePath(QStringLiteral("r.sqlite")));
-    const auto number = archive.add(Record(QStringLiteral("甲")), Downloaded(5), nullptr);
+    const auto number = Add(archive, QStringLiteral("甲"), 5);
     ASSERT_TRUE(number);
     TestRecord test = Found(archive, *number);
     EXPECT_EQ(test.revision, 1);
@@ -140,65 +127,57 @@ TEST(SyncBookkeeping, AnEditRaisesTheRevisionAndWaitsAgainUnlessTheServerRefused
 }
 
 TEST(SyncBookkeeping, ASplitOrMergeOfATestTheServerHasGivesNewUuidsAndQueuesTheOld) {
-    const struct {
-        const char* what;
-        bool merge;
-        bool sent;
-    } cases[] = {
-        {"split, never sent", false, false},
-        {"split, sent", false, true},
-        {"merge, never sent", true, false},
-        {"merge, sent", true, true},
-    };
-    for (const auto& c : cases) {
-        QTemporaryDir dir;
-        Archive archive(dir.filePath(QStringLiteral("s.sqlite")));
-        const auto number = archive.add(Record(QStringLiteral("乙")), Downloaded(20), nullptr);
-        ASSERT_TRUE(number);
-        QList<qint64> numbers = {*number};
-        if (c.merge) {
-            numbers = *archive.split(*number, {11}, nullptr);
-            ASSERT_EQ(numbers.size(), 2);
-        }
-        QStringList before;
-        for (const qint64 n : numbers) {
-            before << Found(archive, n).uuid;
-            if (c.sent) {
-                ASSERT_TRUE(archive.markSent(Found(archive, n), nullptr));
+    for (const bool merge : {false, true})
+        for (const bool sent : {false, true}) {
+            SCOPED_TRACE(std::string(merge ? "merge" : "split") +
+                         (sent ? ", sent" : ", never sent"));
+            QTemporaryDir dir;
+            Archive archive(dir.filePath(QStringLiteral("s.sqlite")));
+            const auto number = Add(archive, QStringLiteral("乙"), 20);
+            ASSERT_TRUE(number);
+            QList<qint64> numbers = {*number};
+            if (merge) {
+                numbers = *archive.split(*number, {11}, nullptr);
+                ASSERT_EQ(numbers.size(), 2);
             }
-        }
-        const auto result = c.merge ? std::optional<QList<qint64>>(QList<qint64>{
-                                          archive.merge(numbers, nullptr).value_or(0)})
-                                    : archive.split(*number, {11}, nullptr);
-        ASSERT_TRUE(result) << c.what;
-        QStringList queue;
-        ASSERT_TRUE(archive.supersedeQueue(&queue, nullptr));
-        QList<WaitingTest> waiting;
-        ASSERT_TRUE(archive.waiting(&waiting, nullptr));
-        EXPECT_EQ(waiting.size(), result->size()) << c.what;
-        const TestRecord first = Found(archive, result->first());
-        if (c.sent) {
+            QStringList before;
+            for (const qint64 n : numbers) {
+                before << Found(archive, n).uuid;
+                if (sent) {
+                    ASSERT_TRUE(archive.markSent(Found(archive, n), nullptr));
+                }
+            }
+            const auto result = merge ? std::optional<QList<qint64>>(QList<qint64>{
+                                            archive.merge(numbers, nullptr).value_or(0)})
+                                      : archive.split(*number, {11}, nullptr);
+            ASSERT_TRUE(result);
+            QStringList queue;
+            ASSERT_TRUE(archive.supersedeQueue(&queue, nullptr));
+            QList<WaitingTest> waiting;
+            ASSERT_TRUE(archive.waiting(&waiting, nullptr));
+            EXPECT_EQ(waiting.size(), result->size());
+            if (!sent) { // split or merged as before
+                EXPECT_TRUE(queue.isEmpty());
+                EXPECT_EQ(Found(archive, result->first()).uuid, before.first());
+                continue;
+            }
             before.sort();
-            EXPECT_EQ(queue, before) << c.what;
+            EXPECT_EQ(queue, before);
             for (const WaitingTest& w : waiting) {
-                EXPECT_FALSE(before.contains(w.record.uuid)) << c.what;
-                EXPECT_EQ(w.sentRevision, 0) << c.what;
+                EXPECT_FALSE(before.contains(w.record.uuid));
+                EXPECT_EQ(w.sentRevision, 0);
             }
             EXPECT_EQ(archive.waitingCount(nullptr), result->size() + before.size());
             ASSERT_TRUE(archive.unqueueSupersede(queue, nullptr));
             ASSERT_TRUE(archive.supersedeQueue(&queue, nullptr));
-            EXPECT_TRUE(queue.isEmpty()) << c.what;
-        } else {
-            EXPECT_TRUE(queue.isEmpty()) << c.what;
-            EXPECT_EQ(first.uuid, before.first()) << c.what; // split or merged as before
+            EXPECT_TRUE(queue.isEmpty());
         }
-    }
 }
 
 TEST(SyncBookkeeping, ATestSplitWhileOnItsWayToTheServerBecomesANewTest) {
     QTemporaryDir dir;
     Archive archive(dir.filePath(QStringLiteral("w.sqlite")));
-    const auto number = archive.add(Record(QStringLiteral("丙")), Downloaded(20), nullptr);
+    const auto number = Add(archive, QStringLiteral("丙"), 20);
     ASSERT_TRUE(number);
     const TestRecord onItsWay = Found(archive, *number);
     ASSERT_TRUE(archive.split(*number, {8}, nullptr)); // not yet sent: keeps its uuid
@@ -212,7 +191,8 @@ TEST(SyncBookkeeping, ATestSplitWhileOnItsWayToTheServerBecomesANewTest) {
     QList<WaitingTest> waiting;
     ASSERT_TRUE(archive.waiting(&waiting, nullptr));
     EXPECT_EQ(waiting.size(), 2);
-    EXPECT_FALSE(Uuids(waiting).contains(onItsWay.uuid));
+    for (const WaitingTest& w : waiting)
+        EXPECT_NE(w.record.uuid, onItsWay.uuid);
 }
 
 class SyncWithServer : public ClusterTest {
@@ -231,8 +211,7 @@ QStringList Fill(const QString& path, const QList<int>& sizes, int* groups = nul
     Archive archive(path);
     QStringList uuids;
     for (const int size : sizes) {
-        const auto n =
-            archive.add(Record(QStringLiteral("站%1").arg(size)), Downloaded(size), nullptr);
+        const auto n = Add(archive, QStringLiteral("站%1").arg(size), size);
         EXPECT_TRUE(n);
         uuids << (n ? Found(archive, *n).uuid : QString());
         if (groups)
@@ -269,8 +248,8 @@ TEST_F(SyncWithServer, SentOnceThenAnEditGoesAsAnUpdateAndASplitSupersedesTheOld
     QTemporaryDir dir;
     Archive archive(dir.filePath(QStringLiteral("a.sqlite")));
     ServerArchive server(Conn(), Pw());
-    const auto a = archive.add(Record(QStringLiteral("丁")), Downloaded(20), nullptr);
-    const auto b = archive.add(Record(QStringLiteral("戊")), Downloaded(5), nullptr);
+    const auto a = Add(archive, QStringLiteral("丁"), 20);
+    const auto b = Add(archive, QStringLiteral("戊"), 5);
     ASSERT_TRUE(a && b);
     SyncResult result;
     EXPECT_EQ(Pass(archive, server, &result).size(), 2);

@@ -3,8 +3,6 @@
 // velantis-cli run from a test, in the C locale (whatever the tests were started in).
 
 #include <QProcess>
-#include <QString>
-#include <QStringList>
 
 #include <gtest/gtest.h>
 
@@ -51,10 +49,10 @@ inline QProcess* StartCli(const QStringList& args, const CliEnv& given = {}) {
 
 inline CliRun FinishCli(QProcess* started) {
     const std::unique_ptr<QProcess> p(started);
-    const bool ended = p->waitForFinished(120000) && p->exitStatus() == QProcess::NormalExit;
-    EXPECT_TRUE(ended) << p->arguments().join(u' ').toStdString();
-    if (!ended)
+    if (!p->waitForFinished(120000) || p->exitStatus() != QProcess::NormalExit) {
+        ADD_FAILURE() << "did not end: " << p->arguments().join(u' ').toStdString();
         return {};
+    }
     return {p->exitCode(), p->readAllStandardOutput(),
             QString::fromUtf8(p->readAllStandardError())};
 }

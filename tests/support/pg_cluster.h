@@ -10,12 +10,8 @@
 // to true), where that is a failure; a server that does not start is always a failure.
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -38,56 +34,42 @@ public:
         return role == QLatin1String("postgres") ? QString() : role + QStringLiteral("-pw");
     }
 
-    static QString Script() { return QStringLiteral(VELANTIS_SOURCE_DIR "/scripts/pg-cluster.sh"); }
-
     // Why no cluster can be started here (no server programs, no openssl), empty when one can.
     static QString Missing() {
-        if (QStandardPaths::findExecutable(QStringLiteral("bash")).isEmpty())
-            return QStringLiteral("no bash");
         if (!qEnvironmentVariableIsSet("PG_BINDIR") &&
             QDir(QStringLiteral("/usr/lib/postgresql"))
-                .entryList({QStringLiteral("*")}, QDir::Dirs | QDir::NoDotAndDotDot)
+                .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
                 .isEmpty() &&
             QStandardPaths::findExecutable(QStringLiteral("pg_config")).isEmpty())
             return QStringLiteral("no PostgreSQL server programs (install postgresql)");
-        for (const char* program : {"psql", "openssl"}) {
+        for (const char* program : {"bash", "psql", "openssl"}) {
             if (QStandardPaths::findExecutable(QLatin1String(program)).isEmpty())
-                return QStringLiteral("no %1 (install postgresql and openssl)")
+                return QStringLiteral("no %1 (install bash, postgresql and openssl)")
                     .arg(QLatin1String(program));
         }
         return {};
     }
 
-    // Starts a cluster (with TLS when asked); null and why when it could not.
-    static std::shared_ptr<PgCluster> Start(bool tls, QString* why) {
-        auto cluster = std::shared_ptr<PgCluster>(new PgCluster(tls));
-        if (!cluster->dir_.isValid()) {
-            *why = QStringLiteral("no temporary folder");
+    // For SetUpTestSuite: a started cluster (with TLS when asked), or null with the reason kept
+    // for VELANTIS_NEED_CLUSTER. With the programs there, a server that does not start is a
+    // fault, never a skip.
+    static std::shared_ptr<PgCluster> StartOrSkip(bool tls = false) {
+        skipReason = Missing();
+        startFailed = false;
+        if (!skipReason.isEmpty())
             return nullptr;
-        }
+        auto cluster = std::shared_ptr<PgCluster>(new PgCluster(tls));
+        QString out, why = QStringLiteral("no temporary folder");
         QStringList args = {QStringLiteral("start"), cluster->dir_.path()};
         if (tls)
             args << QStringLiteral("--tls");
-        QString out;
-        if (!Run(args, &out, why))
+        startFailed = !cluster->dir_.isValid() || !Run(args, &out, &why);
+        if (startFailed) {
+            skipReason = QStringLiteral("the private PostgreSQL server did not start: ") + why;
             return nullptr;
+        }
         cluster->port_ = out.trimmed().toInt();
         cluster->started_ = true;
-        return cluster;
-    }
-
-    // For SetUpTestSuite: a started cluster, or null with the reason kept for
-    // VELANTIS_NEED_CLUSTER. With the programs there, a server that does not start is a fault,
-    // never a skip.
-    static std::shared_ptr<PgCluster> StartOrSkip(bool tls = false) {
-        skipReason = Missing();
-        if (!skipReason.isEmpty())
-            return nullptr;
-        QString why;
-        auto cluster = Start(tls, &why);
-        if (!cluster)
-            skipReason = QStringLiteral("the private PostgreSQL server did not start: ") + why;
-        startFailed = !cluster;
         return cluster;
     }
     static inline QString skipReason;
@@ -95,8 +77,6 @@ public:
     static bool MustRun() { return qgetenv("CI").toLower() == "true"; }
 
     ~PgCluster() { stop(); }
-    PgCluster(const PgCluster&) = delete;
-    PgCluster& operator=(const PgCluster&) = delete;
 
     void stop() {
         if (started_)
@@ -110,7 +90,6 @@ public:
 
     QString dir() const { return dir_.path(); }
     int port() const { return port_; }
-    bool tls() const { return tls_; }
     QString caFile() const { return dir_.filePath(QStringLiteral("tls/ca.crt")); }
     QString otherCaFile() const { return dir_.filePath(QStringLiteral("tls/other-ca.crt")); }
 
@@ -133,7 +112,7 @@ public:
     // only), or a test failure with psql's words.
     QString sql(const QString& statements, const QString& role = QStringLiteral("postgres")) const {
         QString out, why;
-        if (!psql(statements, role, &out, &why))
+        if (!trySql(statements, role, &why, &out))
             ADD_FAILURE() << "psql as " << role.toStdString() << ": " << statements.toStdString()
                           << ": " << why.toStdString();
         return out.trimmed();
@@ -143,22 +122,20 @@ public:
         return sql(QStringLiteral("SELECT count(*) FROM ") + from).toInt();
     }
     // The same, for statements expected to fail: false and psql's words.
-    bool trySql(const QString& statements, const QString& role, QString* why) const {
-        return psql(statements, role, nullptr, why);
-    }
-
-private:
-    explicit PgCluster(bool tls) : tls_(tls) { dir_.setAutoRemove(true); }
-
-    bool psql(const QString& statements, const QString& role, QString* out, QString* why) const {
+    bool trySql(const QString& statements, const QString& role, QString* why,
+                QString* out = nullptr) const {
         return Run({QStringLiteral("psql"), dir_.path(), role, QStringLiteral("-At"),
                     QStringLiteral("-c"), statements},
                    out, why);
     }
 
+private:
+    explicit PgCluster(bool tls) : tls_(tls) {}
+
     static bool Run(const QStringList& args, QString* out, QString* why) {
         QProcess p;
-        p.start(QStringLiteral("bash"), QStringList{Script()} + args);
+        p.start(QStringLiteral("bash"),
+                QStringList{QStringLiteral(VELANTIS_SOURCE_DIR "/scripts/pg-cluster.sh")} + args);
         if (!p.waitForFinished(180000)) {
             p.kill();
             p.waitForFinished();
@@ -168,12 +145,11 @@ private:
         }
         if (out)
             *out = QString::fromUtf8(p.readAllStandardOutput());
-        if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-            if (why)
-                *why = QString::fromUtf8(p.readAllStandardError()).trimmed();
-            return false;
-        }
-        return true;
+        if (p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
+            return true;
+        if (why)
+            *why = QString::fromUtf8(p.readAllStandardError()).trimmed();
+        return false;
     }
 
     QTemporaryDir dir_;

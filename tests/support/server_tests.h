@@ -49,9 +49,7 @@ inline TestRecord SentTest(const QString& station,
     r.info.date = QDate(2026, 12, 9);
     r.originPc = QStringLiteral("pc-7");
     r.originUser = QStringLiteral("zhang");
-    r.pass = 50;
-    r.fail = 4;
-    r.none = 6;
+    std::tie(r.pass, r.fail, r.none) = std::tuple(50, 4, 6);
     return r;
 }
 
