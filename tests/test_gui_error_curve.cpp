@@ -4,6 +4,7 @@
 // following the shown test, and velantis-cli --curve.
 #include "report/error_curve.h"
 #include "report/report_pages.h"
+#include "support/cli_run.h"
 #include "support/window_fixture.h"
 #include "windows/curve_window.h"
 
@@ -23,6 +24,8 @@ namespace velantis {
 namespace {
 
 using O = GroupVerdict::Outcome;
+using testing::Args;
+using testing::RunCli;
 
 CurvePoint Point(double load, double error, int channel = 0, O outcome = O::Pass) {
     return {1, load, error, channel, outcome, {}, {}, {}};
@@ -188,28 +191,27 @@ TEST(ErrorCurveReport, OnTheFirstPageWhenItFitsElseBeforeTheTable) {
         store.store(*SlotIndex::make(n), frame.rated(100, 50).channelKind(0, 1).build());
     }
     QTemporaryDir dir;
+    const QString pdf = dir.filePath("r.pdf");
     const auto page = [&](const TestInfo& info, int number) {
-        const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
         QFile file(pdf);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(PagesPdf(ReportDrawer(MakeTestReport(store, info, {})), A4Paper(), 300));
         file.close();
         QProcess p;
-        p.start(QStringLiteral("pdftotext"),
-                {QStringLiteral("-f"), QString::number(number), QStringLiteral("-l"),
-                 QString::number(number), QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        const QString n = QString::number(number);
+        p.start("pdftotext", {"-f", n, "-l", n, "-layout", pdf, "-"});
         EXPECT_TRUE(p.waitForFinished(60000));
         return QString::fromUtf8(p.readAllStandardOutput());
     };
     TestInfo info;
     info.accuracy = AccuracyClass::C0_5;
-    EXPECT_TRUE(page(info, 1).contains(QStringLiteral("误差曲线")));
-    info.remarks = QStringLiteral("一行\n").repeated(30);
-    EXPECT_FALSE(page(info, 1).contains(QStringLiteral("误差曲线")));
+    EXPECT_TRUE(page(info, 1).contains("误差曲线"));
+    info.remarks = QString("一行\n").repeated(30);
+    EXPECT_FALSE(page(info, 1).contains("误差曲线"));
     const QString second = page(info, 2);
-    const qsizetype curve = second.indexOf(QStringLiteral("误差曲线"));
+    const qsizetype curve = second.indexOf("误差曲线");
     EXPECT_GE(curve, 0);
-    EXPECT_GT(second.indexOf(QStringLiteral("100.1A")), curve) << "the table after the curve";
+    EXPECT_GT(second.indexOf("100.1A"), curve) << "the table after the curve";
 }
 
 using CurveWindowTest = testing::WindowFixture;
@@ -234,14 +236,12 @@ TEST_F(CurveWindowTest, FollowsTheShownTestTellsAMarkerAndSavesThePicture) {
                            curve->chart()->logicalDpiY() / 72.0);
     const QPointF at = drawn.placeOf(last, drawn.plotRect(curve->chart()->chartArea()));
     const QString tip = curve->chart()->tipAt(at);
-    for (const QString& part :
-         {QStringLiteral("组号: 4"), QStringLiteral("电流(%In): ") + last.loadText,
-          QStringLiteral("F.Er: ") + last.errorText, QStringLiteral("限值: ±0.5"),
-          QStringLiteral("结论: ")})
+    for (const QString& part : QStringList{"组号: 4", "电流(%In): " + last.loadText,
+                                           "F.Er: " + last.errorText, "限值: ±0.5", "结论: "})
         EXPECT_TRUE(tip.contains(part)) << tip.toStdString() << " lacks " << part.toStdString();
     EXPECT_TRUE(curve->chart()->tipAt(QPointF(2, 2)).isEmpty());
 
-    files->answer = folder.filePath(QStringLiteral("curve.png"));
+    files->answer = folder.filePath("curve.png");
     curve->SaveImage();
     const QImage saved(files->answer);
     EXPECT_EQ(saved.size(), curve->chart()->size());
@@ -250,19 +250,12 @@ TEST_F(CurveWindowTest, FollowsTheShownTestTellsAMarkerAndSavesThePicture) {
 // download --curve and records export N --curve write the same picture of the same test.
 TEST(ErrorCurveCli, DownloadAndExportWriteTheCurve) {
     QTemporaryDir dir;
-    const auto run = [&](const QStringList& args) {
-        QProcess p;
-        p.start(QStringLiteral(VELANTIS_CLI),
-                args + QStringList{"--records", dir.filePath(QStringLiteral("a.sqlite"))});
-        EXPECT_TRUE(p.waitForFinished(60000));
-        return p.exitCode();
-    };
-    const QString first = dir.filePath(QStringLiteral("download.png"));
-    const QString second = dir.filePath(QStringLiteral("export.png"));
-    ASSERT_EQ(run({"download", "--demo", "--demo-groups", "30", "--class", "0.5", "-o",
-                   dir.filePath(QStringLiteral("list.txt")), "--curve", first}),
-              0);
-    ASSERT_EQ(run({"records", "export", "1", "--curve", second}), 0);
+    const QStringList records{"--records", dir.filePath("a.sqlite")};
+    const QString first = dir.filePath("download.png"), second = dir.filePath("export.png");
+    const QStringList download = Args("download --demo --demo-groups 30 --class 0.5 -o")
+                                 << dir.filePath("list.txt") << "--curve" << first << records;
+    ASSERT_EQ(RunCli(download).code, 0);
+    ASSERT_EQ(RunCli(Args("records export 1 --curve") << second << records).code, 0);
     EXPECT_EQ(QImage(first).size(), CurveFileSize);
     QFile a(first), b(second);
     EXPECT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly) &&

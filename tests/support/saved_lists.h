@@ -16,8 +16,7 @@ inline QByteArray SaveBytes(const QList<MeasurementFrame>& frames) {
         store.store(*SlotIndex::make(f.groupNo()), f);
     QTemporaryDir dir;
     HistoryList list(dir.path());
-    int first = 0;
-    int last = 0;
+    int first = 0, last = 0;
     list.RefreshHistory(store, first, last);
     return DataFileBytes(list.listText());
 }
