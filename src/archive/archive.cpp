@@ -80,18 +80,7 @@ QDateTime TimeOf(const QVariant& v) {
 }
 
 DownloadEnd EndingOf(const QString& name) {
-    for (DownloadEnd how :
-         {DownloadEnd::EndFrame, DownloadEnd::Incomplete, DownloadEnd::Watchdog,
-          DownloadEnd::LinkLost, DownloadEnd::StoreFull, DownloadEnd::Interrupted}) {
-        if (EndingName(how) == name)
-            return how;
-    }
-    return DownloadEnd::None;
-}
-
-// The column of a free-text field of the test information: its key with '_' for '-'.
-QString ColumnOf(const TestInfoTextField& field) {
-    return QString::fromLatin1(field.key).replace(QLatin1Char('-'), QLatin1Char('_'));
+    return EndingNamed(name).value_or(DownloadEnd::None);
 }
 
 // The columns version 2 added, with what a version-1 file reads in their place.
@@ -471,6 +460,20 @@ QString EndingName(DownloadEnd how) {
         break;
     }
     return QStringLiteral("unknown");
+}
+
+std::optional<DownloadEnd> EndingNamed(const QString& name) {
+    for (DownloadEnd how :
+         {DownloadEnd::EndFrame, DownloadEnd::Incomplete, DownloadEnd::Watchdog,
+          DownloadEnd::LinkLost, DownloadEnd::StoreFull, DownloadEnd::Interrupted}) {
+        if (EndingName(how) == name)
+            return how;
+    }
+    return std::nullopt;
+}
+
+QString ColumnOf(const TestInfoTextField& field) {
+    return QString::fromLatin1(field.key).replace(u'-', u'_');
 }
 
 QString ThisPc() {

@@ -100,6 +100,11 @@ QString ThisUser();
 bool MatchesFilter(const TestRecord& record, const QString& filter);
 // "complete", "incomplete", "watchdog", "link-lost", "store-full", "interrupted".
 QString EndingName(DownloadEnd how);
+// The ending of a name EndingName gives; nothing for any other text.
+std::optional<DownloadEnd> EndingNamed(const QString& name);
+// The database column of a free-text field of the test information: its key with '_' for '-'
+// (the same in the record database and on the server).
+QString ColumnOf(const TestInfoTextField& field);
 
 // The test records: an SQLite database (Qt SQL's QSQLITE driver) with one row per test and one per
 // group, the group's 20-byte frame kept as it came. Write-ahead journal, synchronous=FULL, foreign

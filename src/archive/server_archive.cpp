@@ -178,17 +178,7 @@ QVariant Text(const QString& s) {
 }
 
 DownloadEnd EndingOf(const QString& name) {
-    for (DownloadEnd how :
-         {DownloadEnd::EndFrame, DownloadEnd::Incomplete, DownloadEnd::Watchdog,
-          DownloadEnd::LinkLost, DownloadEnd::StoreFull, DownloadEnd::Interrupted}) {
-        if (EndingName(how) == name)
-            return how;
-    }
-    return DownloadEnd::None;
-}
-
-QString ColumnOf(const TestInfoTextField& field) {
-    return QString::fromLatin1(field.key).replace(u'-', u'_');
+    return EndingNamed(name).value_or(DownloadEnd::None);
 }
 
 // The columns an edit of the test information changes, and their values: the information, the

@@ -101,16 +101,6 @@ private:
     TestJsonProblem* problem_;
 };
 
-std::optional<DownloadEnd> EndingOf(const QString& name) {
-    for (DownloadEnd how :
-         {DownloadEnd::EndFrame, DownloadEnd::Incomplete, DownloadEnd::Watchdog,
-          DownloadEnd::LinkLost, DownloadEnd::StoreFull, DownloadEnd::Interrupted}) {
-        if (EndingName(how) == name)
-            return how;
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 QString GuardBandText(int hundredths) {
@@ -328,7 +318,7 @@ bool ReadTestJson(const QByteArray& bytes, TestRecord* test, QList<ArchivedGroup
         !r.text(download, dl, QStringLiteral("ending"), &text) ||
         !r.number(download, dl, QStringLiteral("announced"), 0, 65535, &announced, true))
         return false;
-    const auto ending = EndingOf(text);
+    const auto ending = EndingNamed(text);
     if (!ending)
         return r.fail(
             dl + QStringLiteral("ending"),
