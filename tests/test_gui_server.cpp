@@ -430,26 +430,6 @@ TEST_F(ServerWindow, InfoEditsOnlyOnesOwnServerTests) {
     }
 }
 
-TEST_F(ServerWindow, ServerDownIsToldInTheStatusLineNotADialog) {
-    const TestRecord sent = Sent(1, QStringLiteral("城南变"));
-    push(QStringLiteral("tester_a"), sent);
-    HistoryWindow* history = serverView();
-    ASSERT_TRUE(history->selectServerTest(sent.uuid));
-    // The server goes away: the rows and the selection go with it, the reason is told below.
-    answered(history, [&] {
-        history->setServer(QStringLiteral("host=127.0.0.1 port=1 dbname=velantis "
-                                          "user=tester_a connect_timeout=2"));
-    });
-    EXPECT_EQ(CountShown(history), QStringLiteral("0 条"));
-    EXPECT_FALSE(Enabled(history, "打开"));
-    for (const char* text : {"a", "ab", "abc"})
-        history->setFilterText(QString::fromLatin1(text));
-    answered(history, [] {});
-    EXPECT_TRUE(history->serverStatus().contains(QStringLiteral("127.0.0.1")))
-        << history->serverStatus().toStdString();
-    EXPECT_EQ(OpenMessageBox(), nullptr);
-}
-
 TEST_F(ServerWindow, DialogAsksForThePasswordAndWritesItOwnerOnly) {
     const QString pgpass = folder.filePath(QStringLiteral("pgpass"));
     window->findChild<QAction*>(QStringLiteral("serverAction"))->trigger();
