@@ -87,6 +87,8 @@ TEST(Cli, HelpNamesEveryCommandWithAnExample) {
             r.out.contains(QStringLiteral("e.g. velantis-cli %1").arg(QLatin1String(command))))
             << command;
     }
+    for (const char* command : {"records", "server schema"})
+        EXPECT_TRUE(r.out.contains(QStringLiteral("  %1 ").arg(QLatin1String(command)))) << command;
     const CliResult version = Cli({QStringLiteral("--version")});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_TRUE(version.out.startsWith(QStringLiteral("velantis-cli ")));

@@ -72,10 +72,16 @@ serial devices are numbered from 1.</source>
     <message>
         <source>the tests kept: list [--filter TEXT], show N, export N --csv,
 export N --json, export N --report FILE, delete N,
-import FILE...</source>
+import FILE..., split N, merge N M..., sync;
+list, show and export with --remote: the department&apos;s server</source>
         <translation>已保存的测试记录: list [--filter TEXT], show N, export N --csv,
 export N --json, export N --report FILE, delete N,
-import FILE...</translation>
+import FILE..., split N, merge N M..., sync;
+list、show 和 export 加 --remote: 部门服务器上的测试</translation>
+    </message>
+    <message>
+        <source>print the SQL that sets up the department&apos;s server database</source>
+        <translation>打印建立部门服务器数据库的 SQL</translation>
     </message>
 </context>
 <context>
@@ -528,15 +534,6 @@ import FILE...</translation>
     </message>
 </context>
 <context>
-    <name>Sync</name>
-    <message numerus="yes">
-        <source>velantis-cli %1: %n still waiting: %2</source>
-        <translation>
-            <numerusform>velantis-cli %1: 仍有 %n 项待同步: %2</numerusform>
-        </translation>
-    </message>
-</context>
-<context>
     <name>Simulate</name>
     <message>
         <source>stored groups it holds (default 200, at most 29999)</source>
@@ -675,6 +672,15 @@ keeps its number. Requests with unknown codes get no answer and no number.</sour
     <message>
         <source>Simulator stopped: %1 requests received, %2 answers sent.</source>
         <translation>模拟器已停止: 收到 %1 个请求, 发出 %2 个应答。</translation>
+    </message>
+</context>
+<context>
+    <name>Sync</name>
+    <message numerus="yes">
+        <source>velantis-cli %1: %n still waiting: %2</source>
+        <translation>
+            <numerusform>velantis-cli %1: 仍有 %n 项待同步: %2</numerusform>
+        </translation>
     </message>
 </context>
 </TS>

@@ -53,7 +53,11 @@ const struct {
     {"records",
      QT_TRANSLATE_NOOP("Main", "the tests kept: list [--filter TEXT], show N, export N --csv,\n"
                                "export N --json, export N --report FILE, delete N,\n"
-                               "import FILE..."),
+                               "import FILE..., split N, merge N M..., sync;\n"
+                               "list, show and export with --remote: the department's server"),
+     nullptr, nullptr},
+    {"server schema",
+     QT_TRANSLATE_NOOP("Main", "print the SQL that sets up the department's server database"),
      nullptr, nullptr},
 };
 

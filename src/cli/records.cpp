@@ -278,7 +278,9 @@ int RunRecords(const QStringList& args) {
         "velantis-cli records list [--filter TEXT] | show N | export N --csv [-o FILE] | "
         "export N --json [-o FILE] | export N --report FILE | export N --curve FILE | delete N "
         "| import FILE... [--rated R] [--at TIME] | split N --at G[,G...] | split N "
-        "--by-setting | merge N M..."));
+        "--by-setting | merge N M... | sync [--server CONNINFO]\n"
+        "(list, show and export with --remote: the department's server; records list --remote "
+        "--help)"));
     parser.addOption({QStringLiteral("records"),
                       QCoreApplication::translate("Records", "The record database (default %1).")
                           .arg(QDir::toNativeSeparators(Archive::DefaultPath())),
