@@ -4,6 +4,7 @@
 #include "archive/archive.h"
 #include "records/data_file.h"
 #include "records/history.h"
+#include "support/sent_groups.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,23 +23,12 @@ using namespace velantis;
 
 namespace {
 
-MeasurementFrame Group(int n) {
-    return FrameBuilder()
-        .hv(static_cast<std::uint16_t>(100 + n % 900), 0x31)
-        .r(5000, 0x33)
-        .s(static_cast<std::uint16_t>(4900 + n % 97), 0x33)
-        .t(501, 0x32)
-        .groupNo(static_cast<std::uint16_t>(n))
-        .ratioError(static_cast<std::uint8_t>(0x80 + n % 9))
-        .rated(100, 50)
-        .channelKind(static_cast<std::uint8_t>(n % 3), 1)
-        .build();
-}
+using velantis::testing::SentGroup;
 
 RecordStore Downloaded(int groups) {
     RecordStore store;
     for (int n = 1; n <= groups; ++n)
-        store.store(*SlotIndex::make(n), Group(n));
+        store.store(*SlotIndex::make(n), SentGroup(n));
     return store;
 }
 
