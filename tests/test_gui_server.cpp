@@ -467,6 +467,14 @@ TEST_F(ServerWindow, DialogAsksForThePasswordAndWritesItOwnerOnly) {
                                   .arg(cluster->port())
                                   .toUtf8());
     EXPECT_TRUE(OwnerOnly(pgpass));
+    // The server emptied: forgotten, and the sync to the one before ends.
+    auto* syncNow = window->findChild<QAction*>(QStringLiteral("syncNowAction"));
+    EXPECT_TRUE(syncNow->isEnabled());
+    window->findChild<QAction*>(QStringLiteral("serverAction"))->trigger();
+    window->serverDialog()->setFields({.kind = ServerFields::Kind::Raw});
+    window->serverDialog()->accept();
+    EXPECT_TRUE(RememberedServer(ProgramSettings()).isEmpty());
+    EXPECT_FALSE(syncNow->isEnabled());
 }
 
 TEST_F(ServerWindow, DialogTellsTheRightsAndABrowsingOnlySchema) {

@@ -499,8 +499,11 @@ void MainWindow::setSync(std::unique_ptr<SyncService> sync) {
     syncWaiting_ = 0;
     syncTip_.clear();
     syncNowAction_->setEnabled(sync_ != nullptr);
-    if (!sync_)
+    if (!sync_) {
+        SetIfChanged(panels_[1], titleText());
+        panels_[1]->setToolTip(titlePanelTip());
         return;
+    }
     connect(syncNowAction_, &QAction::triggered, sync_.get(), &SyncService::nudge);
     connect(sync_.get(), &SyncService::status, this,
             [this](int waiting, const QString& reason, const QDateTime& when) {
@@ -902,9 +905,12 @@ void MainWindow::ShowServerDialog() {
         if (history_)
             history_->setServer(serverDialog_->connectionString(), serverPassword_);
         // From now on the archived tests go to this server.
-        if (archive_ && !serverDialog_->connectionString().isEmpty())
-            setSync(std::make_unique<SyncService>(
-                archive_->path(), serverDialog_->connectionString(), nullptr, serverPassword_));
+        // An emptied server ends the sync: nothing more is sent to the one before.
+        const QString server = serverDialog_->connectionString();
+        if (archive_)
+            setSync(server.isEmpty() ? nullptr
+                                     : std::make_unique<SyncService>(archive_->path(), server,
+                                                                     nullptr, serverPassword_));
     });
     serverDialog_->open(); // never a nested event loop: the serial line goes on being served
 }
