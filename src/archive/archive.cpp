@@ -1288,10 +1288,13 @@ bool Archive::renewIfSent(qint64 kept, const QList<qint64>& numbers, ArchiveErro
             sent << q.value(0).toString();
         q.finish();
     }
-    if (sent.isEmpty())
-        return true;
+    return sent.isEmpty() || queueAndRenew(sent, kept, error);
+}
+
+bool Archive::queueAndRenew(const QStringList& uuids, qint64 kept, ArchiveError* error) {
+    QSqlQuery q(db_);
     q.prepare(QStringLiteral("INSERT OR IGNORE INTO supersede_queue (uuid) VALUES (?)"));
-    for (const QString& uuid : sent) {
+    for (const QString& uuid : uuids) {
         q.addBindValue(uuid);
         if (!q.exec())
             return abandon(q, error);
@@ -1348,19 +1351,8 @@ bool Archive::markSent(const TestRecord& sent, ArchiveError* error) {
         if (!q.exec())
             return abandon(q, error);
         q.finish();
-    } else {
-        // Split or merged while it was on its way: what the server has is no longer this test.
-        q.prepare(QStringLiteral("INSERT OR IGNORE INTO supersede_queue (uuid) VALUES (?)"));
-        q.addBindValue(sent.uuid);
-        if (!q.exec())
-            return abandon(q, error);
-        q.prepare(QStringLiteral("UPDATE tests SET uuid = ?, sent_revision = 0, "
-                                 "refused_revision = 0 WHERE number = ?"));
-        q.addBindValue(NewUuid());
-        q.addBindValue(number);
-        if (!q.exec())
-            return abandon(q, error);
-        q.finish();
+    } else if (!queueAndRenew({sent.uuid}, number, error)) {
+        return false; // split or merged on its way: what the server has is no longer this test
     }
     return commit(error);
 }

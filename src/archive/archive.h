@@ -239,6 +239,8 @@ private:
     // Inside a write transaction: when the server has any of the tests, they are queued to be
     // superseded there and the test keeping the number gets a new uuid; false: undone.
     bool renewIfSent(qint64 kept, const QList<qint64>& numbers, ArchiveError* error);
+    // Queues the uuids as superseded and gives test `kept` a new uuid, not yet sent.
+    bool queueAndRenew(const QStringList& uuids, qint64 kept, ArchiveError* error);
     // Inside a write transaction: the verdicts of a test recounted over its range, with info.
     bool rewriteTest(qint64 number, const TestInfo& info, int first, int last, ArchiveError* error);
 

@@ -84,7 +84,6 @@ public:
     ServerArchive(const ServerArchive&) = delete;
     ServerArchive& operator=(const ServerArchive&) = delete;
 
-    const QString& connInfo() const { return connInfo_; }
     // The server as people know it: host (and port) or service name, for messages.
     QString where() const;
 

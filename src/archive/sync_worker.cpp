@@ -232,7 +232,7 @@ void SyncWorker::runPass() {
 
 SyncService::SyncService(const QString& archivePath, const QString& connInfo, QObject* parent,
                          const QString& password)
-    : QObject(parent), connInfo_(connInfo) {
+    : QObject(parent) {
     qRegisterMetaType<SyncEvent>();
     qRegisterMetaType<SyncResult>();
     worker_ = new SyncWorker(archivePath, connInfo, password, &progress_);

@@ -106,7 +106,6 @@ public:
                 const QString& password = {});
     ~SyncService() override;
 
-    const QString& connInfo() const { return connInfo_; }
     // Starts the thread: a first pass at once, then every 5 minutes.
     void start();
     void setStuckLimit(int ms) { stuckMs_ = ms; }
@@ -126,7 +125,6 @@ signals:
 private:
     void watch();
 
-    QString connInfo_;
     SyncProgress progress_;
     QThread thread_;
     SyncWorker* worker_ = nullptr;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "records/test_json.h"
 
+#include "records/list_import.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -382,28 +384,8 @@ bool ReadTestJson(const QByteArray& bytes, TestRecord* test, QList<ArchivedGroup
 TestImport ImportTestFile(Archive& archive, const QString& path) {
     TestImport result;
     using O = TestImport::Outcome;
-    const QFileInfo info(path);
-    QFile file(path);
-    if (!info.exists()) {
-        result.file.reason = FileError::Reason::NoSuchPath;
-    } else if (info.isDir()) {
-        result.file.reason = FileError::Reason::IsFolder;
-    } else if (!info.isFile()) { // a FIFO would block, a device might never end
-        result.file.reason = FileError::Reason::NotAFile;
-    } else if (info.size() > MaxDataFileBytes) {
-        result.file.reason = FileError::Reason::OverOpenLimit;
-    } else if (!file.open(QIODevice::ReadOnly)) {
-        result.file = FileError::FromSystemText(file.errorString());
-    }
     QByteArray bytes;
-    if (result.file.reason == FileError::Reason::None) {
-        bytes = file.read(MaxDataFileBytes + 1);
-        if (file.error() != QFileDevice::NoError)
-            result.file = FileError::FromSystemText(file.errorString());
-        else if (bytes.size() > MaxDataFileBytes)
-            result.file.reason = FileError::Reason::OverOpenLimit;
-    }
-    if (result.file.reason != FileError::Reason::None) {
+    if (!ReadImportFile(path, &bytes, &result.file)) {
         result.outcome = O::Unreadable;
         return result;
     }

@@ -44,7 +44,7 @@ quint64 NextCall() {
 } // namespace
 
 ServerSession::ServerSession(const QString& connInfo, const QString& password)
-    : connInfo_(connInfo), thread_(new QThread), worker_(new SessionWorker(connInfo, password)) {
+    : thread_(new QThread), worker_(new SessionWorker(connInfo, password)) {
     thread_->setObjectName(QStringLiteral("server"));
     worker_->moveToThread(thread_);
     QThread* thread = thread_;

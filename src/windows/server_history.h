@@ -26,8 +26,6 @@ public:
     ServerSession(const ServerSession&) = delete;
     ServerSession& operator=(const ServerSession&) = delete;
 
-    const QString& connInfo() const { return connInfo_; }
-
     // Runs work(archive) on the session's thread, then done(its result) on receiver's thread.
     template <typename Result>
     void call(std::function<Result(ServerArchive&)> work, QObject* receiver,
@@ -47,7 +45,6 @@ private:
     using Done = std::function<void(const std::shared_ptr<void>&)>;
     void post(Work work, QObject* receiver, Done done);
 
-    QString connInfo_;
     QThread* thread_ = nullptr;
     QObject* worker_ = nullptr; // lives on thread_, holds the archive
 };
