@@ -739,7 +739,7 @@ void MainWindow::ShowHistory() {
     history_->activateWindow();
 }
 
-bool MainWindow::reopenTest(const TestRecord& test, const QList<ArchivedGroup>& groups) {
+bool MainWindow::loadTest(const TestRecord& test, const QList<ArchivedGroup>& groups) {
     std::vector<std::pair<int, MeasurementFrame>> frames;
     frames.reserve(static_cast<std::size_t>(groups.size()));
     for (const ArchivedGroup& g : groups)
@@ -749,11 +749,17 @@ bool MainWindow::reopenTest(const TestRecord& test, const QList<ArchivedGroup>& 
     // The report, the CSV and the next Save speak of this test, as after its download.
     lastDownload_ = DownloadInfoOf(test);
     testInfo_ = test.info;
-    shownRecord_ = test.number;
     reopened_ = true;
     partOfDownload_ = false;
-    serverTest_.reset();
     listFromFile_ = false;
+    return true;
+}
+
+bool MainWindow::reopenTest(const TestRecord& test, const QList<ArchivedGroup>& groups) {
+    if (!loadTest(test, groups))
+        return false;
+    shownRecord_ = test.number;
+    serverTest_.reset();
     openedTest_ =
         tr("记录 第 %1 号 %2 %3")
             .arg(test.number)
@@ -864,19 +870,11 @@ bool MainWindow::chooseReports(const QString& title, QList<TestReport>* reports,
 }
 
 bool MainWindow::showServerTest(const TestRecord& test, const QList<ArchivedGroup>& groups) {
-    std::vector<std::pair<int, MeasurementFrame>> frames;
-    frames.reserve(static_cast<std::size_t>(groups.size()));
-    for (const ArchivedGroup& g : groups)
-        frames.emplace_back(g.group, g.frame);
-    if (!monitor_->loadGroups(frames))
-        return false;
     // As a reopened test, but no record here: 测试信息 goes to the server, never to a record.
-    lastDownload_ = {test.ended, test.port, test.ending, test.announced, test.stored};
-    testInfo_ = test.info;
+    if (!loadTest(test, groups))
+        return false;
     shownRecord_ = 0;
-    reopened_ = true;
     serverTest_ = test;
-    listFromFile_ = false;
     openedTest_ = tr("服务器上的测试 %1 %2")
                       .arg(test.started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
                            test.info.station)

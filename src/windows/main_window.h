@@ -208,6 +208,9 @@ private:
     void stopRecording();
     // Puts a window of this program beside this one, where it fits.
     void placeBeside(QWidget* window);
+    // A kept test (here or on the server) into the store and the list, its report's download
+    // information its own; false while a download runs.
+    bool loadTest(const TestRecord& test, const QList<ArchivedGroup>& groups);
     // The error curve window, when open, takes the shown test again.
     void followCurve();
     // What the title panel shows when no notice is up: the title, or the record's row count.
