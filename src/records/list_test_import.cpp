@@ -36,6 +36,14 @@ QDateTime ListFileTime(const QString& path) {
     return info.exists() ? info.lastModified() : QDateTime();
 }
 
+std::optional<qint64> KeepListTest(Archive& archive, const QList<ListGroup>& groups,
+                                   const QString& file, const QDateTime& at, ArchiveError* error) {
+    RecordStore store;
+    for (const ListGroup& g : groups)
+        store.store(*SlotIndex::make(g.group), g.frame);
+    return archive.add(ListTestRecord(groups, file, at, ThisUser()), store, error);
+}
+
 ListTestImport ImportListFile(Archive& archive, const QString& path, const QList<RatedRange>& rated,
                               const QDateTime& at) {
     ListTestImport result;
@@ -50,12 +58,8 @@ ListTestImport ImportListFile(Archive& archive, const QString& path, const QList
         result.outcome = O::Refused;
         return result;
     }
-    RecordStore store;
-    for (const ListGroup& g : *groups)
-        store.store(*SlotIndex::make(g.group), g.frame);
-    const TestRecord test =
-        ListTestRecord(*groups, path, at.isValid() ? at : ListFileTime(path), ThisUser());
-    const auto number = archive.add(test, store, &result.archive);
+    const auto number = KeepListTest(archive, *groups, path, at.isValid() ? at : ListFileTime(path),
+                                     &result.archive);
     if (!number) {
         result.outcome = O::NotArchived;
         return result;

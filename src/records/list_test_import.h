@@ -16,6 +16,10 @@ namespace velantis {
 // date that day, its origin "imported from FILE" (the file as given) and the user logged in.
 TestRecord ListTestRecord(const QList<ListGroup>& groups, const QString& file, const QDateTime& at,
                           const QString& user);
+// That test kept in the record database as a new test, by the user logged in: its number, or
+// nothing and why.
+std::optional<qint64> KeepListTest(Archive& archive, const QList<ListGroup>& groups,
+                                   const QString& file, const QDateTime& at, ArchiveError* error);
 
 // What a report shows of a test's download: its time, port and ending, its number, and the saved
 // list it was imported from (from its origin).

@@ -814,13 +814,9 @@ void HistoryWindow::importList(const QString& path, const QByteArray& bytes) {
     ListImportDialog dialog(path, bytes, ListFileTime(path), this);
     if (!(runListImport_ ? runListImport_(dialog) : dialog.exec() == QDialog::Accepted))
         return;
-    RecordStore store;
-    for (const ListGroup& g : dialog.groups())
-        store.store(*SlotIndex::make(g.group), g.frame);
     ArchiveError error;
-    const auto number = archive_.add(
-        ListTestRecord(dialog.groups(), QDir::toNativeSeparators(path), dialog.time(), ThisUser()),
-        store, &error);
+    const auto number = KeepListTest(archive_, dialog.groups(), QDir::toNativeSeparators(path),
+                                     dialog.time(), &error);
     QString text = number ? archive_.takeNotice() : ArchiveFailureText(archive_.path(), error);
     if (const QString notice = number ? QString() : archive_.takeNotice(); !notice.isEmpty())
         text = notice + QLatin1Char('\n') + text;
